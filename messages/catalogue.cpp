@@ -1,0 +1,154 @@
+#include "messages/catalogue.h"
+
+#include <cstdio>
+#include <new>
+
+#include "messages/console.h"
+#include "messages/format.h"
+#include "platform/platform.h"
+
+namespace messages {
+
+namespace {
+
+std::unique_ptr<MessageMap> g_userMessages;
+std::unique_ptr<MessageMap> g_logMessages;
+
+// RAII for the C stream: catalogue files are read byte by byte through it.
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+void AddRecord(const std::string& record, MessageMap& map) {
+  size_t eq = record.find('=');
+  if (eq == std::string::npos) {
+    platform::WriteStderr(
+        FormatText("WARNING: Ignoring malformed message \"%s\" in catalogue!\n", {record}));
+    return;
+  }
+  map.Add(record.substr(0, eq), record.substr(eq + 1));
+}
+
+}  // namespace
+
+uint32_t HashMessageKey(const std::string& key) {
+  uint32_t h = 0;
+  for (char c : key) h = h * 61u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+  return h % kBucketCount;
+}
+
+MessageMap::~MessageMap() { Clear(); }
+
+void MessageMap::Clear() {
+  // Unlink iteratively: a long chain must not recurse through destructors.
+  for (auto& head : buckets_) {
+    while (head) head = std::move(head->next);
+  }
+}
+
+bool MessageMap::Add(const std::string& key, const std::string& text) {
+  if (Find(key)) return false;
+  auto entry = std::make_unique<Entry>();
+  entry->key = key;
+  entry->text = text;
+  auto& head = buckets_[HashMessageKey(key)];
+  entry->next = std::move(head);
+  head = std::move(entry);
+  return true;
+}
+
+const std::string* MessageMap::Find(const std::string& key) const {
+  for (const Entry* e = buckets_[HashMessageKey(key)].get(); e; e = e->next.get()) {
+    if (e->key == key) return &e->text;
+  }
+  return nullptr;
+}
+
+size_t MessageMap::ChainLength(size_t bucket) const {
+  size_t n = 0;
+  for (const Entry* e = buckets_.at(bucket).get(); e; e = e->next.get()) ++n;
+  return n;
+}
+
+bool LoadCatalogueFile(const std::string& path, MessageMap& map) {
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  std::string record;
+  for (;;) {
+    int c = std::fgetc(file.get());
+    if (c == EOF) break;  // a record without its end is dropped
+    if (c == 0) {
+      AddRecord(record, map);
+      record.clear();
+      continue;
+    }
+    record += static_cast<char>(c);
+    if (record.size() == kMaxRecordBytes) {
+      AddRecord(record, map);
+      record.clear();
+    }
+  }
+  return true;
+}
+
+std::string GetResourceDir() {
+  std::string module = platform::ModuleFileName();
+  size_t cut = module.rfind(platform::kPathSep);
+  std::string dir = cut == std::string::npos ? std::string(".") : module.substr(0, cut);
+  return dir + platform::kPathSep + "resource";
+}
+
+std::string GetLocaleName() { return platform::UserLocaleName(); }
+
+int InitMessages() { return InitMessagesFrom(GetResourceDir(), GetLocaleName()); }
+
+int InitMessagesFrom(const std::string& resourceDir, const std::string& localeName) {
+  g_userMessages.reset(new (std::nothrow) MessageMap());
+  g_logMessages.reset(new (std::nothrow) MessageMap());
+  if (!g_userMessages || !g_logMessages) {
+    platform::WriteStderr("\nERROR: Could not allocate memory for the NLS messages map!\n");
+    return 1;
+  }
+  const std::string base = resourceDir + platform::kPathSep + "cons";
+  size_t cut = localeName.rfind('_');
+  std::string language = cut == std::string::npos ? localeName : localeName.substr(0, cut);
+
+  bool anyOpened = false;
+  for (const std::string& file : {base + "_" + localeName + ".nls", base + "_" + language + ".nls",
+                                  base + ".nls"}) {
+    anyOpened = LoadCatalogueFile(file, *g_userMessages) || anyOpened;
+  }
+  LoadCatalogueFile(base + ".nls", *g_logMessages);
+  if (!anyOpened) {
+    platform::WriteStderr("\nERROR: Could not read any NLS message catalogue!\n");
+    return 1;
+  }
+  RefreshConsoleHandle();
+  return 0;
+}
+
+void FreeMessages() {
+  g_userMessages.reset();
+  g_logMessages.reset();
+  ForgetConsoleHandle();
+}
+
+const std::string* GetUserMessage(const std::string& key) {
+  return g_userMessages ? g_userMessages->Find(key) : nullptr;
+}
+
+const std::string* GetLogMessage(const std::string& key) {
+  return g_logMessages ? g_logMessages->Find(key) : nullptr;
+}
+
+std::string UserText(const std::string& key) {
+  const std::string* text = GetUserMessage(key);
+  return text ? *text : key;
+}
+
+std::string LogText(const std::string& key) {
+  const std::string* text = GetLogMessage(key);
+  return text ? *text : key;
+}
+
+}  // namespace messages

@@ -1,0 +1,159 @@
+// The operating-system services the launcher uses, as plain functions.
+// platform/win32 implements them with the real Windows services, platform/posix
+// with the Linux counterparts; CMake compiles exactly one of the two.
+// platform/shared holds pure code that both builds compile (and test).
+//
+// Texts are narrow byte strings in the system code page (UTF-8 on Linux).
+// Nothing here calls back into the launcher.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---------------------------------------------------------------------------
+// Paths
+
+// Separator between directory components and between class-path entries.
+extern const char kPathSep;       // '\\' on Windows, '/' on Linux
+extern const char kClassPathSep;  // ';' on Windows, ':' on Linux
+// The fixed temp root used when no variable names a valid one.
+extern const char* const kDefaultTempRoot;  // "C:\\TEMP" or "/tmp"
+
+// ---------------------------------------------------------------------------
+// Process and errors
+
+// Full file name of the running executable; empty on failure (see LastError).
+std::string ModuleFileName();
+// The system error number of the last failed call (GetLastError / errno).
+int LastError();
+// The system's text for an error number, without a trailing newline.
+std::string ErrorText(int error);
+// Value of an environment variable; nullopt when it is not set at all.
+std::optional<std::string> GetEnv(const std::string& name);
+// Ends the process at once with the given status (the prerequisite stops).
+[[noreturn]] void ExitProcess(int status);
+
+// ---------------------------------------------------------------------------
+// Locale
+
+// The user's locale as "ll_CC" (language, "_", country), see shared/locale_name.
+std::string UserLocaleName();
+
+// ---------------------------------------------------------------------------
+// Console and standard streams
+
+// Creates (Windows) or adopts (Linux: the terminal) the launcher's console:
+// buffer of `columns` x `bufferLines`, a window `windowLines` high, the title.
+// Standard streams that the caller redirected to a file or pipe stay bound to
+// it, so scripts keep capturing output and answering prompts. Failures are
+// ignored: the launcher carries on with whatever console it got.
+void OpenConsole(const std::string& title, int columns, int bufferLines, int windowLines);
+// Writes bytes to standard output / standard error. Returns false when the
+// stream is absent or the write failed.
+bool WriteStdout(const std::string& bytes);
+bool WriteStderr(const std::string& bytes);
+// Writes UTF-8 text to the console through the wide-character interface when
+// standard output is a real console, else as UTF-8 bytes. False when there is
+// no standard output at all.
+bool WriteConsoleUtf8(const std::string& text);
+// True when the process has a usable standard output.
+bool HasStdout();
+// Reads one byte from standard input; nullopt at end of input or on error.
+std::optional<char> ReadStdinChar();
+// Reads one line (without its line end) of at most maxChars characters from
+// standard input; further characters of the same line are consumed and
+// dropped. nullopt at end of input before any character.
+std::optional<std::string> ReadStdinLine(size_t maxChars);
+// Message box without owner, error icon, OK button. Linux: title and text on
+// standard error, one block.
+void ShowMessageBox(const std::string& title, const std::string& text);
+
+// ---------------------------------------------------------------------------
+// Files and directories
+
+bool PathExists(const std::string& path);   // file or directory
+bool IsDirectory(const std::string& path);
+// True when the path exists and the process may read and write it.
+bool CanReadWrite(const std::string& path);
+// Creates one directory (its parent must exist). Linux: mode 0700 when
+// `ownerOnly`, else 0777 less the umask.
+bool CreateDir(const std::string& path, bool ownerOnly = false);
+// The full path of `path` resolved against the current directory; nullopt on
+// failure (LastError tells why). No symbolic links are resolved.
+std::optional<std::string> FullPath(const std::string& path);
+bool SetCurrentDir(const std::string& path);
+std::optional<std::string> CurrentDir();
+
+// ---------------------------------------------------------------------------
+// Profile (INI) files
+
+// GetPrivateProfileStringA on Windows; shared/ini_reader on Linux. Section and
+// key match without regard to case; blanks around the value are dropped; an
+// absent file or key gives `defaultValue`; at most `maxChars` characters.
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& defaultValue, const std::string& path,
+                              size_t maxChars = 1023);
+
+// ---------------------------------------------------------------------------
+// Registry (HKEY_LOCAL_MACHINE only). Windows: advapi32. Linux: a file-backed
+// store below $QEL_REGISTRY_ROOT (default /etc/quelta/registry); keys are
+// directories matched without regard to case, values are files.
+
+enum class RegAccess { Query, All };
+
+class RegKey {
+ public:
+  RegKey() = default;
+  ~RegKey();
+  RegKey(RegKey&& other) noexcept;
+  RegKey& operator=(RegKey&& other) noexcept;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  bool IsOpen() const { return handle_ != 0; }
+  void Close();
+  // Implementation detail: HKEY on Windows, index into a path table on Linux.
+  uintptr_t handle_ = 0;
+};
+
+// Status codes are the Windows error numbers (0 success, 2 not found,
+// 5 access denied, 234 more data) on both builds.
+constexpr long kRegOk = 0;
+constexpr long kRegNotFound = 2;
+constexpr long kRegAccessDenied = 5;
+constexpr long kRegMoreData = 234;
+
+// Opens `subKey` ("SOFTWARE\\QUELTA", backslash-separated on both builds)
+// below HKEY_LOCAL_MACHINE.
+long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out);
+// Reads value data of any type into `data`; at most `maxBytes` bytes, else
+// kRegMoreData and `data` untouched.
+long RegQueryValue(const RegKey& key, const std::string& name, std::string& data,
+                   size_t maxBytes);
+// Sets a REG_SZ value; `text` is stored with its terminating zero.
+long RegSetStringValue(const RegKey& key, const std::string& name, const std::string& text);
+long RegDeleteValue(const RegKey& key, const std::string& name);
+// Creates or opens a subkey (non-volatile, full access, with a class text).
+long RegCreateKey(const RegKey& key, const std::string& subKey, const std::string& keyClass,
+                  RegKey& out);
+// Deletes a subkey that has no subkeys of its own.
+long RegDeleteKey(const RegKey& key, const std::string& subKey);
+
+// ---------------------------------------------------------------------------
+// Test seam: unit tests replace what a test cannot control on a real machine.
+// Production code never sets these.
+
+struct Overrides {
+  // Pending standard input; its end is the end of input.
+  std::optional<std::string> stdinData;
+  std::function<void(const std::string&)> stdoutSink;  // WriteStdout, WriteConsoleUtf8
+  std::function<void(const std::string&)> stderrSink;  // WriteStderr
+  std::function<void(const std::string&, const std::string&)> messageBox;
+};
+Overrides& TestOverrides();
+
+}  // namespace platform

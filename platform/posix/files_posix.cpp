@@ -1,0 +1,74 @@
+// Files and directories on Linux.
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CanReadWrite(const std::string& path) {
+  return !path.empty() && access(path.c_str(), R_OK | W_OK) == 0;
+}
+
+bool CreateDir(const std::string& path, bool ownerOnly) {
+  return mkdir(path.c_str(), ownerOnly ? 0700 : 0777) == 0;
+}
+
+std::optional<std::string> CurrentDir() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    if (getcwd(buffer.data(), buffer.size())) return std::string(buffer.data());
+    if (errno != ERANGE) return std::nullopt;
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool SetCurrentDir(const std::string& path) { return chdir(path.c_str()) == 0; }
+
+std::optional<std::string> FullPath(const std::string& path) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  std::string joined = path;
+  if (path[0] != '/') {
+    std::optional<std::string> cwd = CurrentDir();
+    if (!cwd) return std::nullopt;
+    joined = *cwd + "/" + path;
+  }
+  // Resolve "." and ".." by name, as the Windows full-path service does; a
+  // trailing separator is kept.
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i <= joined.size()) {
+    size_t slash = joined.find('/', i);
+    if (slash == std::string::npos) slash = joined.size();
+    std::string part = joined.substr(i, slash - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = slash + 1;
+  }
+  std::string full;
+  for (const std::string& part : parts) full += "/" + part;
+  if (full.empty()) full = "/";
+  if (joined.size() > 1 && joined.back() == '/' && full != "/") full += '/';
+  return full;
+}
+
+}  // namespace platform

@@ -1,0 +1,138 @@
+// Process facts, environment, locale and standard streams on Linux.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/shared/locale_name.h"
+
+namespace platform {
+
+const char kPathSep = '/';
+const char kClassPathSep = ':';
+const char* const kDefaultTempRoot = "/tmp";
+
+std::string ModuleFileName() {
+  std::string buffer(4096, '\0');
+  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || size_t(n) >= buffer.size()) return {};
+  buffer.resize(size_t(n));
+  // The program path holds at most 1024 characters, as on Windows.
+  if (buffer.size() > 1024) buffer.resize(1024);
+  return buffer;
+}
+
+int LastError() { return errno; }
+
+std::string ErrorText(int error) { return strerror(error); }
+
+std::optional<std::string> GetEnv(const std::string& name) {
+  const char* value = getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+void ExitProcess(int status) {
+  std::fflush(nullptr);
+  _exit(status & 0xFF);
+}
+
+std::string UserLocaleName() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = getenv(name);
+    if (value && *value) return LocaleNameFromPosixValue(value);
+  }
+  return LocaleNameFromPosixValue("C");
+}
+
+namespace {
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+bool IsOpenFd(int fd) { return fcntl(fd, F_GETFD) != -1; }
+
+std::optional<char> NextStdinByte() {
+  auto& pending = TestOverrides().stdinData;
+  if (pending) {
+    if (pending->empty()) return std::nullopt;
+    char c = pending->front();
+    pending->erase(0, 1);
+    return c;
+  }
+  for (;;) {
+    char c;
+    ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n == 1) return c;
+    if (n < 0 && errno == EINTR) continue;
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+void OpenConsole(const std::string& title, int, int, int) {
+  // The terminal is the console; only a terminal understands the title.
+  if (!TestOverrides().stdoutSink && isatty(STDOUT_FILENO)) {
+    WriteAll(STDOUT_FILENO, "\033]0;" + title + "\007");
+  }
+}
+
+bool HasStdout() { return TestOverrides().stdoutSink || IsOpenFd(STDOUT_FILENO); }
+
+bool WriteStdout(const std::string& bytes) {
+  if (auto& sink = TestOverrides().stdoutSink) {
+    sink(bytes);
+    return true;
+  }
+  return WriteAll(STDOUT_FILENO, bytes);
+}
+
+bool WriteStderr(const std::string& bytes) {
+  if (auto& sink = TestOverrides().stderrSink) {
+    sink(bytes);
+    return true;
+  }
+  return WriteAll(STDERR_FILENO, bytes);
+}
+
+bool WriteConsoleUtf8(const std::string& text) { return WriteStdout(text); }
+
+std::optional<char> ReadStdinChar() { return NextStdinByte(); }
+
+std::optional<std::string> ReadStdinLine(size_t maxChars) {
+  std::string line;
+  bool any = false;
+  for (;;) {
+    std::optional<char> c = NextStdinByte();
+    if (!c) return any ? std::optional<std::string>(line) : std::nullopt;
+    any = true;
+    if (*c == '\n') break;
+    if (line.size() < maxChars) line += *c;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+void ShowMessageBox(const std::string& title, const std::string& text) {
+  if (auto& box = TestOverrides().messageBox) {
+    box(title, text);
+    return;
+  }
+  WriteStderr(title + "\n" + text + "\n");
+}
+
+}  // namespace platform

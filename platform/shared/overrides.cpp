@@ -1,0 +1,10 @@
+#include "platform/platform.h"
+
+namespace platform {
+
+Overrides& TestOverrides() {
+  static Overrides overrides;
+  return overrides;
+}
+
+}  // namespace platform
