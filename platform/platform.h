@@ -23,6 +23,12 @@ extern const char kPathSep;       // '\\' on Windows, '/' on Linux
 extern const char kClassPathSep;  // ';' on Windows, ':' on Linux
 // The fixed temp root used when no variable names a valid one.
 extern const char* const kDefaultTempRoot;  // "C:\\TEMP" or "/tmp"
+// Characters a temp root may not hold after its root prefix.
+extern const char* const kForbiddenTempChars;  // "/*?<>:|;" or "*?<>|;:"
+// Length of the absolute root at the start of `path`: 3 for a drive path
+// ("C:\\", any alphabetic drive letter), 1 for a rooted path ("\\" on
+// Windows, "/" on Linux); 0 when the path is not absolute.
+size_t AbsoluteRootLength(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Process and errors
@@ -157,3 +163,8 @@ struct Overrides {
 Overrides& TestOverrides();
 
 }  // namespace platform
+
+// Further services, one header per group.
+#include "platform/filetree.h"  // directory listing, file copy and removal, free space
+#include "platform/process.h"   // child processes
+#include "platform/sysinfo.h"   // system facts for the prerequisite checks

@@ -9,6 +9,10 @@
 
 namespace platform {
 
+const char* const kForbiddenTempChars = "*?<>|;:";
+
+size_t AbsoluteRootLength(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
+
 bool PathExists(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0;

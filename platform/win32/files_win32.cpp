@@ -7,6 +7,13 @@
 
 namespace platform {
 
+const char* const kForbiddenTempChars = "/*?<>:|;";
+
+size_t AbsoluteRootLength(const std::string& path) {
+  if (path.size() >= 3 && IsCharAlphaA(path[0]) && path[1] == ':' && path[2] == '\\') return 3;
+  return !path.empty() && path[0] == '\\' ? 1 : 0;
+}
+
 bool PathExists(const std::string& path) {
   return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

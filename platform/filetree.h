@@ -1,0 +1,6 @@
+// Directory listing, file copy and removal, free space.
+#pragma once
+
+#include <string>
+
+namespace platform {}  // namespace platform

@@ -1,0 +1,232 @@
+// The registry of the Linux build: a file-backed store. Below the root
+// ($QEL_REGISTRY_ROOT, default /etc/quelta/registry) a key is a directory and a
+// value is a file whose bytes are the value's data. Names match without regard
+// to case, as Windows key and value names do.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kDefaultRoot = "/etc/quelta/registry";
+
+// Open keys: the handle is an index + 1 into this table of key directories.
+std::vector<std::string>& OpenKeys() {
+  static std::vector<std::string> keys;
+  return keys;
+}
+
+std::string RootDir() {
+  std::optional<std::string> root = GetEnv("QEL_REGISTRY_ROOT");
+  return root && !root->empty() ? *root : kDefaultRoot;
+}
+
+bool IsDir(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// The entry of `dir` named `name` without regard to case: the exact name when
+// it exists, else the first match in the listing; "" when there is none.
+std::string FindEntry(const std::string& dir, const std::string& name, bool wantDir) {
+  std::string exact = dir + "/" + name;
+  if (wantDir ? IsDir(exact) : IsFile(exact)) return exact;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.c_str()), closedir);
+  if (!listing) return {};
+  while (dirent* entry = readdir(listing.get())) {
+    if (strcasecmp(entry->d_name, name.c_str()) != 0) continue;
+    std::string path = dir + "/" + entry->d_name;
+    if (wantDir ? IsDir(path) : IsFile(path)) return path;
+  }
+  return {};
+}
+
+std::vector<std::string> SplitKeyPath(const std::string& subKey) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= subKey.size()) {
+    size_t end = subKey.find('\\', start);
+    if (end == std::string::npos) end = subKey.size();
+    if (end > start) parts.push_back(subKey.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+// Like a fresh Windows machine, the store has HKEY_LOCAL_MACHINE\SOFTWARE;
+// it is made on first use where the root can be written.
+std::string MachineKeyDir() {
+  std::string root = RootDir();
+  std::string machine = root + "/HKEY_LOCAL_MACHINE";
+  if (FindEntry(machine, "SOFTWARE", true).empty()) {
+    // Create the root's missing parents, then the two keys.
+    for (size_t i = 1; i <= root.size(); ++i) {
+      if (i == root.size() || root[i] == '/') mkdir(root.substr(0, i).c_str(), 0755);
+    }
+    mkdir(machine.c_str(), 0755);
+    if (FindEntry(machine, "SOFTWARE", true).empty()) mkdir((machine + "/SOFTWARE").c_str(), 0755);
+  }
+  std::string found = FindEntry(root, "HKEY_LOCAL_MACHINE", true);
+  return found.empty() ? machine : found;
+}
+
+const std::string* KeyDir(const RegKey& key) {
+  auto& keys = OpenKeys();
+  if (key.handle_ == 0 || key.handle_ > keys.size() || keys[key.handle_ - 1].empty()) return nullptr;
+  return &keys[key.handle_ - 1];
+}
+
+uintptr_t Register(const std::string& dir) {
+  auto& keys = OpenKeys();
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].empty()) {
+      keys[i] = dir;
+      return i + 1;
+    }
+  }
+  keys.push_back(dir);
+  return keys.size();
+}
+
+long AccessStatus(const std::string& dir, RegAccess access) {
+  int mode = R_OK | X_OK | (access == RegAccess::All ? W_OK : 0);
+  return ::access(dir.c_str(), mode) == 0 ? kRegOk : kRegAccessDenied;
+}
+
+}  // namespace
+
+RegKey::~RegKey() { Close(); }
+
+RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = 0;
+  }
+  return *this;
+}
+
+void RegKey::Close() {
+  auto& keys = OpenKeys();
+  if (handle_ && handle_ <= keys.size()) keys[handle_ - 1].clear();
+  handle_ = 0;
+}
+
+long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out) {
+  out.Close();
+  std::string dir = MachineKeyDir();
+  if (!IsDir(dir)) return kRegNotFound;
+  for (const std::string& part : SplitKeyPath(subKey)) {
+    std::string next = FindEntry(dir, part, true);
+    if (next.empty()) return ::access(dir.c_str(), R_OK | X_OK) == 0 ? kRegNotFound : kRegAccessDenied;
+    dir = next;
+  }
+  long status = AccessStatus(dir, access);
+  if (status != kRegOk) return status;
+  out.handle_ = Register(dir);
+  return kRegOk;
+}
+
+long RegQueryValue(const RegKey& key, const std::string& name, std::string& data, size_t maxBytes) {
+  const std::string* dir = KeyDir(key);
+  if (!dir) return kRegNotFound;
+  std::string path = FindEntry(*dir, name, false);
+  if (path.empty()) return kRegNotFound;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == EACCES ? kRegAccessDenied : kRegNotFound;
+  std::string bytes;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) {
+    bytes.append(buffer, size_t(n));
+    if (bytes.size() > maxBytes) break;
+  }
+  close(fd);
+  if (bytes.size() > maxBytes) return kRegMoreData;
+  data = bytes;
+  return kRegOk;
+}
+
+long RegSetStringValue(const RegKey& key, const std::string& name, const std::string& text) {
+  const std::string* dir = KeyDir(key);
+  if (!dir) return kRegNotFound;
+  std::string path = FindEntry(*dir, name, false);
+  if (path.empty()) path = *dir + "/" + name;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return kRegAccessDenied;
+  std::string bytes = text + '\0';
+  bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+  close(fd);
+  return ok ? kRegOk : kRegAccessDenied;
+}
+
+long RegDeleteValue(const RegKey& key, const std::string& name) {
+  const std::string* dir = KeyDir(key);
+  if (!dir) return kRegNotFound;
+  std::string path = FindEntry(*dir, name, false);
+  if (path.empty()) return kRegNotFound;
+  return unlink(path.c_str()) == 0 ? kRegOk : kRegAccessDenied;
+}
+
+long RegCreateKey(const RegKey& key, const std::string& subKey, const std::string&, RegKey& out) {
+  out.Close();
+  const std::string* base = KeyDir(key);
+  if (!base) return kRegNotFound;
+  std::string dir = *base;
+  for (const std::string& part : SplitKeyPath(subKey)) {
+    std::string next = FindEntry(dir, part, true);
+    if (next.empty()) {
+      next = dir + "/" + part;
+      if (mkdir(next.c_str(), 0755) != 0) return kRegAccessDenied;
+    }
+    dir = next;
+  }
+  long status = AccessStatus(dir, RegAccess::All);
+  if (status != kRegOk) return status;
+  out.handle_ = Register(dir);
+  return kRegOk;
+}
+
+long RegDeleteKey(const RegKey& key, const std::string& subKey) {
+  const std::string* base = KeyDir(key);
+  if (!base) return kRegNotFound;
+  std::string dir = *base;
+  for (const std::string& part : SplitKeyPath(subKey)) {
+    dir = FindEntry(dir, part, true);
+    if (dir.empty()) return kRegNotFound;
+  }
+  // A key with subkeys stays, as on Windows; its values go with it.
+  std::vector<std::string> values;
+  {
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.c_str()), closedir);
+    if (!listing) return kRegAccessDenied;
+    while (dirent* entry = readdir(listing.get())) {
+      std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "/" + name;
+      if (IsDir(path)) return kRegAccessDenied;
+      values.push_back(path);
+    }
+  }
+  for (const std::string& value : values) unlink(value.c_str());
+  return rmdir(dir.c_str()) == 0 ? kRegOk : kRegAccessDenied;
+}
+
+}  // namespace platform

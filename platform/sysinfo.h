@@ -1,0 +1,6 @@
+// System facts that the prerequisite checks query.
+#pragma once
+
+#include <string>
+
+namespace platform {}  // namespace platform

@@ -1,0 +1,165 @@
+# End-to-end test library: runs the built launcher as a user would, on Linux
+# natively or setup.exe under Wine, and checks what it leaves behind.
+#
+# Set by CTest:
+#   QEL_KIND      linux | wine
+#   QEL_BIN_DIR   directory of the build under test: setup[.exe], resource/,
+#                 unzip[.exe] and the test helpers (fakejava[.exe] ...)
+#   WINEPREFIX    (wine) the prefix shared by the Wine tests
+#
+# A test script sources this file, defines functions named test_*, and ends
+# with e2e_main "$@". Each test runs in a subshell inside a fresh $WORK.
+
+set -u
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+: "${QEL_KIND:=linux}"
+: "${QEL_BIN_DIR:?QEL_BIN_DIR must name the build directory}"
+export WINEDEBUG=-all
+
+if [ "$QEL_KIND" = wine ]; then
+  EXE=.exe
+else
+  EXE=
+fi
+
+# The path as the launcher under test spells it: unchanged on Linux, the
+# Z: drive form under Wine.
+native_path() {
+  if [ "$QEL_KIND" = wine ]; then
+    printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"
+  else
+    printf '%s' "$1"
+  fi
+}
+
+# The separator of the launcher under test.
+SEP=/
+[ "$QEL_KIND" = wine ] && SEP='\'
+
+# make_dist DIR: a directory holding the launcher and its catalogues.
+make_dist() {
+  mkdir -p "$1"
+  cp "$QEL_BIN_DIR/setup$EXE" "$1/"
+  cp -r "$QEL_BIN_DIR/resource" "$1/"
+  if [ -f "$QEL_BIN_DIR/unzip$EXE" ]; then cp "$QEL_BIN_DIR/unzip$EXE" "$1/"; fi
+}
+
+# write_param FILE LINE...: a parameter file with section [Quelta] followed
+# by the given lines (KEY=VALUE), CRLF-free.
+write_param() {
+  local file=$1
+  shift
+  mkdir -p "$(dirname "$file")"
+  {
+    echo "[Quelta]"
+    for line in "$@"; do echo "$line"; done
+  } >"$file"
+}
+
+# run_in DIR PROGRAM ARGS...: runs the launcher at PROGRAM (a path without
+# .exe) with the current directory DIR. Standard input comes from $STDIN (a
+# file; /dev/null when unset). Sets RC (0-255), and writes $WORK/out and
+# $WORK/err.
+run_in() {
+  local dir=$1 program=$2
+  shift 2
+  local input=${STDIN:-/dev/null}
+  if [ "$QEL_KIND" = wine ]; then
+    (cd "$dir" && wine "$program.exe" "$@" <"$input" >"$WORK/out" 2>"$WORK/err")
+  else
+    (cd "$dir" && TEMP=${TEMP:-$WORK/temp} "$program" "$@" <"$input" >"$WORK/out" 2>"$WORK/err")
+  fi
+  RC=$?
+}
+
+# run_setup DIST ARGS...: the launcher of DIST, started from DIST.
+run_setup() {
+  local dist=$1
+  shift
+  run_in "$dist" "$dist/setup" "$@"
+}
+
+# wine_reg ARGS...: "reg" inside the shared prefix (Wine only).
+wine_reg() { wine reg "$@" >/dev/null 2>&1; }
+
+# Registry helpers that work on both builds. The Linux store lives in
+# $QEL_REGISTRY_ROOT, a fresh directory per test.
+reg_set_inventory() {
+  if [ "$QEL_KIND" = wine ]; then
+    wine_reg add 'HKLM\SOFTWARE\QUELTA' /v inst_loc /t REG_SZ /d "$(native_path "$1")" /f
+  else
+    mkdir -p "$QEL_REGISTRY_ROOT/HKEY_LOCAL_MACHINE/SOFTWARE/QUELTA"
+    printf '%s' "$1" >"$QEL_REGISTRY_ROOT/HKEY_LOCAL_MACHINE/SOFTWARE/QUELTA/inst_loc"
+  fi
+}
+reg_clear_inventory() {
+  if [ "$QEL_KIND" = wine ]; then
+    wine_reg delete 'HKLM\SOFTWARE\QUELTA' /f
+  else
+    rm -rf "$QEL_REGISTRY_ROOT/HKEY_LOCAL_MACHINE/SOFTWARE/QUELTA"
+  fi
+}
+
+# ---------------------------------------------------------------------------
+# Checks. Each failing check prints why and makes the test fail.
+
+E2E_FAILURES=0
+fail() {
+  echo "    FAIL: $*" >&2
+  E2E_FAILURES=$((E2E_FAILURES + 1))
+}
+
+# expect_rc N: N is the launcher's status as a signed or unsigned number.
+expect_rc() {
+  local want=$(($1 & 255))
+  [ "$RC" -eq "$want" ] || fail "exit status $RC, expected $want ($1)"
+}
+
+# Output files with Windows line ends turned into plain ones.
+plain() { tr -d '\r' <"$1"; }
+
+expect_out_has() { plain "$WORK/out" | grep -qF -- "$1" || fail "stdout lacks: $1"; }
+expect_out_lacks() { ! plain "$WORK/out" | grep -qF -- "$1" || fail "stdout holds: $1"; }
+expect_err_has() { plain "$WORK/err" | grep -qF -- "$1" || fail "stderr lacks: $1"; }
+expect_file_has() {
+  [ -f "$1" ] || { fail "missing file $1"; return; }
+  plain "$1" | grep -qF -- "$2" || fail "$1 lacks: $2"
+}
+expect_exists() { [ -e "$1" ] || fail "missing: $1"; }
+expect_absent() { [ ! -e "$1" ] || fail "present: $1"; }
+# expect_eq ACTUAL EXPECTED [WHAT]
+expect_eq() { [ "$1" = "$2" ] || fail "${3:-value}: got [$1], expected [$2]"; }
+
+# ---------------------------------------------------------------------------
+
+e2e_main() {
+  local only=${1:-}
+  local passed=0 failed=0 names
+  names=$(declare -F | awk '{print $3}' | grep '^test_' || true)
+  for name in $names; do
+    [ -n "$only" ] && [ "$name" != "$only" ] && continue
+    local work
+    work=$(mktemp -d "${TMPDIR:-/tmp}/qel_e2e.XXXXXX")
+    (
+      WORK=$work
+      E2E_FAILURES=0
+      export QEL_REGISTRY_ROOT=$WORK/registry
+      mkdir -p "$WORK/temp"
+      cd "$WORK"
+      "$name"
+      exit $((E2E_FAILURES > 0))
+    )
+    if [ $? -eq 0 ]; then
+      passed=$((passed + 1))
+      echo "  ok   $name ($QEL_KIND)"
+    else
+      failed=$((failed + 1))
+      echo "  FAIL $name ($QEL_KIND)"
+    fi
+    chmod -R u+rwX "$work" 2>/dev/null
+    rm -rf "$work"
+  done
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
