@@ -197,6 +197,7 @@ void ParseOptionLoop(std::vector<std::string>& elements, Options& options) {
   common::ProcessState& process = common::Process();
   for (std::string& element : elements) {
     const std::string upper = UpperCopy(element);
+    options.upperTail = upper;
 
     size_t j = element.find("-J");
     if (j != std::string::npos) {

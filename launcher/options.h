@@ -58,6 +58,7 @@ struct Options {
   std::string prereqConfigLocation;
   std::string scratchPathOption;    // -SCRATCHPATH <dir>
   std::string prereqLogLocOption;   // -PREREQLOGLOC <dir>
+  std::string upperTail;            // upper-cased copy of the last element, before the cuts
 
   bool preCloneSetup = false, updateNodeList = false, attachHome = false, attachSuite = false,
        installAddOns = false, relink = false, cleanup = false, saveInventory = false,

@@ -7,6 +7,7 @@
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
+#include "params/param_file.h"
 #include "params/paths.h"
 #include "platform/platform.h"
 
@@ -26,7 +27,16 @@ struct RunState {
   std::string startupDir;
   std::string secondDir;
   std::string launcherDir;
+  std::string jreLocation;
+  std::string scratchJrePath;
+  std::string prereqConfigLocation;
+  std::string installerClass;
+  std::string bootstrapFlag;  // "T" or "F"
+  params::Settings settings;
 };
+
+constexpr size_t kMessageChars = 4095;    // the 4096-byte message buffer
+constexpr size_t kStartMessageChars = 79; // the start message's own 80-byte buffer
 
 // Phase 8: the launcher, startup and second directories.
 void SettleDirectories(RunState& run) {
@@ -41,6 +51,78 @@ void SettleDirectories(RunState& run) {
     run.secondDir = params::GetCurrentDir(launcherDir) == 0 ? launcherDir : run.startupDir;
   }
   if (run.options.rscratchPath) run.scratchDir = *run.options.rscratchPath;
+}
+
+// Phase 9: the parameter file, which also creates the scratch directory.
+int ReadParameters(RunState& run) {
+  params::ParamFileRun in;
+  in.paramFile = run.paramFile;
+  in.scratchDir = run.scratchDir;
+  in.startupDir = run.startupDir;
+  in.jreLocation = run.options.jreLoc.value_or("");
+  in.prereqConfigLocation = run.options.prereqConfigLocation;
+  in.timestamp = run.timestamp;
+  in.bootstrapOnly = run.options.bootstrapOnly;
+  in.rscratchPath = run.options.rscratchPath.has_value();
+  in.shipHomeLoc = run.options.shipHomeLocGiven;
+  int status = params::ReadParamFile(in, run.settings);
+  run.paramFile = in.paramFile;
+  run.scratchDir = in.scratchDir;
+  run.startupDir = in.startupDir;
+  run.jreLocation = in.jreLocation;
+  run.scratchJrePath = in.scratchJrePath;
+  run.prereqConfigLocation = in.prereqConfigLocation;
+  run.bootstrapFlag = run.settings.bootstrap.empty() ? "F" : run.settings.bootstrap;
+  if (!run.options.shipHomeLocGiven) run.secondDir = run.startupDir;
+  if (run.options.bootstrapOnly) run.scratchDir = run.options.bootstrapLoc;
+  return status;
+}
+
+// Phase 10: the installer class of the launcher mode. -1 for a mode that
+// may not run from the distribution medium.
+int ChooseLauncherMode(RunState& run) {
+  run.installerClass = run.settings.installClass;
+  LauncherMode mode = DecideLauncherMode(run.options);
+  if (mode.kind == LauncherMode::Class::Fixed) run.installerClass = mode.fixedClass;
+  if (mode.kind == LauncherMode::Class::OneClickClass) run.installerClass = run.settings.installOneClickClass;
+  if (mode.forcesNoBootstrap) run.bootstrapFlag = "F";
+  if (mode.notFromDistribution && common::Process().distribution) {
+    messages::ShowError(messages::FormatText(messages::UserText("S_ERRORINVOKINGFROMCD"),
+                                             {run.options.upperTail}, kMessageChars));
+    return -1;
+  }
+  return 0;
+}
+
+// Phase 11: what the prerequisite checker needs before it can run.
+int CheckPrereqCheckerMode(RunState& run) {
+  if (!run.options.prereqChecker) return 0;
+  if (run.prereqConfigLocation.empty()) {
+    messages::ConsoleWrite(messages::UserText("S_ERR_PREREQ_CONFIG_LOC"));
+    return -1;
+  }
+  if (!platform::PathExists(run.prereqConfigLocation)) {
+    platform::WriteStdout(messages::FormatText(messages::UserText("S_ERR_INVALID_PREREQ_CONFIG_LOC"),
+                                               {run.prereqConfigLocation}, kMessageChars));
+    return -1;
+  }
+  if (!common::Process().distribution) run.bootstrapFlag = "F";
+  return 0;
+}
+
+// Phase 12: the start message and the prerequisite checks. -1 when the
+// checks stop the launch.
+int CheckPrerequisites(RunState& run) {
+  if (run.options.help) return 0;
+  if (!run.options.bootstrapOnly) {
+    messages::ConsoleWrite(messages::FormatText(messages::UserText("S_STARTINSTALLERMSG"),
+                                                {run.productTitle}, kStartMessageChars));
+  }
+  std::string platformPrereqs = platform::ReadProfileString(params::kParamSection, "PLATFORM_PREREQS",
+                                                            "FALSE", run.paramFile, params::kMaxShortChars);
+  if (platformPrereqs.empty()) platformPrereqs = "FALSE";
+  (void)platformPrereqs;
+  return 0;
 }
 
 }  // namespace
@@ -75,6 +157,14 @@ int LauncherMain(std::vector<std::string>& elements) {
   }
 
   SettleDirectories(run);
+  int paramStatus = ReadParameters(run);
+  if (ChooseLauncherMode(run) != 0) return -1;
+  if (CheckPrereqCheckerMode(run) != 0) return -1;
+  if (CheckPrerequisites(run) != 0) return -1;
+  if (paramStatus != 0) {
+    if (paramStatus == -2) messages::WaitForEnter();
+    return paramStatus;
+  }
 
   int status = 0;
   messages::FreeMessages();

@@ -110,6 +110,14 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 // store below $QEL_REGISTRY_ROOT (default /etc/quelta/registry); keys are
 // directories matched without regard to case, values are files.
 
+// <windows.h> maps these names to its own A/W functions by macro; the
+// platform's functions keep their names wherever this header comes later.
+#undef RegOpenKey
+#undef RegQueryValue
+#undef RegDeleteValue
+#undef RegCreateKey
+#undef RegDeleteKey
+
 enum class RegAccess { Query, All };
 
 class RegKey {

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds both binaries and runs every test: unit
+# tests, Linux end-to-end tests, the Wine end-to-end tests of setup.exe, and
+# the unit and Linux end-to-end tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${QEL_JOBS:-2}
+
+bash scripts/install_deps.sh
+bash scripts/build.sh
+(cd build/linux && ctest --output-on-failure -j"$jobs")
+
+if [ "${QEL_SKIP_SANITIZERS:-0}" != 1 ]; then
+  cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQEL_SANITIZE=ON >/dev/null
+  cmake --build build/sanitize -j"$jobs"
+  (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+     ctest --output-on-failure -j"$jobs")
+fi
