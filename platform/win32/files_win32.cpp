@@ -58,6 +58,9 @@ std::optional<std::string> FullPath(const std::string& path) {
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path,
                               size_t maxChars) {
+  // The profile service works on MAX_PATH buffers; a longer name overruns
+  // them (seen crashing), and no such file can be opened anyway.
+  if (path.size() >= MAX_PATH) return defaultValue.substr(0, maxChars);
   std::vector<char> buffer(maxChars + 1);
   DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
                                      buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
