@@ -15,9 +15,12 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
+// Taken once at start: tests change TEMP and TMP.
+const fs::path kTestTempBase = fs::temp_directory_path();
+
 TempDir::TempDir() {
   static int counter = 0;
-  fs::path base = fs::temp_directory_path() /
+  fs::path base = kTestTempBase /
                   ("qel_unit_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
   fs::remove_all(base);
   fs::create_directories(base);

@@ -1,0 +1,88 @@
+#include "messages/format.h"
+
+#include "common/process_state.h"
+#include "messages/console.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace messages {
+namespace {
+
+using testing_support::LauncherTest;
+
+TEST(FormatTest, FillsTextsAndNumbers) {
+  EXPECT_EQ(FormatText("The call %s failed with %d.", {"F()", 5}), "The call F() failed with 5.");
+  EXPECT_EQ(FormatText("%5d|%-4s|%05d|%x|%%", {42, "ab", -7, 255}), "   42|ab  |-0007|ff|%");
+  EXPECT_EQ(FormatText("%ld %lu %lld", {1, 2, 3}), "1 2 3");
+  EXPECT_EQ(FormatText("%.3s", {"abcdef"}), "abc");
+}
+
+TEST(FormatTest, MismatchedTemplatesNeverCrash) {
+  // A translator put %d where a text is passed, and the other way round.
+  EXPECT_EQ(FormatText("%d files", {"many"}), "many files");
+  EXPECT_EQ(FormatText("in %s", {12}), "in 12");
+  // Too few arguments, %n, unknown conversions and "*" widths stay as written.
+  EXPECT_EQ(FormatText("%s and %s", {"one"}), "one and %s");
+  EXPECT_EQ(FormatText("%n%s", {"x"}), "%nx");
+  EXPECT_EQ(FormatText("%*d %f %p", {3}), "%*d %f %p");
+  EXPECT_EQ(FormatText("trailing %", {}), "trailing %");
+  // Huge widths are bounded.
+  EXPECT_LE(FormatText("%999999999d", {1}).size(), 5000u);
+}
+
+TEST(FormatTest, CutToTheBufferSize) {
+  EXPECT_EQ(FormatText("Starting %s...\n", {std::string(100, 'x')}, 79).size(), 79u);
+  EXPECT_EQ(FormatText("abc", {}, 2), "ab");
+}
+
+TEST(Utf16LengthTest, CountsCodeUnits) {
+  EXPECT_EQ(Utf16Length("abc"), 3u);
+  EXPECT_EQ(Utf16Length("\xc3\xa4\xe2\x82\xac"), 2u);  // ä €
+  EXPECT_EQ(Utf16Length("\xf0\x9f\x98\x80"), 2u);      // a surrogate pair
+  EXPECT_EQ(Utf16Length("\xff\xfe"), 2u);              // invalid bytes count one each
+  EXPECT_EQ(Utf16Length("\xe2\x82"), 2u);              // truncated sequence
+}
+
+class ConsoleTest : public LauncherTest {};
+
+TEST_F(ConsoleTest, ConversionLimit) {
+  // Both ways reach standard output here; the limit decides which one.
+  ConsoleWrite(std::string(1022, 'a'));
+  EXPECT_EQ(out_.size(), 1022u);
+  ConsoleWrite(std::string(1023, 'b'));
+  EXPECT_EQ(out_.size(), 2045u);
+  ConsoleWrite("Gr\xc3\xbc\xc3\x9f" "e");
+  EXPECT_EQ(out_.substr(2045), "Gr\xc3\xbc\xc3\x9f" "e");
+}
+
+TEST_F(ConsoleTest, NothingWithoutAConsoleHandle) {
+  ForgetConsoleHandle();
+  ConsoleWrite("lost");
+  EXPECT_EQ(out_, "");
+}
+
+TEST_F(ConsoleTest, ErrorDisplayRule) {
+  ShowError("boom\n");
+  EXPECT_EQ(boxes_, "Quelta Trevanic Installer|boom\n\n");
+  EXPECT_EQ(out_, "");
+  common::Process().silent = true;
+  ShowError("quiet\n");
+  EXPECT_EQ(out_, "quiet\n");
+}
+
+TEST_F(ConsoleTest, WaitForEnterOnlyInSilentMode) {
+  platform::TestOverrides().stdinData = std::string("xy");
+  WaitForEnter();
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(*platform::TestOverrides().stdinData, "xy");
+  common::Process().silent = true;
+  WaitForEnter();
+  EXPECT_EQ(out_, "\nPress Enter to exit...\n");
+  EXPECT_EQ(*platform::TestOverrides().stdinData, "y");
+  // End of input does not block.
+  platform::TestOverrides().stdinData = std::string();
+  WaitForEnter();
+}
+
+}  // namespace
+}  // namespace messages
