@@ -40,6 +40,7 @@ test_user_language_and_base_language_log() {
   expect_rc -2
   expect_out_has "Die Parameterdatei qelparam.ini wurde nicht gefunden."
   expect_out_has "Trevanic Installer wird gestartet..."
+  expect_out_has "Zum Beenden die Eingabetaste drücken..."
   expect_file_has "$WORK/scratch/QelInstall$TS/installActions$TS.log" "The parameter file qelparam.ini could not be found."
 }
 
@@ -92,6 +93,19 @@ test_prereq_checker_needs_a_location() {
   run_setup "$WORK/dist" -PREREQCHECKER -rtimestamp $TS "PREREQ_CONFIG_LOCATION=$(native_path "$WORK/none")"
   expect_rc -1
   expect_out_has "The prerequisite configuration location $(native_path "$WORK/none") does not exist."
+}
+
+test_no_console_and_no_standard_output() {
+  make_dist dist
+  write_param dist/qelparam.ini "INSTALL_CLASS=demo.Main"
+  if [ "$QEL_KIND" = wine ]; then
+    (cd dist && wine setup.exe -NOCONSOLE -SILENT -HELP -SCRATCHPATH "$(native_path "$WORK/scratch")" >&- 2>"$WORK/err" </dev/null)
+  else
+    (cd dist && TEMP=$WORK/temp ./setup -NOCONSOLE -SILENT -HELP >&- 2>"$WORK/err" </dev/null)
+  fi
+  RC=$?
+  [ "$RC" -lt 128 ] || fail "killed by a signal or crashed: $RC"
+  [ ! -s "$WORK/err" ] || fail "stderr: $(head -c 300 "$WORK/err")"
 }
 
 test_long_command_line_is_safe() {
