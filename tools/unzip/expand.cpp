@@ -17,6 +17,14 @@ constexpr unsigned kTypeLink = 0120000;
 constexpr unsigned kPermissionMask = 0777;  // set-id and sticky bits are not restored
 constexpr size_t kMaxLinkTarget = 4096;
 
+// Names come from the archive: control characters would reach the terminal.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
 struct Link {
   EntryPath path;
   std::string target;
@@ -39,13 +47,13 @@ class ArchiveExpander {
       Report("", error, StatusOf(opened));
       return status_;
     }
-    if (!quiet_) std::printf("Archive:  %s\n", archive_.c_str());
+    if (!quiet_) std::printf("Archive:  %s\n", Printable(archive_).c_str());
     for (const ZipEntry& entry : reader_.entries()) ExpandEntry(entry);
     // Links last, so that no entry of this archive is written through one.
     for (const Link& link : links_) {
       if (!quiet_) {
-        std::printf("    linking: %s -> %s\n", dest_.DisplayPath(link.path.parts).c_str(),
-                    link.target.c_str());
+        std::printf("    linking: %s -> %s\n", Printable(dest_.DisplayPath(link.path.parts)).c_str(),
+                    Printable(link.target).c_str());
       }
       if (!dest_.MakeLink(link.path.parts, link.target, &error)) {
         Report(Joined(link.path), "cannot create link: " + error, kExitIo);
@@ -75,9 +83,10 @@ class ArchiveExpander {
   void Report(const std::string& entry, const std::string& problem, int status) {
     std::fflush(stdout);
     if (entry.empty()) {
-      std::fprintf(stderr, "unzip: %s: %s\n", archive_.c_str(), problem.c_str());
+      std::fprintf(stderr, "unzip: %s: %s\n", Printable(archive_).c_str(), problem.c_str());
     } else {
-      std::fprintf(stderr, "unzip: %s: %s: %s\n", archive_.c_str(), entry.c_str(), problem.c_str());
+      std::fprintf(stderr, "unzip: %s: %s: %s\n", Printable(archive_).c_str(),
+                   Printable(entry).c_str(), problem.c_str());
     }
     status_ = std::max(status_, status);
   }
@@ -110,7 +119,10 @@ class ArchiveExpander {
     unsigned mode = UnixFileModes() ? UnixMode(entry) : 0;
     std::string error;
     if (path.isDir) {
-      if (!quiet_) std::printf("   creating: %s%c\n", dest_.DisplayPath(path.parts).c_str(), NativeSeparator());
+      if (!quiet_) {
+        std::printf("   creating: %s%c\n", Printable(dest_.DisplayPath(path.parts)).c_str(),
+                    NativeSeparator());
+      }
       if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
         Report(name, "cannot create directory: " + error, kExitIo);
       } else if (mode != 0) {
@@ -151,7 +163,7 @@ class ArchiveExpander {
     std::string error;
     if (!quiet_) {
       std::printf("%s %s\n", entry.method == 0 ? " extracting:" : "  inflating:",
-                  dest_.DisplayPath(path.parts).c_str());
+                  Printable(dest_.DisplayPath(path.parts)).c_str());
     }
     DataResult result;
     {

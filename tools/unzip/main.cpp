@@ -7,6 +7,7 @@
 // pattern quoted, so the program matches it itself.
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -120,9 +121,7 @@ std::vector<std::string> FindArchives(const std::string& arg, std::string* error
   return archives;
 }
 
-}  // namespace
-
-int Main(const std::vector<std::string>& args) {
+int Run(const std::vector<std::string>& args) {
   Options options;
   std::string error;
   if (!ParseArgs(args, &options, &error)) {
@@ -146,6 +145,18 @@ int Main(const std::vector<std::string>& args) {
     status = std::max(status, ExpandArchive(archive, dest, options.quiet > 0));
   }
   return status;
+}
+
+}  // namespace
+
+int Main(const std::vector<std::string>& args) {
+  // A damaged directory may claim gigabytes; the 32-bit build cannot hold them.
+  try {
+    return Run(args);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "unzip: out of memory\n");
+    return kExitIo;
+  }
 }
 
 }  // namespace unzip

@@ -22,7 +22,7 @@ std::string Upper(std::string_view text) {
 // Windows opens the device, not a file, for these base names whatever the
 // extension.
 bool IsDeviceName(std::string_view part) {
-  static const std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  static const std::array<const char*, 6> kPlain = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   std::string base = Upper(part.substr(0, part.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   for (const char* device : kPlain) {
