@@ -1,0 +1,371 @@
+"""Tests of the archive expander built in tools/unzip.
+
+Archives are made at test time (zipfile writes the crafted names; Info-ZIP
+zip and the JDK's jar tool make real-world ones). The Linux binary is compared
+with Info-ZIP unzip on the same archives. With --wine the Windows build runs
+under Wine, started through a batch file so that it gets the raw command line
+the launcher writes.
+
+usage: test_unzip.py --unzip PATH [--wine] [--reference PATH] [--jar PATH]
+"""
+import argparse
+import hashlib
+import io
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+PARSER = argparse.ArgumentParser()
+PARSER.add_argument("--unzip", required=True)
+PARSER.add_argument("--wine", action="store_true")
+PARSER.add_argument("--reference", default=shutil.which("unzip"))
+PARSER.add_argument("--jar", default=shutil.which("jar"))
+ARGS, REST = PARSER.parse_known_args()
+ARGS.unzip = os.path.abspath(ARGS.unzip)
+
+# Exit statuses of the expander.
+OK, INCOMPLETE, DAMAGED, IO, NO_ARCHIVE, USAGE = 0, 1, 2, 3, 9, 10
+
+
+def make_zip(path, entries, **kwargs):
+    """entries: (name, data) or (name, data, options) with options among
+    mode (Unix bits, stored as made on Unix), stored (bool)."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, **kwargs) as archive:
+        for entry in entries:
+            name, data = entry[0], entry[1]
+            options = entry[2] if len(entry) > 2 else {}
+            info = zipfile.ZipInfo(name)
+            info.compress_type = zipfile.ZIP_STORED if options.get("stored") else zipfile.ZIP_DEFLATED
+            if "mode" in options:
+                info.create_system = 3
+                info.external_attr = options["mode"] << 16
+            else:
+                info.create_system = 0
+            archive.writestr(info, data)
+    return path
+
+
+def tree(root):
+    """Every path below root: ('d', mode) / ('f', digest, mode) / ('l', target)."""
+    found = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in dirnames + filenames:
+            full = os.path.join(dirpath, name)
+            rel = os.path.relpath(full, root)
+            info = os.lstat(full)
+            if stat.S_ISLNK(info.st_mode):
+                found[rel] = ("l", os.readlink(full))
+            elif stat.S_ISDIR(info.st_mode):
+                found[rel] = ("d", info.st_mode & 0o111)
+            else:
+                with open(full, "rb") as f:
+                    found[rel] = ("f", hashlib.sha256(f.read()).hexdigest(), info.st_mode & 0o777)
+    return found
+
+
+class ExpanderTest(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="unzip-test-")
+        self.addCleanup(shutil.rmtree, self.work, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def write(self, rel, data, mode=0o644):
+        full = self.path(rel)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+        os.chmod(full, mode)
+
+    def read(self, *parts):
+        with open(self.path(*parts), "rb") as f:
+            return f.read()
+
+    def unzip(self, *args, cwd=None):
+        """Runs the expander with argv (Linux); returns (status, out, err)."""
+        done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True)
+        return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
+    def unzip_line(self, tail):
+        """Runs the Windows build with the raw command line 'unzip.exe ' + tail."""
+        shutil.copy(ARGS.unzip, self.path("unzip.exe"))
+        with open(self.path("run.bat"), "w", newline="") as f:
+            f.write("@unzip.exe " + tail + "\r\n@exit %ERRORLEVEL%\r\n")
+        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=self.work, capture_output=True,
+                              env=dict(os.environ, WINEDEBUG="-all"))
+        return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
+    def sample_entries(self):
+        return [
+            ("top.txt", b"top\n"),
+            ("a/", b"", {"mode": 0o40755}),
+            ("a/b/c/deep.txt", b"deep " * 1000),
+            ("a/stored.bin", os.urandom(70000), {"stored": True}),
+            ("a/big.txt", b"".join(b"line %d\n" % i for i in range(300000))),
+            ("bin/run.sh", b"#!/bin/sh\necho run\n", {"mode": 0o100755}),
+            ("bin/private", b"secret", {"mode": 0o100600}),
+            ("bin/readonly", b"ro", {"mode": 0o100444}),
+            ("win\\style\\name.txt", b"backslashes"),
+            ("empty/", b""),
+        ]
+
+
+@unittest.skipIf(ARGS.wine, "Linux binary")
+class LinuxExpansion(ExpanderTest):
+    def assert_same_as_reference(self, archive):
+        if not ARGS.reference:
+            self.skipTest("no Info-ZIP unzip")
+        status, _, err = self.unzip("-qqqo", archive, "-d", self.path("ours"))
+        self.assertEqual(status, OK, err)
+        done = subprocess.run([ARGS.reference, "-qqo", archive, "-d", self.path("theirs")],
+                              capture_output=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        # Info-ZIP also reads modes that non-Unix hosts leave in the high
+        # word; the executable bits are what must agree.
+        def exec_bits(found):
+            return {k: v[:2] + (v[2] & 0o111,) if v[0] == "f" else v for k, v in found.items()}
+
+        ours = tree(self.path("ours"))
+        self.assertEqual(exec_bits(ours), exec_bits(tree(self.path("theirs"))))
+        return ours
+
+    def test_same_tree_as_infozip_for_crafted_archive(self):
+        entries = [e for e in self.sample_entries() if "\\" not in e[0]]
+        found = self.assert_same_as_reference(make_zip(self.path("crafted.zip"), entries))
+        self.assertEqual(found["bin/run.sh"][2], 0o755)
+        self.assertEqual(found["bin/private"][2], 0o600)
+        self.assertEqual(found["bin/readonly"][2], 0o444)
+        self.assertIn("empty", found)
+
+    def test_same_tree_as_infozip_for_zip_tool_archive_with_links(self):
+        self.write("src/lib/tool", b"#!/bin/sh\n", 0o755)
+        self.write("src/lib/data.txt", b"data\n" * 5000)
+        self.write("src/legal/LICENSE", b"license\n")
+        os.makedirs(self.path("src/legal/module"))
+        os.symlink("../LICENSE", self.path("src/legal/module/LICENSE"))
+        subprocess.run(["zip", "-qry", "../tool.zip", "."], cwd=self.path("src"), check=True)
+        found = self.assert_same_as_reference(self.path("tool.zip"))
+        self.assertEqual(found["legal/module/LICENSE"], ("l", "../LICENSE"))
+        self.assertEqual(found["lib/tool"][2], 0o755)
+
+    @unittest.skipUnless(ARGS.jar, "no jar tool")
+    def test_same_tree_as_infozip_for_jar_tool_archive(self):
+        self.write("classes/com/example/Main.class", os.urandom(3000))
+        self.write("classes/com/example/res/text.properties", b"key=value\n" * 100)
+        subprocess.run([ARGS.jar, "cf", "../app.jar", "."], cwd=self.path("classes"), check=True)
+        found = self.assert_same_as_reference(self.path("app.jar"))
+        self.assertIn("META-INF/MANIFEST.MF", found)
+
+    def test_nested_stored_deflated_backslash_names_and_listing(self):
+        archive = make_zip(self.path("s.zip"), self.sample_entries())
+        status, out, err = self.unzip("-o", archive, "-d", "dest")
+        self.assertEqual((status, err), (OK, ""))
+        self.assertEqual(self.read("dest/a/b/c/deep.txt"), b"deep " * 1000)
+        self.assertEqual(self.read("dest/win/style/name.txt"), b"backslashes")
+        self.assertIn("   creating: dest/a/\n", out)
+        self.assertIn("  inflating: dest/a/b/c/deep.txt\n", out)
+        self.assertIn(" extracting: dest/a/stored.bin\n", out)
+        status, out, err = self.unzip("-qo", archive, "-d", "dest2")
+        self.assertEqual((status, out, err), (OK, "", ""))
+
+    def test_overwrites_changed_readonly_files_and_replaces_links(self):
+        archive = make_zip(self.path("o.zip"), [("d/f.txt", b"new"), ("d/g.txt", b"fresh")])
+        self.write("dest/d/f.txt", b"old and longer", 0o444)
+        outside = self.path("outside.txt")
+        self.write("outside.txt", b"keep")
+        os.symlink(outside, self.path("dest/d/g.txt"))
+        status, _, err = self.unzip("-qqqo", archive, "-d", "dest")
+        self.assertEqual(status, OK, err)
+        self.assertEqual(self.read("dest/d/f.txt"), b"new")
+        self.assertEqual(self.read("dest/d/g.txt"), b"fresh")
+        self.assertEqual(self.read("outside.txt"), b"keep")
+        self.assertFalse(os.path.islink(self.path("dest/d/g.txt")))
+
+    def test_escaping_names_are_refused_and_nothing_lands_outside(self):
+        bad = ["/abs.txt", "\\abs2.txt", "C:drive.txt", "c:/drive2.txt", "../up.txt",
+               "a/../../up2.txt", "..\\up3.txt", "a\\..\\..\\up4.txt", "a/b/../../../up5.txt",
+               "x/..", "ok?nul.txt"]
+        entries = [(name, b"evil") for name in bad] + [("good/ok.txt", b"fine")]
+        entries.append(("evil-link", b"../outside", {"mode": 0o120777}))
+        entries.append(("abs-link", b"/etc", {"mode": 0o120777}))
+        entries.append(("in/fine-link", b"../good/ok.txt", {"mode": 0o120777}))
+        archive = make_zip(self.path("bad.zip"), entries)
+        with open(archive, "rb") as f:
+            raw = f.read().replace(b"ok?nul", b"ok\0nul")  # zipfile cuts names at NUL
+        with open(archive, "wb") as f:
+            f.write(raw)
+        os.makedirs(self.path("deep/dest"))
+        before = sorted(os.listdir(self.work))
+        status, _, err = self.unzip("-qqqo", archive, "-d", self.path("deep/dest"))
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused"), len(bad) + 2, err)
+        self.assertEqual(sorted(os.listdir(self.work)), before)
+        self.assertEqual(os.listdir(self.path("deep")), ["dest"])
+        self.assertEqual(tree(self.path("deep/dest")), {
+            "good": ("d", 0o111), "good/ok.txt": ("f", hashlib.sha256(b"fine").hexdigest(), 0o644),
+            "in": ("d", 0o111), "in/fine-link": ("l", "../good/ok.txt")})
+
+    def test_never_writes_through_a_link_in_the_destination(self):
+        os.makedirs(self.path("elsewhere"))
+        os.makedirs(self.path("dest"))
+        os.symlink(self.path("elsewhere"), self.path("dest/lib"))
+        archive = make_zip(self.path("l.zip"), [("lib/x.txt", b"x"), ("other.txt", b"o")])
+        status, _, err = self.unzip("-qqqo", archive, "-d", "dest")
+        self.assertEqual(status, IO)
+        self.assertIn("lib/x.txt", err)
+        self.assertEqual(os.listdir(self.path("elsewhere")), [])
+        self.assertEqual(self.read("dest/other.txt"), b"o")
+
+    def test_damaged_archives(self):
+        good = make_zip(self.path("good.zip"), [("a.txt", b"A" * 5000, {"stored": True}),
+                                                ("b.txt", b"B" * 5000), ("c.txt", b"C")])
+        with open(good, "rb") as f:
+            data = f.read()
+
+        def variant(name, change):
+            raw = bytearray(data)
+            change(raw)
+            with open(self.path(name), "wb") as f:
+                f.write(raw)
+            return name
+
+        def flip_stored(raw):
+            raw[raw.index(b"AAAA") + 10] ^= 1
+
+        def flip_deflated(raw):
+            at = raw.index(b"b.txt") + 5
+            for i in range(at, at + 20):
+                raw[i] ^= 0x55
+
+        cases = {
+            "crc.zip": (variant("crc.zip", flip_stored), "CRC", ["b.txt", "c.txt"]),
+            "bad-deflate.zip": (variant("bad-deflate.zip", flip_deflated), "damaged", ["a.txt", "c.txt"]),
+            "truncated.zip": (variant("truncated.zip", lambda raw: raw.__delitem__(slice(len(raw) // 2, None))),
+                              "truncated", []),
+        }
+        self.write("text.zip", b"this is no archive\n" * 10)
+        cases["text.zip"] = ("text.zip", "not a zip archive", [])
+        for name, (archive, message, survivors) in cases.items():
+            with self.subTest(name):
+                status, _, err = self.unzip("-qqqo", archive, "-d", "out-" + name)
+                self.assertEqual(status, DAMAGED, err)
+                self.assertIn(message, err)
+                left = sorted(os.listdir(self.path("out-" + name)))
+                self.assertEqual(left, survivors)
+
+    def test_unsupported_archives_and_methods(self):
+        limit = zipfile.ZIP_FILECOUNT_LIMIT
+        zipfile.ZIP_FILECOUNT_LIMIT = 0  # forces the zip64 end records
+        try:
+            make_zip(self.path("z64.zip"), [("a.txt", b"a")])
+        finally:
+            zipfile.ZIP_FILECOUNT_LIMIT = limit
+        with zipfile.ZipFile(self.path("bz.zip"), "w") as archive:
+            archive.writestr("plain.txt", b"plain")
+            archive.writestr("bz.txt", b"bz" * 100, compress_type=zipfile.ZIP_BZIP2)
+        status, _, err = self.unzip("-qqqo", "z64.zip", "-d", "o1")
+        self.assertEqual((status, "zip64" in err), (INCOMPLETE, True), err)
+        status, _, err = self.unzip("-qqqo", "bz.zip", "-d", "o2")
+        self.assertEqual(status, INCOMPLETE)
+        self.assertIn("bz.txt: compression method 12", err)
+        self.assertEqual(os.listdir(self.path("o2")), ["plain.txt"])
+
+    def test_wildcard_matches_several_archives_in_sorted_order(self):
+        make_zip(self.path("src/b.jar"), [("same.txt", b"from b"), ("only-b.txt", b"b")])
+        make_zip(self.path("src/a.jar"), [("same.txt", b"from a"), ("only-a.txt", b"a")])
+        make_zip(self.path("src/c.JAR"), [("only-c.txt", b"c")])
+        make_zip(self.path("src/notes.zip"), [("notes.txt", b"n")])
+        os.makedirs(self.path("src/dir.jar"))
+        # The launcher's quoted pattern reaches the program as one argument.
+        status, _, err = self.unzip("-qqqo", "src/*.jar", "-d", "dest")
+        self.assertEqual(status, OK, err)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), ["only-a.txt", "only-b.txt", "same.txt"])
+        self.assertEqual(self.read("dest/same.txt"), b"from b")
+        status, _, err = self.unzip("-qo", "src/?.jar", "-dsingle")
+        self.assertEqual(status, OK, err)
+        self.assertEqual(len(os.listdir(self.path("single"))), 3)
+
+    def test_command_line_errors(self):
+        make_zip(self.path("x.zip"), [("x.txt", b"x")])
+        os.makedirs(self.path("src"))
+        cases = [
+            (["-qqqo", "src/*.jar", "-d", "d"], NO_ARCHIVE, "no archive matches"),
+            (["-qqqo", "missing.zip", "-d", "d"], NO_ARCHIVE, "cannot find archive"),
+            (["-qqqo", "nodir/*.jar", "-d", "d"], NO_ARCHIVE, "cannot list"),
+            (["-x", "x.zip"], USAGE, "unknown option -x"),
+            (["-qqqo", "-d", "d"], USAGE, "no archive given"),
+            (["x.zip", "-d"], USAGE, "needs a directory"),
+            (["x.zip", "y.zip"], USAGE, "unexpected argument"),
+        ]
+        for args, want, message in cases:
+            with self.subTest(args=args):
+                status, _, err = self.unzip(*args)
+                self.assertEqual(status, want, err)
+                self.assertIn(message, err)
+        self.assertFalse(os.path.exists(self.path("d")))
+        self.write("blocker", b"a file")
+        status, _, err = self.unzip("-qqqo", "x.zip", "-d", "blocker/sub")
+        self.assertEqual(status, IO, err)
+
+    @unittest.skipIf(os.environ.get("QEL_SANITIZE") == "ON", "sanitizers reserve much address space")
+    def test_large_entry_is_streamed(self):
+        size = 256 << 20
+        with zipfile.ZipFile(self.path("big.zip"), "w", zipfile.ZIP_DEFLATED) as archive:
+            with archive.open("zeros.bin", "w") as f:
+                chunk = bytes(1 << 20)
+                for _ in range(size >> 20):
+                    f.write(chunk)
+        import resource
+
+        def limit_memory():
+            resource.setrlimit(resource.RLIMIT_AS, (128 << 20, 128 << 20))
+
+        done = subprocess.run([ARGS.unzip, "-qqqo", "big.zip", "-d", "dest"], cwd=self.work,
+                              capture_output=True, preexec_fn=limit_memory)
+        self.assertEqual(done.returncode, OK, done.stderr)
+        self.assertEqual(os.path.getsize(self.path("dest/zeros.bin")), size)
+
+
+@unittest.skipUnless(ARGS.wine, "Windows binary under Wine")
+class WineExpansion(ExpanderTest):
+    def test_launcher_command_line_expands_every_matching_archive(self):
+        make_zip(self.path("src/a.jar"), self.sample_entries())
+        make_zip(self.path("src/B.JAR"), [("a/b/from-b.txt", b"b")])
+        make_zip(self.path("src/skip.zip"), [("skip.txt", b"s")])
+        status, out, err = self.unzip_line('-qqqo src/"*.jar" -d "out dir" ')
+        self.assertEqual((status, out.strip(), err), (OK, "", ""))
+        self.assertEqual(self.read("out dir/a/b/c/deep.txt"), b"deep " * 1000)
+        self.assertEqual(self.read("out dir/a/b/from-b.txt"), b"b")
+        self.assertEqual(self.read("out dir/win/style/name.txt"), b"backslashes")
+        self.assertFalse(os.path.exists(self.path("out dir/skip.txt")))
+        status, out, _ = self.unzip_line('-o src\\a.jar -d "out dir" ')
+        self.assertEqual(status, OK)
+        self.assertIn("inflating: ", out)
+
+    def test_refusals_and_damage(self):
+        bad = ["../up.txt", "..\\up2.txt", "C:\\drive.txt", "\\abs.txt", "a/CON", "a/nul.txt",
+               "stream.txt:hidden", "dots...", "a/.. /x.txt"]
+        make_zip(self.path("bad.zip"), [(n, b"evil") for n in bad] + [("good.txt", b"g")])
+        status, _, err = self.unzip_line('-qqqo "bad.zip" -d "dest" ')
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused"), len(bad), err)
+        self.assertEqual(os.listdir(self.path("dest")), ["good.txt"])
+        with open(make_zip(self.path("ok.zip"), [("s.txt", b"S" * 100, {"stored": True})]), "rb") as f:
+            data = bytearray(f.read())
+        data[data.index(b"SSSS")] ^= 1
+        with open(self.path("crc.zip"), "wb") as f:
+            f.write(data)
+        status, _, err = self.unzip_line('-qqqo crc.zip -d "dest2" ')
+        self.assertEqual(status, DAMAGED, err)
+        self.assertIn("CRC", err)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v", *REST])

@@ -1,0 +1,23 @@
+// Expanding one archive into the destination tree.
+#pragma once
+
+#include <string>
+
+#include "tools/unzip/os_layer.h"
+
+namespace unzip {
+
+// Exit statuses; a run ends with the highest it met.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitIncomplete = 1;  // entries refused or not supported
+inline constexpr int kExitDamaged = 2;     // damaged or truncated archive, CRC mismatch
+inline constexpr int kExitIo = 3;          // an archive could not be read, or the tree written
+inline constexpr int kExitNoArchive = 9;   // nothing matched the archive argument
+inline constexpr int kExitUsage = 10;      // bad command line
+
+// Expands every entry it can of the archive at `path` into `dest`, telling
+// each failure on standard error (and, unless `quiet`, each entry on
+// standard output). Returns kExitOk when all entries came out complete.
+int ExpandArchive(const std::string& path, DestTree& dest, bool quiet);
+
+}  // namespace unzip

@@ -1,0 +1,119 @@
+// The operating-system services of the archive expander. os_layer.cpp holds
+// the Windows and the Linux implementation; nothing else in tools/unzip
+// touches the system directly.
+//
+// Paths are UTF-8 on Windows (converted for the wide API) and plain bytes on
+// Linux. Failing calls return false and put the system's reason in *error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace unzip {
+
+// The program proper, called by the OS entry point with the arguments after
+// the program name; returns the exit status.
+int Main(const std::vector<std::string>& args);
+
+// True on Windows: entry names must also be valid Windows file names, and
+// archive patterns match without regard to case.
+bool WindowsNameRules();
+// True where the file system keeps Unix permission bits and symbolic links.
+bool UnixFileModes();
+// The separator used when showing paths to the user.
+char NativeSeparator();
+
+// An entry name's bytes as a path text. Windows decodes a name that is
+// neither flagged nor valid as UTF-8 from code page 437; Linux keeps bytes.
+std::string DecodeEntryName(std::string_view raw, bool utf8Flag);
+
+// Names of the regular files in `dir` (symbolic links followed), unsorted.
+bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error);
+// True when `path` names an existing regular file.
+bool IsRegularFile(const std::string& path);
+
+// An archive open for random-access reading.
+class ArchiveFile {
+ public:
+  ArchiveFile() = default;
+  ~ArchiveFile();
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+  bool Open(const std::string& path, std::string* error);
+  uint64_t size() const { return size_; }
+  // Reads up to `length` bytes at `offset`; *got is short only at the end of
+  // the file.
+  bool ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got, std::string* error);
+
+ private:
+  intptr_t handle_ = -1;
+  uint64_t size_ = 0;
+};
+
+// A file being written below the destination. Dropping it unclosed closes
+// the handle and keeps whatever was written.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Write(const void* data, size_t length, std::string* error);
+  // Applies the pending permission bits and closes; reports late write errors.
+  bool Close(std::string* error);
+
+ private:
+  friend class DestTree;
+  intptr_t handle_ = -1;
+  int mode_ = -1;
+};
+
+// The destination directory. Every operation takes a path below it as
+// components already checked by path_guard. On Linux no operation follows a
+// symbolic link below the root, so nothing can be written outside it.
+class DestTree {
+ public:
+  DestTree() = default;
+  ~DestTree();
+  DestTree(const DestTree&) = delete;
+  DestTree& operator=(const DestTree&) = delete;
+
+  // Opens the root, creating every missing level.
+  bool Open(const std::string& root, std::string* error);
+  // Creates the missing directories among the first `count` components.
+  bool MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error);
+  // Creates the file, replacing a file of that name; its parent must exist.
+  // `mode` (Linux, -1 for the default) is applied when the file is closed.
+  bool NewFile(const std::vector<std::string>& parts, int mode, OutputFile* out,
+                  std::string* error);
+  // Removes a file left incomplete; failures are ignored.
+  void RemoveFile(const std::vector<std::string>& parts);
+  // Sets the permission bits of an existing directory (Linux only).
+  bool SetDirMode(const std::vector<std::string>& parts, int mode, std::string* error);
+  // Creates a symbolic link, replacing a file or link of that name (Linux only).
+  bool MakeLink(const std::vector<std::string>& parts, const std::string& target,
+                std::string* error);
+  // The path as shown to the user: root, separator, components.
+  std::string DisplayPath(const std::vector<std::string>& parts) const;
+
+ private:
+  // Opens (Linux: a directory descriptor, owned by the cache) or checks
+  // (Windows: 0) the directory of the first `count` components.
+  intptr_t DirHandle(const std::vector<std::string>& parts, size_t count, bool create,
+                     std::string* error);
+
+  std::string root_;          // as given, for display
+  std::string nativeRoot_;    // Windows: the long-path form of the full root
+  intptr_t rootHandle_ = -1;  // Linux: the root directory
+  // The directory used last: entries come grouped by directory.
+  std::vector<std::string> cachedParts_;
+  intptr_t cachedHandle_ = -1;
+  bool cacheValid_ = false;
+};
+
+}  // namespace unzip

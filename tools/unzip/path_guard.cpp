@@ -1,0 +1,120 @@
+#include "tools/unzip/path_guard.h"
+
+#include <array>
+#include <cctype>
+
+namespace unzip {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool StartsWithDrive(std::string_view name) {
+  return name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
+}
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// Windows opens the device, not a file, for these base names whatever the
+// extension.
+bool IsDeviceName(std::string_view part) {
+  static const std::array<const char*, 6> kPlain = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  std::string base = Upper(part.substr(0, part.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* device : kPlain) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+// Why Windows would not create `part` as named, or "" when it would.
+std::string WindowsProblem(std::string_view part) {
+  for (char c : part) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == ':') return "a colon names an alternate data stream";
+    if (u < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos) {
+      return "a character Windows does not allow in file names";
+    }
+  }
+  if (part.back() == '.' || part.back() == ' ') {
+    return "a trailing dot or blank that Windows would drop";
+  }
+  if (IsDeviceName(part)) return "a Windows device name";
+  return "";
+}
+
+}  // namespace
+
+bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, std::string* why) {
+  path->parts.clear();
+  path->isDir = !name.empty() && IsSeparator(name.back());
+  if (name.find('\0') != std::string_view::npos) {
+    *why = "a NUL byte in the name";
+    return false;
+  }
+  if (!name.empty() && IsSeparator(name[0])) {
+    *why = "an absolute path";
+    return false;
+  }
+  if (StartsWithDrive(name)) {
+    *why = "a drive letter";
+    return false;
+  }
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = start;
+    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    std::string_view part = name.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      *why = "a \"..\" component";
+      return false;
+    }
+    if (windowsRules) {
+      std::string problem = WindowsProblem(part);
+      if (!problem.empty()) {
+        *why = problem;
+        return false;
+      }
+    }
+    path->parts.emplace_back(part);
+  }
+  return true;
+}
+
+bool LinkStaysInside(const std::vector<std::string>& linkParts, std::string_view target,
+                     std::string* why) {
+  if (target.empty() || IsSeparator(target[0]) || StartsWithDrive(target)) {
+    *why = "a link to an absolute or empty target";
+    return false;
+  }
+  // Depth below the destination, starting at the link's directory.
+  size_t depth = linkParts.empty() ? 0 : linkParts.size() - 1;
+  size_t start = 0;
+  while (start <= target.size()) {
+    size_t end = start;
+    while (end < target.size() && !IsSeparator(target[end])) ++end;
+    std::string_view part = target.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part != "..") {
+      ++depth;
+    } else if (depth-- == 0) {
+      *why = "a link to a place outside the destination";
+      return false;
+    }
+  }
+  if (target.find('\0') != std::string_view::npos) {
+    *why = "a NUL byte in the link target";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace unzip

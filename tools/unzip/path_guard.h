@@ -1,0 +1,30 @@
+// Destination checks: nothing an archive names may land outside the
+// directory it is expanded into.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace unzip {
+
+// An entry name as components below the destination.
+struct EntryPath {
+  std::vector<std::string> parts;  // none empty, "." or ".."
+  bool isDir = false;              // the name ended with a separator
+};
+
+// Splits an entry name at "/" and "\" into components, dropping empty and
+// "." ones. Refuses (false, reason in *why) an absolute name, a drive
+// letter, a ".." component and a NUL byte; with `windowsRules` also names
+// that Windows would send elsewhere: a ":" (alternate stream), trailing dots
+// or blanks (silently dropped by Windows), characters Windows forbids, and
+// device names such as CON or LPT1.
+bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, std::string* why);
+
+// True when `target`, a link stored at `linkParts`, is relative and resolves
+// (textually, from the link's directory) to a place below the destination.
+bool LinkStaysInside(const std::vector<std::string>& linkParts, std::string_view target,
+                     std::string* why);
+
+}  // namespace unzip

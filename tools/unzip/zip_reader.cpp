@@ -1,0 +1,305 @@
+#include "tools/unzip/zip_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace unzip {
+
+namespace {
+
+constexpr size_t kWindowSize = 1 << 20;
+constexpr size_t kOutputSize = 1 << 20;
+constexpr size_t kEndRecordSize = 22;
+constexpr size_t kMaxCommentSize = 0xFFFF;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr size_t kZip64LocatorSize = 20;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
+constexpr uint16_t kFlagEncrypted = 1 << 0;
+constexpr uint16_t kFlagUtf8 = 1 << 11;
+
+uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Get32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool ReadExactly(ArchiveFile& file, uint64_t offset, std::vector<unsigned char>* out, size_t length,
+                 std::string* error) {
+  out->resize(length);
+  size_t got = 0;
+  if (!file.ReadAt(offset, out->data(), length, &got, error)) return false;
+  if (got != length) {
+    *error = "the archive is shorter than its directory says";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct ZipReader::Inflater {
+  z_stream stream = {};
+  bool ready = false;
+  ~Inflater() {
+    if (ready) inflateEnd(&stream);
+  }
+};
+
+ZipReader::ZipReader() : inflater_(std::make_unique<Inflater>()) {}
+ZipReader::~ZipReader() = default;
+
+DataResult ZipReader::Open(const std::string& path, std::string* error) {
+  std::string reason;
+  if (!file_.Open(path, &reason)) {
+    *error = "cannot open: " + reason;
+    return DataResult::kReadError;
+  }
+  const uint64_t size = file_.size();
+  if (size < kEndRecordSize) {
+    *error = "not a zip archive (too short)";
+    return DataResult::kCorrupt;
+  }
+  // The end record sits in the last 22 bytes plus at most a 64 KiB comment.
+  size_t tailLength = static_cast<size_t>(std::min<uint64_t>(size, kEndRecordSize + kMaxCommentSize));
+  uint64_t tailOffset = size - tailLength;
+  std::vector<unsigned char> tail;
+  if (!ReadExactly(file_, tailOffset, &tail, tailLength, &reason)) {
+    *error = "cannot read: " + reason;
+    return DataResult::kReadError;
+  }
+  size_t at = tailLength - kEndRecordSize + 1;
+  const unsigned char* end = nullptr;
+  while (at-- > 0) {
+    const unsigned char* p = tail.data() + at;
+    if (Get32(p) == kEndSignature && at + kEndRecordSize + Get16(p + 20) <= tailLength) {
+      end = p;
+      break;
+    }
+  }
+  if (!end) {
+    *error = "not a zip archive, or truncated (no end of central directory)";
+    return DataResult::kCorrupt;
+  }
+  uint64_t endOffset = tailOffset + at;
+  if (endOffset >= kZip64LocatorSize) {
+    std::vector<unsigned char> locator;
+    if (ReadExactly(file_, endOffset - kZip64LocatorSize, &locator, 4, &reason) &&
+        Get32(locator.data()) == kZip64LocatorSignature) {
+      *error = "zip64 archives are not supported";
+      return DataResult::kUnsupported;
+    }
+  }
+  uint16_t disk = Get16(end + 4), directoryDisk = Get16(end + 6);
+  uint16_t entriesHere = Get16(end + 8), entriesTotal = Get16(end + 10);
+  uint32_t directorySize = Get32(end + 12), directoryOffset = Get32(end + 16);
+  if (disk != 0 || directoryDisk != 0 || entriesHere != entriesTotal) {
+    *error = "archives split over several disks are not supported";
+    return DataResult::kUnsupported;
+  }
+  if (directorySize == kZip64Marker || directoryOffset == kZip64Marker) {
+    *error = "zip64 archives are not supported";
+    return DataResult::kUnsupported;
+  }
+  if (directorySize > endOffset) {
+    *error = "damaged archive (central directory larger than the archive)";
+    return DataResult::kCorrupt;
+  }
+  // Data prepended to the archive (a stub, a header) shifts every offset.
+  uint64_t directoryStart = endOffset - directorySize;
+  if (directoryStart < directoryOffset) {
+    *error = "truncated or damaged archive (central directory is not where it should be)";
+    return DataResult::kCorrupt;
+  }
+  uint64_t shift = directoryStart - directoryOffset;
+
+  std::vector<unsigned char> directory;
+  if (!ReadExactly(file_, directoryStart, &directory, directorySize, &reason)) {
+    *error = "cannot read the central directory: " + reason;
+    return DataResult::kReadError;
+  }
+  entries_.clear();
+  entries_.reserve(entriesTotal);
+  size_t pos = 0;
+  while (pos + kCentralHeaderSize <= directory.size()) {
+    const unsigned char* p = directory.data() + pos;
+    if (Get32(p) != kCentralSignature) break;
+    size_t nameLength = Get16(p + 28), extraLength = Get16(p + 30), commentLength = Get16(p + 32);
+    size_t next = pos + kCentralHeaderSize + nameLength + extraLength + commentLength;
+    if (next > directory.size()) break;
+    ZipEntry entry;
+    uint16_t flags = Get16(p + 8);
+    entry.hostSystem = p[5];
+    entry.utf8 = flags & kFlagUtf8;
+    entry.encrypted = flags & kFlagEncrypted;
+    entry.method = Get16(p + 10);
+    entry.crc = Get32(p + 16);
+    entry.compressedSize = Get32(p + 20);
+    entry.size = Get32(p + 24);
+    entry.externalAttributes = Get32(p + 38);
+    entry.localOffset = Get32(p + 42);
+    entry.zip64 = entry.compressedSize == kZip64Marker || entry.size == kZip64Marker ||
+                  entry.localOffset == kZip64Marker;
+    entry.localOffset += shift;
+    entry.name.assign(reinterpret_cast<const char*>(p + kCentralHeaderSize), nameLength);
+    entries_.push_back(std::move(entry));
+    pos = next;
+  }
+  // The count field keeps 16 bits, so only its low bits can be compared.
+  if (pos != directory.size() || (entries_.size() & 0xFFFF) != entriesTotal) {
+    *error = "damaged archive (central directory does not match its end record)";
+    return DataResult::kCorrupt;
+  }
+  return DataResult::kOk;
+}
+
+const unsigned char* ZipReader::Fetch(uint64_t offset, size_t length, DataResult* result,
+                                      std::string* error) {
+  if (offset >= windowOffset_ && offset - windowOffset_ + length <= windowLength_) {
+    return window_.data() + (offset - windowOffset_);
+  }
+  if (offset > file_.size() || length > file_.size() - offset) {
+    *result = DataResult::kCorrupt;
+    *error = "truncated archive (entry data beyond its end)";
+    return nullptr;
+  }
+  window_.resize(kWindowSize);
+  size_t want = static_cast<size_t>(std::min<uint64_t>(kWindowSize, file_.size() - offset));
+  size_t got = 0;
+  windowLength_ = 0;
+  if (!file_.ReadAt(offset, window_.data(), want, &got, error)) {
+    *result = DataResult::kReadError;
+    return nullptr;
+  }
+  windowOffset_ = offset;
+  windowLength_ = got;
+  if (got < length) {
+    *result = DataResult::kCorrupt;
+    *error = "truncated archive (entry data beyond its end)";
+    return nullptr;
+  }
+  return window_.data();
+}
+
+DataResult ZipReader::ReadEntry(const ZipEntry& entry, const DataSink& sink, std::string* error) {
+  if (entry.encrypted) {
+    *error = "encrypted entries are not supported";
+    return DataResult::kUnsupported;
+  }
+  if (entry.zip64) {
+    *error = "zip64 entries are not supported";
+    return DataResult::kUnsupported;
+  }
+  if (entry.method != 0 && entry.method != Z_DEFLATED) {
+    *error = "compression method " + std::to_string(entry.method) + " is not supported";
+    return DataResult::kUnsupported;
+  }
+  DataResult result = DataResult::kOk;
+  const unsigned char* header = Fetch(entry.localOffset, kLocalHeaderSize, &result, error);
+  if (!header) return result;
+  if (Get32(header) != kLocalSignature) {
+    *error = "damaged archive (no local header where the directory points)";
+    return DataResult::kCorrupt;
+  }
+  uint64_t dataOffset = entry.localOffset + kLocalHeaderSize + Get16(header + 26) + Get16(header + 28);
+  if (dataOffset > file_.size() || entry.compressedSize > file_.size() - dataOffset) {
+    *error = "truncated archive (entry data beyond its end)";
+    return DataResult::kCorrupt;
+  }
+
+  uint32_t crc = 0;
+  if (entry.method == 0) {
+    if (entry.compressedSize != entry.size) {
+      *error = "damaged archive (stored entry with two different sizes)";
+      return DataResult::kCorrupt;
+    }
+    uint64_t pos = dataOffset, remaining = entry.size;
+    while (remaining > 0) {
+      // Whatever the window holds from here on, or a fresh window.
+      size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining, kWindowSize));
+      const unsigned char* data = Fetch(pos, 1, &result, error);
+      if (!data) return result;
+      chunk = std::min<size_t>(chunk, windowOffset_ + windowLength_ - pos);
+      crc = static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(chunk)));
+      if (!sink(reinterpret_cast<const char*>(data), chunk)) return DataResult::kSinkError;
+      pos += chunk;
+      remaining -= chunk;
+    }
+  } else {
+    result = Inflate(entry, dataOffset, sink, &crc, error);
+    if (result != DataResult::kOk) return result;
+  }
+  if (crc != entry.crc) {
+    *error = "CRC-32 mismatch (damaged data)";
+    return DataResult::kCorrupt;
+  }
+  return DataResult::kOk;
+}
+
+DataResult ZipReader::Inflate(const ZipEntry& entry, uint64_t dataOffset, const DataSink& sink,
+                              uint32_t* crc, std::string* error) {
+  z_stream& stream = inflater_->stream;
+  if (!inflater_->ready) {
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+      *error = "out of memory";
+      return DataResult::kReadError;
+    }
+    inflater_->ready = true;
+  } else {
+    inflateReset(&stream);
+  }
+  output_.resize(kOutputSize);
+  DataResult result = DataResult::kOk;
+  uint64_t pos = dataOffset, remaining = entry.compressedSize, produced = 0;
+  stream.avail_in = 0;
+  for (;;) {
+    if (stream.avail_in == 0 && remaining > 0) {
+      const unsigned char* data = Fetch(pos, 1, &result, error);
+      if (!data) return result;
+      size_t chunk = static_cast<size_t>(
+          std::min<uint64_t>(remaining, windowOffset_ + windowLength_ - pos));
+      stream.next_in = const_cast<Bytef*>(data);
+      stream.avail_in = static_cast<uInt>(chunk);
+      pos += chunk;
+      remaining -= chunk;
+    }
+    stream.next_out = reinterpret_cast<Bytef*>(output_.data());
+    stream.avail_out = static_cast<uInt>(output_.size());
+    int rc = inflate(&stream, Z_NO_FLUSH);
+    size_t have = output_.size() - stream.avail_out;
+    if (have > 0) {
+      produced += have;
+      // Never write more than the directory promised.
+      if (produced > entry.size) {
+        *error = "damaged archive (more data than the recorded size)";
+        return DataResult::kCorrupt;
+      }
+      *crc = static_cast<uint32_t>(crc32(*crc, reinterpret_cast<const Bytef*>(output_.data()),
+                                         static_cast<uInt>(have)));
+      if (!sink(output_.data(), have)) return DataResult::kSinkError;
+    }
+    if (rc == Z_STREAM_END) break;
+    if (rc == Z_BUF_ERROR && stream.avail_in == 0 && remaining == 0) {
+      *error = "damaged archive (compressed data ends early)";
+      return DataResult::kCorrupt;
+    }
+    if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      *error = std::string("damaged archive (bad compressed data") +
+               (stream.msg ? std::string(": ") + stream.msg : std::string()) + ")";
+      return DataResult::kCorrupt;
+    }
+  }
+  if (produced != entry.size) {
+    *error = "damaged archive (less data than the recorded size)";
+    return DataResult::kCorrupt;
+  }
+  return DataResult::kOk;
+}
+
+}  // namespace unzip
