@@ -81,9 +81,9 @@ add("qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nQTI_VERSION=10.2.0.1.0\nJRE_VE
     "JRE_MEMORY_OPTIONS=\" -mx150m\"\nBOOTSTRAP=TRUE\nBOOTSTRAP_SIZE=45\n"
     "INSTALL_CLASS=quelta.admkit.qsi.qsic.QsicInstaller\nBOOTSTRAP_COMPS=a,,b,\n"
     "WAIT_FOR_COMPLETION=FALSE\nNLS_ENABLED=TRUE\n\n[Certified Versions]\n"
-    "#You can customise error message shown for failure, provide value for CERTIFIED_VERSION_FAILURE_MESSAGE\n"
-    "Windows=5.0,5.1,5.2,6.0,6.1\n\n[Windows-6.1-required]\n#Minimum display colours for OUI is 256\n"
-    "MIN_DISPLAY_COLORS=256\n#Minimum CPU speed required for OUI\n#CPU=300\n")
+    "# set CERTIFIED_VERSION_FAILURE_MESSAGE for a text of your own\n"
+    "Windows=5.0,5.1,5.2,6.0,6.1\n\n[Windows-6.1-required]\n# display colours the installer needs\n"
+    "MIN_DISPLAY_COLORS=256\n# processor speed in MHz\n#CPU=300\n")
 
 
 def main():
