@@ -2,6 +2,10 @@
 // ($QEL_REGISTRY_ROOT, default /etc/quelta/registry) a key is a directory and a
 // value is a file whose bytes are the value's data. Names match without regard
 // to case, as Windows key and value names do.
+//
+// Windows keeps values and subkeys apart, so a key may hold a value and a
+// subkey of the same name; a directory cannot hold a file and a directory of
+// one name. Such a value is kept in the file kShadowPrefix + name instead.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -19,6 +23,7 @@ namespace platform {
 namespace {
 
 constexpr const char* kDefaultRoot = "/etc/quelta/registry";
+constexpr const char* kShadowPrefix = ".value~";
 
 // Open keys: the handle is an index + 1 into this table of key directories.
 std::vector<std::string>& OpenKeys() {
@@ -36,10 +41,21 @@ bool IsDir(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Only regular files are values: reading a device or a pipe could block.
 bool IsFile(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+// A name the store can hold as one directory entry of its key. Windows takes
+// "..", "a/b" and the like literally; here they would lead out of the key.
+bool StorableName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\0", 2)) == std::string::npos &&
+         name.compare(0, std::char_traits<char>::length(kShadowPrefix), kShadowPrefix) != 0;
+}
+
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // The entry of `dir` named `name` without regard to case: the exact name when
 // it exists, else the first match in the listing; "" when there is none.
@@ -54,6 +70,17 @@ std::string FindEntry(const std::string& dir, const std::string& name, bool want
     if (wantDir ? IsDir(path) : IsFile(path)) return path;
   }
   return {};
+}
+
+std::string FindSubkey(const std::string& dir, const std::string& name) {
+  return StorableName(name) ? FindEntry(dir, name, true) : std::string();
+}
+
+// The file holding the value `name` of the key in `dir`; "" when none.
+std::string FindValueFile(const std::string& dir, const std::string& name) {
+  if (!StorableName(name)) return {};
+  std::string path = FindEntry(dir, name, false);
+  return path.empty() ? FindEntry(dir, kShadowPrefix + name, false) : path;
 }
 
 std::vector<std::string> SplitKeyPath(const std::string& subKey) {
@@ -72,17 +99,19 @@ std::vector<std::string> SplitKeyPath(const std::string& subKey) {
 // it is made on first use where the root can be written.
 std::string MachineKeyDir() {
   std::string root = RootDir();
-  std::string machine = root + "/HKEY_LOCAL_MACHINE";
-  if (FindEntry(machine, "SOFTWARE", true).empty()) {
-    // Create the root's missing parents, then the two keys.
-    for (size_t i = 1; i <= root.size(); ++i) {
-      if (i == root.size() || root[i] == '/') mkdir(root.substr(0, i).c_str(), 0755);
-    }
-    mkdir(machine.c_str(), 0755);
-    if (FindEntry(machine, "SOFTWARE", true).empty()) mkdir((machine + "/SOFTWARE").c_str(), 0755);
+  std::string machine = FindEntry(root, "HKEY_LOCAL_MACHINE", true);
+  if (!machine.empty() && !FindEntry(machine, "SOFTWARE", true).empty()) return machine;
+  // Make the root's missing parents, then whichever key is missing; one that
+  // exists is used whatever the case of its name.
+  for (size_t i = 1; i <= root.size(); ++i) {
+    if (i == root.size() || root[i] == '/') mkdir(root.substr(0, i).c_str(), 0755);
   }
-  std::string found = FindEntry(root, "HKEY_LOCAL_MACHINE", true);
-  return found.empty() ? machine : found;
+  if (machine.empty()) {
+    machine = root + "/HKEY_LOCAL_MACHINE";
+    mkdir(machine.c_str(), 0755);
+  }
+  if (FindEntry(machine, "SOFTWARE", true).empty()) mkdir((machine + "/SOFTWARE").c_str(), 0755);
+  return machine;
 }
 
 const std::string* KeyDir(const RegKey& key) {
@@ -134,7 +163,7 @@ long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out) {
   std::string dir = MachineKeyDir();
   if (!IsDir(dir)) return kRegNotFound;
   for (const std::string& part : SplitKeyPath(subKey)) {
-    std::string next = FindEntry(dir, part, true);
+    std::string next = FindSubkey(dir, part);
     if (next.empty()) return ::access(dir.c_str(), R_OK | X_OK) == 0 ? kRegNotFound : kRegAccessDenied;
     dir = next;
   }
@@ -147,9 +176,9 @@ long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out) {
 long RegQueryValue(const RegKey& key, const std::string& name, std::string& data, size_t maxBytes) {
   const std::string* dir = KeyDir(key);
   if (!dir) return kRegNotFound;
-  std::string path = FindEntry(*dir, name, false);
+  std::string path = FindValueFile(*dir, name);
   if (path.empty()) return kRegNotFound;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno == EACCES ? kRegAccessDenied : kRegNotFound;
   std::string bytes;
   char buffer[4096];
@@ -167,9 +196,12 @@ long RegQueryValue(const RegKey& key, const std::string& name, std::string& data
 long RegSetStringValue(const RegKey& key, const std::string& name, const std::string& text) {
   const std::string* dir = KeyDir(key);
   if (!dir) return kRegNotFound;
-  std::string path = FindEntry(*dir, name, false);
-  if (path.empty()) path = *dir + "/" + name;
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (!StorableName(name)) return kRegAccessDenied;
+  std::string path = FindValueFile(*dir, name);
+  if (path.empty()) {
+    path = *dir + "/" + (FindSubkey(*dir, name).empty() ? "" : kShadowPrefix) + name;
+  }
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return kRegAccessDenied;
   std::string bytes = text + '\0';
   bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
@@ -180,7 +212,7 @@ long RegSetStringValue(const RegKey& key, const std::string& name, const std::st
 long RegDeleteValue(const RegKey& key, const std::string& name) {
   const std::string* dir = KeyDir(key);
   if (!dir) return kRegNotFound;
-  std::string path = FindEntry(*dir, name, false);
+  std::string path = FindValueFile(*dir, name);
   if (path.empty()) return kRegNotFound;
   return unlink(path.c_str()) == 0 ? kRegOk : kRegAccessDenied;
 }
@@ -191,8 +223,13 @@ long RegCreateKey(const RegKey& key, const std::string& subKey, const std::strin
   if (!base) return kRegNotFound;
   std::string dir = *base;
   for (const std::string& part : SplitKeyPath(subKey)) {
-    std::string next = FindEntry(dir, part, true);
+    std::string next = FindSubkey(dir, part);
     if (next.empty()) {
+      if (!StorableName(part)) return kRegAccessDenied;
+      // A value of that name moves aside to make room for the key.
+      std::string value = FindEntry(dir, part, false);
+      std::string aside = dir + "/" + kShadowPrefix + BaseName(value);
+      if (!value.empty() && rename(value.c_str(), aside.c_str()) != 0) return kRegAccessDenied;
       next = dir + "/" + part;
       if (mkdir(next.c_str(), 0755) != 0) return kRegAccessDenied;
     }
@@ -207,9 +244,10 @@ long RegCreateKey(const RegKey& key, const std::string& subKey, const std::strin
 long RegDeleteKey(const RegKey& key, const std::string& subKey) {
   const std::string* base = KeyDir(key);
   if (!base) return kRegNotFound;
-  std::string dir = *base;
+  std::string parent, dir = *base;
   for (const std::string& part : SplitKeyPath(subKey)) {
-    dir = FindEntry(dir, part, true);
+    parent = dir;
+    dir = FindSubkey(dir, part);
     if (dir.empty()) return kRegNotFound;
   }
   // A key with subkeys stays, as on Windows; its values go with it.
@@ -226,7 +264,14 @@ long RegDeleteKey(const RegKey& key, const std::string& subKey) {
     }
   }
   for (const std::string& value : values) unlink(value.c_str());
-  return rmdir(dir.c_str()) == 0 ? kRegOk : kRegAccessDenied;
+  if (rmdir(dir.c_str()) != 0) return kRegAccessDenied;
+  // A value that was kept aside for the key takes its plain name again.
+  std::string shadow = parent.empty() ? "" : FindEntry(parent, kShadowPrefix + BaseName(dir), false);
+  if (!shadow.empty()) {
+    std::string plain = BaseName(shadow).substr(std::char_traits<char>::length(kShadowPrefix));
+    rename(shadow.c_str(), (parent + "/" + plain).c_str());
+  }
+  return kRegOk;
 }
 
 }  // namespace platform

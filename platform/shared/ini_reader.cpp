@@ -1,90 +1,201 @@
 #include "platform/shared/ini_reader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
+
+#include "platform/platform.h"
 
 namespace platform {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+// Far beyond any parameter file; keeps a device or a runaway file from
+// exhausting memory.
+constexpr size_t kMaxFileBytes = size_t(256) << 20;
 
-std::string Trim(const std::string& text) {
-  size_t start = 0;
-  size_t end = text.size();
-  while (start < end && IsSpace(text[start])) ++start;
-  while (end > start && IsSpace(text[end - 1])) --end;
-  return text.substr(start, end - start);
+bool IsBlank(char c) { return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' '; }
+
+std::string_view TrimLeft(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  return text;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
+std::string_view TrimRight(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string_view Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
+
+// Names and values are C strings to the Windows service: a NUL ends them.
+std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
-    if (x != y) return false;
+    if (Fold(a[i]) != Fold(b[i])) return false;
   }
   return true;
 }
 
-std::string Finish(std::string value, size_t maxChars) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += char(c);
+  } else if (c < 0x800) {
+    out += char(0xC0 | (c >> 6));
+    out += char(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += char(0xE0 | (c >> 12));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  } else {
+    out += char(0xF0 | (c >> 18));
+    out += char(0x80 | ((c >> 12) & 0x3F));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
   }
-  if (value.size() > maxChars) value.resize(maxChars);
-  return value;
 }
 
-}  // namespace
+// UTF-16 after its byte-order mark, as UTF-8 (the Linux code page). Unpaired
+// surrogates become U+FFFD; an odd last byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  auto unit = [&](size_t i) -> char32_t {
+    auto b0 = static_cast<unsigned char>(bytes[i]);
+    auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? char32_t(b0 << 8 | b1) : char32_t(b1 << 8 | b0);
+  };
+  std::string out;
+  out.reserve(bytes.size());
+  size_t count = bytes.size() / 2;
+  for (size_t i = 0; i < count; ++i) {
+    char32_t c = unit(2 * i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count) {
+      char32_t low = unit(2 * (i + 1));
+      if (low >= 0xDC00 && low < 0xE000) {
+        AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    AppendUtf8(out, (c >= 0xD800 && c < 0xE000) ? char32_t(0xFFFD) : c);
+  }
+  return out;
+}
 
-std::string IniReadString(const std::string& content, const std::string& section,
-                          const std::string& key, const std::string& defaultValue,
-                          size_t maxChars) {
-  const std::string wantSection = Trim(section);
-  const std::string wantKey = Trim(key);
-  bool inSection = false;
-  bool sectionSeen = false;
+// Trailing blanks of a default are dropped, but never its first character.
+std::string_view DefaultText(const std::string& defaultValue) {
+  std::string_view text = CutAtNul(defaultValue);
+  while (text.size() > 1 && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// The answer made from a value or a default: one pair of enclosing quotes
+// removed, then cut to maxChars. Like the Windows service, when the text
+// without its opening quote is exactly one longer than maxChars, the cut
+// text loses its last character as if it were the closing quote.
+std::string Answer(std::string_view text, size_t maxChars) {
+  bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+                text.back() == text.front();
+  if (quoted) text.remove_prefix(1);
+  std::string answer(text.substr(0, maxChars));
+  if (quoted && maxChars >= text.size() - 1 && !answer.empty()) answer.pop_back();
+  return answer;
+}
+
+std::string Cut(std::string_view text, size_t maxChars) { return std::string(text.substr(0, maxChars)); }
+
+// Finds the value of the key in the decoded file text; false when the key is
+// absent or has no "=". Lines before the first header form a section with
+// the empty name.
+bool FindValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view& value) {
+  bool inSection = section.empty();
   size_t pos = 0;
-  while (pos < content.size()) {
-    size_t end = content.find('\n', pos);
-    if (end == std::string::npos) end = content.size();
-    std::string line = Trim(content.substr(pos, end - pos));
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = Trim(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty()) continue;
-    if (line[0] == '[') {
+
+    if (line.front() == '[') {
       size_t close = line.rfind(']');
-      if (close != std::string::npos && close > 0) {
-        // Only the first section of a name is searched.
-        if (sectionSeen && inSection) break;
-        inSection = EqualNoCase(line.substr(1, close - 1), wantSection);
-        if (inSection) sectionSeen = true;
+      if (close != std::string_view::npos) {
+        // Only the first section of a name counts.
+        if (inSection) return false;
+        inSection = EqualNoCase(CutAtNul(Trim(line.substr(1, close - 1))), section);
         continue;
       }
     }
     if (!inSection) continue;
+
     size_t eq = line.find('=');
-    std::string name = Trim(eq == std::string::npos ? line : line.substr(0, eq));
-    if (!EqualNoCase(name, wantKey)) continue;
-    return Finish(eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1)), maxChars);
+    std::string_view name = CutAtNul(TrimRight(line.substr(0, eq)));
+    if (!EqualNoCase(name, key)) continue;
+    if (eq == std::string_view::npos) return false;
+    value = CutAtNul(TrimLeft(line.substr(eq + 1)));
+    return true;
   }
-  return Finish(defaultValue, maxChars);
+  return false;
+}
+
+}  // namespace
+
+std::string IniReadString(std::string_view content, const std::string& section,
+                          const std::string& key, const std::string& defaultValue,
+                          size_t maxChars) {
+  std::string decoded;
+  std::string_view text = content;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    text.remove_prefix(3);
+  } else if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+    decoded = Utf16ToUtf8(text.substr(2), text[0] == '\xFE');
+    text = decoded;
+  }
+  std::string_view value;
+  if (FindValue(text, Trim(CutAtNul(section)), Trim(CutAtNul(key)), value)) {
+    return Answer(value, maxChars);
+  }
+  return Answer(DefaultText(defaultValue), maxChars);
 }
 
 std::string IniReadFileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& defaultValue,
                               size_t maxChars) {
+  // The Windows service treats a file it may not open differently from a
+  // missing one: the default then keeps its quotes.
+  auto unreadable = [&] { return Cut(DefaultText(defaultValue), maxChars); };
+  if (IsDirectory(path)) return unreadable();
+
   struct Closer {
     void operator()(FILE* f) const { std::fclose(f); }
   };
   std::unique_ptr<FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    if (errno != ENOENT) return unreadable();
+    // A missing file in an existing directory reads as empty; a missing
+    // directory on the way is an open failure.
+    size_t sep = path.find_last_of(std::string("/") + kPathSep);
+    std::string dir = sep == std::string::npos ? "." : path.substr(0, sep == 0 ? 1 : sep);
+    return IsDirectory(dir) ? IniReadString({}, section, key, defaultValue, maxChars) : unreadable();
+  }
+
   std::string content;
-  if (file) {
+  try {
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+      content.append(buffer, n);
+      if (content.size() > kMaxFileBytes) return unreadable();
+    }
+  } catch (const std::bad_alloc&) {
+    return unreadable();
   }
+  if (std::ferror(file.get())) return unreadable();
   return IniReadString(content, section, key, defaultValue, maxChars);
 }
 
