@@ -1,12 +1,93 @@
 // Directory trees on Linux.
 #include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <memory>
 
 #include "platform/platform.h"
 
 namespace platform {
+
+const char* const kJavaConsoleExe = "java";
+const char* const kJavaWindowExe = "java";
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Closes now, so that a failing close (a full disk on NFS) is seen.
+  bool Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Errors with which a kernel says "not this way" rather than "this copy
+// failed": the next means is tried.
+bool Unsupported(int error) {
+  return error == ENOSYS || error == EXDEV || error == EINVAL || error == EOPNOTSUPP ||
+         error == ENOTSUP || error == EPERM;
+}
+
+constexpr size_t kChunk = size_t{1} << 30;
+constexpr size_t kLoopBuffer = size_t{1} << 20;
+
+// Moves the rest of `in` to `out` from their current offsets:
+// copy_file_range, else sendfile, else a large-buffer loop.
+bool CopyData(int in, int out) {
+  enum class Means { Range, Sendfile, Loop } means = Means::Range;
+  std::unique_ptr<char[]> buffer;
+  for (;;) {
+    ssize_t n = 0;
+    switch (means) {
+      case Means::Range:
+        n = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
+        if (n < 0 && Unsupported(errno)) {
+          means = Means::Sendfile;
+          continue;
+        }
+        break;
+      case Means::Sendfile:
+        n = sendfile(out, in, nullptr, kChunk);
+        if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+          means = Means::Loop;
+          continue;
+        }
+        break;
+      case Means::Loop: {
+        if (!buffer) buffer.reset(new char[kLoopBuffer]);
+        n = read(in, buffer.get(), kLoopBuffer);
+        for (ssize_t done = 0; n > 0 && done < n;) {
+          ssize_t w = write(out, buffer.get() + done, n - done);
+          if (w < 0 && errno == EINTR) continue;
+          if (w <= 0) return false;
+          done += w;
+        }
+        break;
+      }
+    }
+    if (n == 0) return true;
+    if (n < 0 && errno != EINTR) return false;
+  }
+}
+
+}  // namespace
 
 std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
   std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.c_str()), closedir);
@@ -15,14 +96,86 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
   while (dirent* entry = readdir(listing.get())) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    bool isDir = entry->d_type == DT_DIR;
+    DirEntry e{name, entry->d_type == DT_DIR, entry->d_type == DT_LNK};
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      std::string path = dir;
+      if (path.empty() || path.back() != '/') path += '/';
+      path += name;
       struct stat st;
-      isDir = stat((dir + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      if (entry->d_type == DT_UNKNOWN && lstat(path.c_str(), &st) == 0) e.isLink = S_ISLNK(st.st_mode);
+      e.isDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-    entries.push_back({name, isDir});
+    entries.push_back(std::move(e));
   }
   return entries;
+}
+
+bool CopyFile(const std::string& src, const std::string& dst) {
+  // Non-blocking, so that a FIFO in the tree cannot hang the copy.
+  Fd in(open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (in.get() < 0) {
+    int error = errno;
+    struct stat st;
+    std::string target(4096, '\0');
+    ssize_t len = 0;
+    if (error == ENOENT && lstat(src.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+        (len = readlink(src.c_str(), target.data(), target.size())) > 0 &&
+        static_cast<size_t>(len) < target.size()) {
+      // A dangling link carries no data; the copy mirrors the link.
+      target.resize(len);
+      unlink(dst.c_str());
+      return symlink(target.c_str(), dst.c_str()) == 0;
+    }
+    errno = error;
+    return false;
+  }
+  struct stat st;
+  if (fstat(in.get(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  const mode_t mode = st.st_mode & 0777;
+  // A link in the destination is replaced, never written through.
+  struct stat old;
+  if (lstat(dst.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) unlink(dst.c_str());
+  Fd out(open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode | S_IWUSR));
+  if (out.get() < 0) return false;
+  // Kept whatever the umask or an older file of that name said: a copied
+  // program must stay executable. Like an attribute, not worth failing for.
+  fchmod(out.get(), mode);
+  if (!CopyData(in.get(), out.get())) return false;
+  return out.Close();
+}
+
+bool ClearReadOnly(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return true;  // a link has no permissions of its own
+  return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0; }
+
+DiskSpaceOverrides& DiskSpaceTestOverrides() {
+  static DiskSpaceOverrides overrides;
+  return overrides;
+}
+
+std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
+  if (auto& fake = DiskSpaceTestOverrides().query) return fake(dir);
+  struct statvfs vfs;
+  if (statvfs(dir.c_str(), &vfs) != 0) return std::nullopt;
+  return DiskSpace{uint64_t{vfs.f_blocks} * vfs.f_frsize, uint64_t{vfs.f_bavail} * vfs.f_frsize};
+}
+
+std::optional<uint64_t> QueryRootFreeBytes(const std::string& path) {
+  if (auto& fake = DiskSpaceTestOverrides().rootFreeBytes) return fake(path);
+  struct statvfs vfs;
+  if (statvfs("/", &vfs) != 0) return std::nullopt;
+  return uint64_t{vfs.f_bavail} * vfs.f_frsize;
 }
 
 }  // namespace platform

@@ -1,0 +1,177 @@
+#include "bootstrap/tree_ops.h"
+
+#include <new>
+#include <vector>
+
+#include "messages/catalogue.h"
+#include "messages/format.h"
+#include "platform/platform.h"
+#include "runtime/actions_log.h"
+
+namespace bootstrap {
+
+namespace {
+
+constexpr size_t kLogLineChars = 1023;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Joined(const std::string& dir, const std::string& name) {
+  std::string path = dir;
+  AppendPathPart(path, name);
+  return path;
+}
+
+int CopyOrDeleteTree(const std::string& source, const std::optional<std::string>& destination) {
+  const bool copying = destination.has_value();
+  // Slot i of `targets` is the copy of slot i of `sources`; a parent always
+  // has a lower slot than its children.
+  std::vector<std::string> sources{source};
+  std::vector<std::string> targets;
+  if (copying) targets.push_back(*destination);
+
+  for (size_t i = 0; i < sources.size(); ++i) {
+    // Copies: push_back below may move the slots.
+    const std::string from = sources[i];
+    const std::string to = copying ? targets[i] : std::string();
+    std::optional<std::vector<platform::DirEntry>> listing = platform::ListDirectory(from);
+    if (!listing) continue;
+    if (copying) {
+      platform::CreateDir(to);  // an existing one is fine; a failure shows in the copies
+    } else {
+      platform::RemoveDir(from);  // only succeeds when already empty
+    }
+    for (const platform::DirEntry& entry : *listing) {
+      // A deletion must not reach through a link into what it points to.
+      const bool descend = entry.isDirectory && (copying || !entry.isLink);
+      if (descend) {
+        sources.push_back(Joined(from, entry.name));
+        if (copying) targets.push_back(Joined(to, entry.name));
+      } else if (copying) {
+        const std::string copy = Joined(to, entry.name);
+        if (!platform::CopyFile(Joined(from, entry.name), copy)) return -1;
+        platform::ClearReadOnly(copy);
+      } else {
+        platform::DeleteFile(Joined(from, entry.name));
+      }
+    }
+  }
+  if (!copying) {
+    for (size_t i = sources.size(); i-- > 0;) platform::RemoveDir(sources[i]);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AppendPathPart(std::string& path, const std::string& part) {
+  if (!path.empty() && path.back() != platform::kPathSep) path += platform::kPathSep;
+  path += part;
+}
+
+int PathExists(const std::string& path) { return platform::PathExists(path) ? 1 : 0; }
+
+int CopyTree(const std::string& source, const std::optional<std::string>& destination) {
+  if (destination && destination->empty()) return -1;
+  try {
+    return CopyOrDeleteTree(source, destination);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+int64_t CountTreeFiles(const std::string& root) {
+  std::vector<std::string> dirs{root};
+  int64_t files = 0;
+  for (size_t i = 0; i < dirs.size(); ++i) {
+    const std::string dir = dirs[i];
+    std::optional<std::vector<platform::DirEntry>> listing = platform::ListDirectory(dir);
+    if (!listing) continue;
+    for (const platform::DirEntry& entry : *listing) {
+      if (entry.isDirectory) {
+        dirs.push_back(Joined(dir, entry.name));
+      } else {
+        ++files;
+      }
+    }
+  }
+  return files;
+}
+
+void LogBootstrapCounts(const std::string& scratchDir) {
+  for (const char* name : {"jre", "qti"}) {
+    const int64_t count = CountTreeFiles(Joined(scratchDir, name));
+    runtime::WriteActionsLog(messages::FormatText(
+        messages::LogText("S_NUMBER_OF_FILES_BOOTSTRAPPED"), {name, count}, kLogLineChars));
+  }
+}
+
+int ParseVersionNumber(std::string_view text, int32_t& value) {
+  constexpr int64_t kMax = 2147483647;
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  int64_t number = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    number = number * 10 + (text[i] - '0');
+    if (number > kMax) return 0;
+  }
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i != text.size()) return 0;
+  value = static_cast<int32_t>(number);
+  return 1;
+}
+
+int VersionLess(std::string_view a, std::string_view b, int maxFields) {
+  size_t i = 0;
+  size_t j = 0;
+  int fieldsLeft = maxFields;
+  auto at = [](std::string_view s, size_t k) { return k < s.size() ? s[k] : '\0'; };
+  auto digitRun = [](std::string_view s, size_t k) {
+    size_t end = k;
+    while (end < s.size() && IsDigit(s[end])) ++end;
+    return end - k;
+  };
+  while (i < a.size()) {
+    if (j >= b.size()) return 0;
+    while (i < a.size() && IsBlank(a[i])) ++i;
+    while (j < b.size() && IsBlank(b[j])) ++j;
+    const size_t runA = digitRun(a, i);
+    const size_t runB = digitRun(b, j);
+    if (runA == 0) {
+      if (runB != 0) return 1;
+      return static_cast<signed char>(Lower(at(a, i))) < static_cast<signed char>(Lower(at(b, j)))
+                 ? 1
+                 : 0;
+    }
+    if (runB == 0) return 0;
+    if (fieldsLeft <= 0) return 0;
+    --fieldsLeft;
+    int32_t numA = 0;
+    int32_t numB = 0;
+    if (!ParseVersionNumber(a.substr(i, runA), numA) || !ParseVersionNumber(b.substr(j, runB), numB)) {
+      return 0;
+    }
+    if (numA < numB) return 1;
+    if (numA > numB) return 0;
+    i += runA;
+    j += runB;
+    if (at(a, i) == '.' || at(a, i) == ',') ++i;
+    if (at(b, j) == '.' || at(b, j) == ',') ++j;
+  }
+  return j < b.size() ? 1 : 0;
+}
+
+std::string FindHighestVersionDir(const std::string& dir) {
+  std::string best = kLowestVersion;
+  if (std::optional<std::vector<platform::DirEntry>> listing = platform::ListDirectory(dir)) {
+    for (const platform::DirEntry& entry : *listing) {
+      if (entry.isDirectory && VersionLess(best, entry.name, kVersionFields)) best = entry.name;
+    }
+  }
+  return best;
+}
+
+}  // namespace bootstrap

@@ -1,0 +1,55 @@
+// Tree operations of the bootstrap and the final clean-up: joining and
+// testing paths, copying, deleting and counting directory trees, and picking
+// the highest-versioned subdirectory of a component directory.
+//
+// The walks are breadth first over a table of pending directories that grows
+// as needed, so deep trees cost no stack and large ones (a Java runtime has
+// hundreds of directories) are handled whole.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bootstrap {
+
+// The start value of the version search and its result when no
+// subdirectory holds a version.
+inline constexpr const char* kLowestVersion = "0.0.0.0.0";
+// Numeric fields that count when version directories are compared.
+constexpr int kVersionFields = 5;
+
+// Appends the platform's separator (unless `path` already ends with one) and
+// `part`. An empty `path` becomes `part`.
+void AppendPathPart(std::string& path, const std::string& part);
+// 1 when a file or directory of that name exists, else 0.
+int PathExists(const std::string& path);
+
+// With a destination: copies the tree below `source` into `destination`
+// (created if missing, as are its subdirectories), replacing files of the
+// same name; copies are made writable. Without one (nullopt): deletes the
+// tree `source`, root included, as far as it can. A missing source does
+// nothing. 0, or -1 when a file copy failed (what was copied stays), the
+// destination is an empty text, or memory ran out. Links are copied as what
+// they point to; a deletion removes a link, never what it points to.
+int CopyTree(const std::string& source, const std::optional<std::string>& destination);
+// Number of files (not directories) in the tree; 0 when it cannot be listed.
+int64_t CountTreeFiles(const std::string& root);
+// Records the file counts of the scratch directory's "jre" and "qti"
+// subtrees in the actions log (S_NUMBER_OF_FILES_BOOTSTRAPPED).
+void LogBootstrapCounts(const std::string& scratchDir);
+
+// One version field: decimal digits with blanks around them. 1 with `value`
+// set (0 for an empty or blank text); 0 for any other character or a number
+// beyond the signed 32-bit range, `value` untouched.
+int ParseVersionNumber(std::string_view text, int32_t& value);
+// 1 when version text `a` sorts before `b`, comparing at most `maxFields`
+// numeric fields (separated by "." or ","); else 0. A field too large to
+// read makes the comparison 0 either way, so such a version never wins.
+int VersionLess(std::string_view a, std::string_view b, int maxFields);
+// The name of the subdirectory of `dir` with the highest version (the one
+// listed first on a tie), or kLowestVersion when none beats it.
+std::string FindHighestVersionDir(const std::string& dir);
+
+}  // namespace bootstrap

@@ -1,0 +1,243 @@
+#include "bootstrap/tree_ops.h"
+
+#include <filesystem>
+
+#include "bootstrap/free_space.h"
+#include "common/process_state.h"
+#include "platform/platform.h"
+#include "runtime/actions_log.h"
+#include "test_support.h"
+
+namespace bootstrap {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+fs::perms Perms(const std::string& path) { return fs::status(path).permissions(); }
+
+TEST(VersionTest, ComparesNumericFieldsUpToTheLimit) {
+  struct Case {
+    const char* a;
+    const char* b;
+    int less;
+  } cases[] = {
+      {"4.2.0.1.0", "4.2.0.2.0", 1},     {"4.2.0.2.0", "4.2.0.1.0", 0},
+      {"10.2.0", "10.2.0.0", 1},         {"10.2.0.0", "10.2.0", 0},
+      {"1.2.3.4.5.6", "1.2.3.4.5.7", 0},  // sixth field not compared
+      {"0.0.0.0.0", ".", 0},             {"0.0.0.0.0", "Expanded", 0},
+      {"10.2", "10.10", 1},              // numeric, not textual
+      {"1,2", "1.3", 1},                 {" 1 . 2", "1.3", 1},
+      {"4.2.0.1.0", "4.2.0.1.0", 0},     {"", "1.0", 1},
+      {"a", "B", 1},                     {"Z", "a", 0},  // letters without regard to case
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(VersionLess(c.a, c.b, kVersionFields), c.less) << c.a << " < " << c.b;
+  }
+  EXPECT_EQ(VersionLess("1.2.3", "1.2.4", 2), 0);
+}
+
+TEST(VersionTest, FieldBeyondThirtyTwoBitsNeverWins) {
+  // 9999999999 wraps to a larger 32-bit value, so a check for a shrinking
+  // value misses it; every overflow must be caught.
+  for (const char* huge : {"99999999999.0", "9999999999.0", "2147483648"}) {
+    EXPECT_EQ(VersionLess(kLowestVersion, huge, kVersionFields), 0) << huge;
+    EXPECT_EQ(VersionLess(huge, "1.0", kVersionFields), 0) << huge;
+  }
+  EXPECT_EQ(VersionLess("2147483646", "2147483647", kVersionFields), 1);
+  int32_t value = -7;
+  for (const char* bad : {"4 2", "4a", "-1", "2147483648"}) {
+    EXPECT_EQ(ParseVersionNumber(bad, value), 0) << bad;
+  }
+  EXPECT_EQ(value, -7);
+  EXPECT_EQ(ParseVersionNumber("  42  ", value), 1);
+  EXPECT_EQ(value, 42);
+}
+
+TEST(VersionTest, HighestVersionDirectory) {
+  TempDir dir;
+  for (const char* name : {"7.4.0.1.0", "13.0.0.2.0", "Expanded", "99999999999.0"}) {
+    fs::create_directory(dir / name);
+  }
+  WriteFile(dir / "20.0", "a file is no version directory");
+  std::string withSep = dir.path() + platform::kPathSep;
+  EXPECT_EQ(FindHighestVersionDir(withSep), "13.0.0.2.0");
+
+  TempDir empty;
+  EXPECT_EQ(FindHighestVersionDir(empty.path() + platform::kPathSep), kLowestVersion);
+  EXPECT_EQ(FindHighestVersionDir(empty / "missing"), kLowestVersion);
+}
+
+TEST(PathTest, AppendPathPartAddsOneSeparator) {
+  const std::string sep(1, platform::kPathSep);
+  std::string a = sep + "a";
+  AppendPathPart(a, "b");
+  EXPECT_EQ(a, sep + "a" + sep + "b");
+  std::string trailing = sep + "a" + sep;
+  AppendPathPart(trailing, "b");
+  EXPECT_EQ(trailing, a);
+}
+
+class CopyTreeTest : public ::testing::Test {
+ protected:
+  // A with A/x and A/d/y.
+  void MakeSource() {
+    WriteFile(tmp_ / "A/x", "x data");
+    WriteFile(tmp_ / "A/d/y", "y data");
+  }
+  TempDir tmp_;
+};
+
+TEST_F(CopyTreeTest, CopiesNestedTreeAndReplacesSameNames) {
+  MakeSource();
+  fs::create_directories(tmp_ / "A/d/empty");
+  WriteFile(tmp_ / "B/x", "old x, much longer than the new one");
+  WriteFile(tmp_ / "B/other", "kept");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_TRUE(fs::is_directory(tmp_ / "B/d/empty"));
+  EXPECT_EQ(ReadFile(tmp_ / "B/x"), "x data");
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/y"), "y data");
+  EXPECT_EQ(ReadFile(tmp_ / "B/other"), "kept");
+  EXPECT_EQ(CountTreeFiles(tmp_ / "B"), 3);  // directories are not counted
+  EXPECT_EQ(CountTreeFiles(tmp_ / "missing"), 0);
+}
+
+TEST_F(CopyTreeTest, CopiesKeepPermissionBitsAndBecomeWritable) {
+  MakeSource();
+  WriteFile(tmp_ / "A/bin/java", "#!/bin/sh\n");
+  fs::permissions(tmp_ / "A/bin/java", fs::perms::owner_read | fs::perms::owner_exec |
+                                           fs::perms::group_read | fs::perms::group_exec);
+  fs::permissions(tmp_ / "A/x", fs::perms::owner_read | fs::perms::others_read);
+  WriteFile(tmp_ / "B/bin/java", "an older copy without execute bits");
+  fs::permissions(tmp_ / "B/bin/java", fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(Perms(tmp_ / "B/bin/java"), fs::perms::owner_all | fs::perms::group_read |
+                                            fs::perms::group_exec);
+  EXPECT_EQ(Perms(tmp_ / "B/x"),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  // A second copy replaces the now writable files.
+  WriteFile(tmp_ / "A/bin/java", "#!/bin/sh\nexit 0\n");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadFile(tmp_ / "B/bin/java"), "#!/bin/sh\nexit 0\n");
+}
+
+TEST_F(CopyTreeTest, FailedFileCopyGivesMinusOne) {
+  MakeSource();
+  fs::create_directories(tmp_ / "B/x");  // a directory where the file must go
+  EXPECT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), -1);
+  EXPECT_EQ(CopyTree(tmp_ / "A", std::string()), -1);  // an empty destination is no deletion
+  EXPECT_TRUE(fs::exists(tmp_ / "A/x"));
+}
+
+TEST_F(CopyTreeTest, CopiesLargeFileWhole) {
+  std::string data(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7919 % 251);
+  WriteFile(tmp_ / "A/big.bin", data);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_TRUE(ReadFile(tmp_ / "B/big.bin") == data);
+}
+
+TEST_F(CopyTreeTest, DanglingLinkIsCopiedAsLink) {
+  MakeSource();
+  fs::create_symlink("../nowhere/src.zip", tmp_ / "A/d/src.zip");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_TRUE(fs::is_symlink(tmp_ / "B/d/src.zip"));
+  EXPECT_EQ(fs::read_symlink(tmp_ / "B/d/src.zip"), "../nowhere/src.zip");
+}
+
+TEST_F(CopyTreeTest, DeletesWholeTreeButNotThroughLinks) {
+  MakeSource();
+  WriteFile(tmp_ / "outside/keep", "not in the tree");
+  fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d/link");
+  fs::permissions(tmp_ / "A/x", fs::perms::owner_read);
+  ASSERT_EQ(CopyTree(tmp_ / "A", std::nullopt), 0);
+  EXPECT_FALSE(fs::exists(tmp_ / "A"));
+  EXPECT_EQ(ReadFile(tmp_ / "outside/keep"), "not in the tree");
+
+  EXPECT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);  // missing source: nothing made
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+  EXPECT_EQ(CopyTree(tmp_ / "A", std::nullopt), 0);
+}
+
+TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
+  // 40 x 60 = 2400 leaf directories plus 40 parents: beyond both 256 and 2048.
+  for (int i = 0; i < 40; ++i) {
+    for (int j = 0; j < 60; ++j) {
+      fs::create_directories(tmp_ / ("A/p" + std::to_string(i) + "/c" + std::to_string(j)));
+    }
+    WriteFile(tmp_ / ("A/p" + std::to_string(i) + "/c59/f"), "f");
+  }
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 40);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(CountTreeFiles(tmp_ / "B"), 40);
+  EXPECT_TRUE(fs::is_directory(tmp_ / "B/p39/c0"));
+  ASSERT_EQ(CopyTree(tmp_ / "B", std::nullopt), 0);
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+}
+
+class BootstrapCountsTest : public testing_support::LauncherTest {};
+
+TEST_F(BootstrapCountsTest, LogsJreAndQtiCounts) {
+  TempDir scratch;
+  WriteFile(scratch / "jre/bin/java", "j");
+  WriteFile(scratch / "jre/lib/rt.jar", "r");
+  common::Process().prereqLogLocation = scratch.path();
+  runtime::OpenActionsLog(scratch.path(), "T1", std::string(1, platform::kPathSep) + "installActions");
+  LogBootstrapCounts(scratch.path());
+  runtime::CloseActionsLog();
+  EXPECT_EQ(ReadFile(runtime::ActionsLogPath()),
+            "Number of files bootstrapped in jre: 2\n"
+            "Number of files bootstrapped in qti: 0\n");
+}
+
+class FreeSpaceTest : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::DiskSpaceTestOverrides() = {}; }
+  platform::DiskSpaceOverrides& fakes_ = platform::DiskSpaceTestOverrides();
+};
+
+TEST_F(FreeSpaceTest, KilobytesBeyondThirtyTwoBits) {
+  const uint64_t free = uint64_t{5} << 40;  // 5 TiB
+  fakes_.query = [&](const std::string&) {
+    return std::optional<platform::DiskSpace>({uint64_t{8} << 40, free});
+  };
+  EXPECT_EQ(FreeKilobytes("/scratch"), free / 1024);
+  EXPECT_EQ(HasFreeSpace("/scratch", 2047 * 1024), 1);
+  EXPECT_EQ(HasFreeSpace("/scratch", int64_t{6} << 30), 0);  // 6 TiB in kilobytes
+}
+
+TEST_F(FreeSpaceTest, FallsBackToRootQueryThenZero) {
+  std::string rootAsked;
+  fakes_.query = [](const std::string&) { return std::optional<platform::DiskSpace>(); };
+  fakes_.rootFreeBytes = [&](const std::string& path) {
+    rootAsked = path;
+    return std::optional<uint64_t>(45 * 1024 * 1024 + 1023);
+  };
+  uint64_t total = 7;
+  uint64_t free = 7;
+  EXPECT_EQ(GetFreeDiskSpace("/scratch", total, free), 0);
+  EXPECT_EQ(total, 7u);
+  EXPECT_EQ(HasFreeSpace("/scratch", 45 * 1024), 1);  // equal is enough
+  EXPECT_EQ(HasFreeSpace("/scratch", 45 * 1024 + 1), 0);
+  EXPECT_EQ(rootAsked, "/scratch");
+
+  fakes_.rootFreeBytes = [](const std::string&) { return std::optional<uint64_t>(); };
+  EXPECT_EQ(FreeKilobytes("/scratch"), 0u);
+  EXPECT_EQ(HasFreeSpace("/scratch", 0), 1);
+  EXPECT_EQ(HasFreeSpace("/scratch", 1), 0);
+}
+
+TEST_F(FreeSpaceTest, RealVolumeIsQueried) {
+  TempDir dir;
+  uint64_t total = 0;
+  uint64_t free = 0;
+  ASSERT_EQ(GetFreeDiskSpace(dir.path(), total, free), 1);
+  EXPECT_GT(total, 0u);
+  EXPECT_LE(free, total);
+  EXPECT_EQ(GetFreeDiskSpace(dir / "missing", total, free), 0);
+}
+
+}  // namespace
+}  // namespace bootstrap
