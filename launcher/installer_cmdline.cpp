@@ -72,12 +72,6 @@ std::string EffectiveStartupDir(const InstallerCommandInput& in) {
   return startup;
 }
 
-bool ChoosesConsoleJava(const Options& options) {
-  const common::ProcessState& process = common::Process();
-  return process.debug || options.cleanup || options.saveInventory || process.memory ||
-         (!options.noConsole && process.silent);
-}
-
 }  // namespace
 
 ClassPathDirs GetClassPathDirs(const std::string& qtiLocation, const std::string& qtiCoreLocation,
@@ -96,8 +90,14 @@ ClassPathDirs GetClassPathDirs(const std::string& qtiLocation, const std::string
   return dirs;
 }
 
+bool UsesConsoleJava(const Options& options) {
+  const common::ProcessState& process = common::Process();
+  return process.debug || options.cleanup || options.saveInventory || process.memory ||
+         (!options.noConsole && process.silent);
+}
+
 std::string JavaExecutableName(const Options& options) {
-  return ChoosesConsoleJava(options) ? platform::kJavaConsoleExe : platform::kJavaWindowedExe;
+  return UsesConsoleJava(options) ? platform::kJavaConsoleExe : platform::kJavaWindowedExe;
 }
 
 std::string JavaExecutablePath(const ClassPathDirs& dirs, const Options& options) {

@@ -42,8 +42,10 @@ ClassPathDirs GetClassPathDirs(const std::string& qtiLocation, const std::string
                                const std::string& mendraLocation, const std::string& jreLocation,
                                const std::string& paramFile);
 
-// "java.exe" in debug mode, under -CLEANUP, -SAVEINVENTORY or -MEMORY, and in
-// silent mode with a console; "javaw.exe" otherwise (both "java" on Linux).
+// True in debug mode, under -CLEANUP, -SAVEINVENTORY or -MEMORY, and in
+// silent mode with a console: the installer then runs under the console Java
+// launcher ("java.exe" rather than "javaw.exe"; both "java" on Linux).
+bool UsesConsoleJava(const Options& options);
 std::string JavaExecutableName(const Options& options);
 // The Java bin directory and that name; at most 1023 characters.
 std::string JavaExecutablePath(const ClassPathDirs& dirs, const Options& options);

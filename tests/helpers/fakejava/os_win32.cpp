@@ -3,7 +3,9 @@
 #include "os.h"
 
 // The arguments as the C runtime splits them, never expanded as wildcards.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 
 namespace fakejava {
 
