@@ -123,7 +123,7 @@ TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
   in.dirs.source = "http://host/dist";
   in.userElements = {"-SILENT -DEBUG", "extra"};
   common::Process().memory = true;
-  common::Process().distribution = false;
+  common::Process().distribution = false;  // jre_loc relative, whatever runtime runs
   Slots slots = BuildInstallerArgs(in);
   Slots expected = {
       "\"/opt/jdk/bin/java\" ",
@@ -195,18 +195,6 @@ TEST_F(InstallerCmdlineTest, CopyThreadsZeroAloneAddsNoProperty) {
     bool present = IndexOf(slots, std::string("-Dquelta.installer.copythreads=") + value + " ") < slots.size();
     EXPECT_EQ(present, std::string(value) != "0") << value;
   }
-}
-
-TEST_F(InstallerCmdlineTest, JreLocOutsideDistributionModeIsAlwaysRelative) {
-  InstallerCommandInput in = Plain();
-  in.externalRuntime = true;
-  in.jreLocation = "/opt/jdk";
-  common::Process().distribution = false;
-  Slots slots = BuildInstallerArgs(in);
-  EXPECT_EQ(slots[5], "-Dquelta.installer.jre_loc=\"../../jre\"");
-  common::Process().distribution = true;
-  slots = BuildInstallerArgs(in);
-  EXPECT_EQ(slots[5], "-Dquelta.installer.jre_loc=\"/opt/jdk\"");
 }
 
 TEST_F(InstallerCmdlineTest, SourceIsJoinedToTheStartupDirectoryUnlessItIsAWebAddress) {
