@@ -1,0 +1,61 @@
+// Fake Java executable for the end-to-end tests.
+//
+// Appends to fakejava.log beside itself one record per start:
+//   run
+//   cmdline=<the raw command line>     (Windows only)
+//   cwd=<current directory>
+//   arg=<argv[i]>                      one line per element, argv[0] first
+//   end
+// Then, while fakejava.sleep exists beside it, waits up to the number of
+// milliseconds it holds (removing the file ends the wait early), and exits
+// with the decimal number in fakejava.exit (may be negative), else 0.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "os.h"
+
+namespace {
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string exe = fakejava::ExecutablePath();
+  if (exe.empty() && argc > 0) exe = argv[0];
+  size_t cut = exe.find_last_of("/\\");
+  std::string dir = cut == std::string::npos ? "." : exe.substr(0, cut + 1);
+
+  std::string record = "run\n";
+  std::string raw;
+  if (fakejava::RawCommandLine(raw)) record += "cmdline=" + raw + "\n";
+  record += "cwd=" + fakejava::CurrentDirectory() + "\n";
+  for (int i = 0; i < argc; ++i) record += "arg=" + std::string(argv[i]) + "\n";
+  record += "end\n";
+  if (FILE* log = std::fopen((dir + "fakejava.log").c_str(), "ab")) {
+    std::fwrite(record.data(), 1, record.size(), log);
+    std::fclose(log);
+  }
+
+  const std::string sleepFile = dir + "fakejava.sleep";
+  if (fakejava::FileExists(sleepFile)) {
+    int remaining = std::atoi(ReadWhole(sleepFile).c_str());
+    while (remaining > 0 && fakejava::FileExists(sleepFile)) {
+      int slice = remaining < 20 ? remaining : 20;
+      fakejava::SleepMilliseconds(slice);
+      remaining -= slice;
+    }
+  }
+
+  const std::string exitFile = dir + "fakejava.exit";
+  if (fakejava::FileExists(exitFile)) return std::atoi(ReadWhole(exitFile).c_str());
+  return 0;
+}

@@ -1,0 +1,34 @@
+#include <time.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+
+#include "os.h"
+
+namespace fakejava {
+
+std::string ExecutablePath() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+  return n > 0 && size_t(n) < sizeof buffer ? std::string(buffer, size_t(n)) : std::string();
+}
+
+bool RawCommandLine(std::string&) { return false; }
+
+std::string CurrentDirectory() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+void SleepMilliseconds(int ms) {
+  timespec t = {ms / 1000, (ms % 1000) * 1000000L};
+  while (nanosleep(&t, &t) != 0) {
+  }
+}
+
+}  // namespace fakejava

@@ -1,0 +1,357 @@
+#include "launcher/installer_cmdline.h"
+
+#include <algorithm>
+
+#include "common/process_state.h"
+#include "test_support.h"
+
+namespace launcher {
+namespace {
+
+using testing_support::LauncherTest;
+using testing_support::TempDir;
+using Slots = std::vector<std::string>;
+
+const char kScratch[] = "/tmp/S";
+const char kTimestamp[] = "2026-12-07_06-39-41AM";
+const char kInstallClass[] = "quelta.admkit.qsi.qsic.QsicInstaller";
+
+// The class path of the locations of Short() with empty ADDTO_CLASSPATH,
+// EXT_JLIB and THIN_JDBC_FILENAME, written out by hand.
+const char kClassPathQCM[] =
+    "\"/s::/c/jlib/QelInstaller.jar:/c/jlib/swiftset.jar:/c/jlib/xmlsievev2.jar:/c/jlib/sharekit.jar:"
+    "/c/jlib/QelInstallerNet.jar:/c/jlib/cfgmonutl.jar:/c/jlib/monCfg.jar:/c/jlib/QelPrereq.jar:"
+    "/c/jlib/tunnelkit.jar:/c/jlib/remoteshell.jar:/c/jlib/remotecalls.jar:/c/jlib/web_client.jar:"
+    "/c/jlib/QelSuiteInstaller.jar:/m/jlib/mendra.jar:/m/jlib/mendraactions.jar:"
+    "/m/jlib/mendraprereq.jar:/m/jlib/mendrautil.jar:/q/jlib/SetupArt.jar:/q/jlib/SetupGuide.jar:"
+    "/q/jlib/SetupGuide_de.jar:/q/jlib/SetupGuide_es.jar:/q/jlib/SetupGuide_fr.jar:"
+    "/q/jlib/SetupGuide_it.jar:/q/jlib/SetupGuide_ja.jar:/q/jlib/SetupGuide_ko.jar:"
+    "/q/jlib/SetupGuide_pt_BR.jar:/q/jlib/SetupGuide_zh_CN.jar:/q/jlib/SetupGuide_zh_TW.jar:"
+    "/q/jlib/quelta_view.jar:/q/jlib/guide4.jar:/q/jlib/guide4-nls.jar:/q/jlib/glaze3.jar:"
+    "/q/jlib/glaze3-uiaccess.jar:/q/jlib/glaze3-nls.jar:/q/jlib/uiaccess.jar:/:"
+    "/q/jlib/jglaze4.jar:/q/jlib/jglaze4-nls.jar:/q/jlib/qeli18n-collation.jar:"
+    "/q/jlib/qeli18n-mapping.jar:/q/jlib/qjmisc.jar:/q/jlib/markup.jar:/q/jlib/nodectl.jar:\"";
+
+class InstallerCmdlineTest : public LauncherTest {
+ protected:
+  // A plain installation bootstrapped from the medium into kScratch.
+  InstallerCommandInput Plain() {
+    InstallerCommandInput in;
+    in.programPath = "/media/dvd/install/setup";
+    in.timestamp = kTimestamp;
+    in.scratchDir = kScratch;
+    in.startupDir = "/media/dvd/install";
+    in.launcherDir = "/media/dvd/install";
+    in.jreLocation = "/tmp/S/jre";
+    in.bootstrap = true;
+    in.installerClass = kInstallClass;
+    in.userElements = {""};
+    in.settings.copyThreads = "0";
+    in.settings.qtiLocation = "/tmp/S/qti";
+    in.settings.qtiCoreLocation = "/tmp/S/qti";
+    in.settings.mendraLocation = "/tmp/S/Mendra";
+    in.settings.installOneClickClass = "quelta.OneClick";
+    in.dirs = GetClassPathDirs("/tmp/S/qti", "/tmp/S/qti", "/tmp/S/Mendra", "/tmp/S/jre", NoFile());
+    common::Process().distribution = true;
+    return in;
+  }
+
+  // Short locations for exact class-path texts.
+  InstallerCommandInput Short() {
+    InstallerCommandInput in = Plain();
+    in.scratchDir = "/s";
+    in.dirs = GetClassPathDirs("/q", "/c", "/m", "/j", NoFile());
+    return in;
+  }
+
+  Options ParseTail(const std::string& tail) {
+    std::vector<std::string> elements = {"/media/dvd/install/setup", tail};
+    Options options;
+    ParseEarlyOptions(elements, options);
+    ParseOptionLoop(elements, options);
+    return options;
+  }
+
+  std::string NoFile() { return temp_ / "absent.ini"; }
+
+  static size_t IndexOf(const Slots& slots, const std::string& text) {
+    return static_cast<size_t>(std::find(slots.begin(), slots.end(), text) - slots.begin());
+  }
+
+  TempDir temp_;
+};
+
+TEST_F(InstallerCmdlineTest, PlainInstallationGivesTheFixedSlotsInOrder) {
+  InstallerCommandInput in = Plain();
+  Slots slots = BuildInstallerArgs(in);
+  Slots expected = {
+      "\"/tmp/S/jre/bin/java\" ",
+      "-Dquelta.installer.library_loc=\"/tmp/S/qti/lib/win32\"",
+      "-Dquelta.installer.qti_loc=\"/tmp/S/qti\"",
+      "-Dquelta.installer.bootstrap=TRUE",
+      "-Dquelta.installer.startup_location=\"/media/dvd/install\"",
+      "-Dquelta.installer.jre_loc=\"/tmp/S/jre\"",
+      "-Dquelta.installer.exec_location=\"/media/dvd/install/setup\" ",
+      "-Dquelta.installer.nlsEnabled=\"TRUE\" ",
+      "-Dquelta.installer.prereqConfigLoc=\"\" ",
+      "-cp",
+      BuildClassPath(in),
+      kInstallClass,
+      "-scratchPath",
+      "\"/tmp/S\" ",
+      "-sourceType",
+      "network",
+      "-timestamp",
+      kTimestamp,
+      ""};
+  EXPECT_EQ(slots, expected);
+}
+
+TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
+  InstallerCommandInput in = Plain();
+  in.bootstrap = false;
+  in.externalRuntime = true;
+  in.jreLocation = "/opt/jdk";
+  in.dirs = GetClassPathDirs("../qti", "../core", "../mendra", "/opt/jdk", NoFile());
+  in.settings.qtiCoreLocation = "../core";
+  in.settings.jreOsdParam = "-server -Xss2m";
+  in.settings.copyThreads = "4";
+  in.settings.jreMemoryOptions = " -Xms64m  -Xmx256m ";
+  in.prereqConfigLocation = "/cfg/prereq";
+  in.options.jvmOptions = "-Da=1 -Db=2";
+  in.options.jText = "-Xss1m -J-Dx=y";
+  in.dirs.source = "http://host/dist";
+  in.userElements = {"-SILENT -DEBUG", "extra"};
+  common::Process().memory = true;
+  common::Process().distribution = false;  // jre_loc relative, whatever runtime runs
+  Slots slots = BuildInstallerArgs(in);
+  Slots expected = {
+      "\"/opt/jdk/bin/java\" ",
+      "-server -Xss2m",
+      "-Dquelta.installer.library_loc=\"../core/lib/win32\"",
+      "-Dquelta.installer.qti_loc=\"/media/dvd/install/../core\"",
+      "-Dquelta.installer.bootstrap=FALSE",
+      "-Dquelta.installer.startup_location=\"/media/dvd/install\"",
+      "-Dquelta.installer.jre_loc=\"../../jre\"",
+      "-Dquelta.installer.extjre=\"true\" ",
+      "-Dquelta.installer.copythreads=4 ",
+      "-Dquelta.installer.exec_location=\"/media/dvd/install/setup\" ",
+      "-Dquelta.installer.nlsEnabled=\"TRUE\" ",
+      "-Dquelta.installer.prereqConfigLoc=\"/cfg/prereq\" ",
+      "-Xms64m",
+      "-Xmx256m",
+      "-Da=1",
+      "-Db=2",
+      "-Xss1m -Dx=y",
+      "-verbose:gc",
+      "-cp",
+      BuildClassPath(in),
+      kInstallClass,
+      "-scratchPath",
+      "\"/tmp/S\" ",
+      "-sourceLoc",
+      "\"http://host/dist\" ",
+      "-sourceType",
+      "network",
+      "-timestamp",
+      kTimestamp,
+      "-SILENT -DEBUG",
+      "extra"};
+  EXPECT_EQ(slots, expected);
+}
+
+TEST_F(InstallerCmdlineTest, ConsoleJavaForDebugMemoryCleanupSaveInventoryAndSilentWithConsole) {
+  Options options;
+  EXPECT_FALSE(UsesConsoleJava(options));
+  common::Process().silent = true;
+  EXPECT_TRUE(UsesConsoleJava(options));
+  options.noConsole = true;  // silent without a console keeps the windowless one
+  EXPECT_FALSE(UsesConsoleJava(options));
+  common::ResetProcess();
+  for (int which = 0; which < 4; ++which) {
+    common::ResetProcess();
+    Options o;
+    o.noConsole = true;
+    if (which == 0) common::Process().debug = true;
+    if (which == 1) common::Process().memory = true;
+    if (which == 2) o.cleanup = true;
+    if (which == 3) o.saveInventory = true;
+    EXPECT_TRUE(UsesConsoleJava(o)) << which;
+  }
+  common::ResetProcess();
+  EXPECT_TRUE(UsesConsoleJava(ParseTail("-cleanup")));
+  // An empty runtime location leaves the path relative to the current directory.
+  ClassPathDirs dirs = GetClassPathDirs("q", "c", "m", "", NoFile());
+  EXPECT_EQ(dirs.javaBinDir, "bin");
+  EXPECT_EQ(JavaExecutablePath(dirs, Options()), "bin/java");
+  EXPECT_EQ(GetClassPathDirs("q", "c", "m", "/j/", NoFile()).javaBinDir, "/j/bin");
+}
+
+TEST_F(InstallerCmdlineTest, CopyThreadsZeroAloneAddsNoProperty) {
+  InstallerCommandInput in = Plain();
+  for (const char* value : {"0", "00", "4"}) {
+    in.settings.copyThreads = value;
+    Slots slots = BuildInstallerArgs(in);
+    bool present = IndexOf(slots, std::string("-Dquelta.installer.copythreads=") + value + " ") < slots.size();
+    EXPECT_EQ(present, std::string(value) != "0") << value;
+  }
+}
+
+TEST_F(InstallerCmdlineTest, SourceIsJoinedToTheStartupDirectoryUnlessItIsAWebAddress) {
+  EXPECT_TRUE(IsWebSource("http://h"));
+  EXPECT_TRUE(IsWebSource("HtTP://host/dist"));
+  EXPECT_FALSE(IsWebSource("http://"));  // nothing after the scheme
+  EXPECT_FALSE(IsWebSource("https://host"));
+  EXPECT_FALSE(IsWebSource("ftp://host"));
+
+  Slots slots;
+  AddSourceLocation("", slots, "/start");
+  EXPECT_TRUE(slots.empty());
+  AddSourceLocation("/mnt/dvd", slots, "/start");
+  AddSourceLocation("dvd", slots, "/start/");
+  AddSourceLocation("HTTP://Host/Dist", slots, "/start");
+  AddSourceLocation("http://", slots, "/start");
+  EXPECT_EQ(slots, (Slots{"-sourceLoc", "\"/start//mnt/dvd\" ", "-sourceLoc", "\"/start/dvd\" ",
+                          "-sourceLoc", "\"HTTP://Host/Dist\" ", "-sourceLoc", "\"/start/http://\" "}));
+}
+
+TEST_F(InstallerCmdlineTest, JTextIsConvertedAndMxSuppressesMemoryOptions) {
+  InstallerCommandInput in = Plain();
+  in.settings.jreMemoryOptions = "-Xms64m  -Xmx256m";
+  in.options = ParseTail("-SILENT -J-Xmx512m -J-Dx=y");
+  Slots slots = BuildInstallerArgs(in);
+  size_t mem = IndexOf(slots, "-Xms64m");
+  ASSERT_LT(mem + 3, slots.size());
+  EXPECT_EQ(slots[mem + 1], "-Xmx256m");
+  EXPECT_EQ(slots[mem + 2], "-Xmx512m -Dx=y");
+  EXPECT_EQ(slots[mem + 3], "-cp");
+
+  in.options = ParseTail("-SILENT -J-mx512m");
+  slots = BuildInstallerArgs(in);
+  EXPECT_EQ(IndexOf(slots, "-Xms64m"), slots.size());
+  size_t j = IndexOf(slots, "-mx512m");
+  ASSERT_LT(j + 1, slots.size());
+  EXPECT_EQ(slots[j - 1], "-Dquelta.installer.prereqConfigLoc=\"\" ");
+  EXPECT_EQ(slots[j + 1], "-cp");
+}
+
+TEST_F(InstallerCmdlineTest, OneClickClassWinsOverAHomeManagementMode) {
+  InstallerCommandInput in = Plain();
+  in.options = ParseTail("-ATTACHHOME -ONECLICK");
+  in.installerClass = "quelta.admkit.qsi.qsic.QsicAttachHome";  // what the precedence chose
+  Slots slots = BuildInstallerArgs(in);
+  size_t cp = IndexOf(slots, "-cp");
+  ASSERT_LT(cp + 2, slots.size());
+  EXPECT_EQ(slots[cp + 2], "quelta.OneClick");
+}
+
+TEST_F(InstallerCmdlineTest, ManyMemoryWordsGrowTheVectorInOrder) {
+  InstallerCommandInput in = Plain();
+  std::string words;
+  for (int i = 0; i < 200; ++i) words += " -Dw" + std::to_string(i) + "=x ";
+  in.settings.jreMemoryOptions = words;
+  in.options.jvmOptions = "-Dlast=1";
+  Slots slots = BuildInstallerArgs(in);
+  ASSERT_EQ(slots.size(), 19u + 201u);
+  size_t first = IndexOf(slots, "-Dw0=x");
+  ASSERT_EQ(first, 9u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(slots[first + i], "-Dw" + std::to_string(i) + "=x");
+  EXPECT_EQ(slots[first + 200], "-Dlast=1");
+  EXPECT_EQ(slots[first + 201], "-cp");
+  EXPECT_EQ(slots.back(), "");
+}
+
+TEST_F(InstallerCmdlineTest, HandOverOptionsAreDroppedFromTheUserElements) {
+  InstallerCommandInput in = Plain();
+  in.userElements = {"-rstartupLoc", "/a", "-nobootStrap", "-SILENT", "-rscratchPath",  "/b",
+                     "-NOBOOTSTRAP", "-shipHomeLoc", "/c", "-RTIMESTAMP", "x", "-rtimestamp"};
+  Slots slots = BuildInstallerArgs(in);
+  size_t ts = IndexOf(slots, "-timestamp");
+  EXPECT_EQ(Slots(slots.begin() + ts + 2, slots.end()), (Slots{"-SILENT", "-NOBOOTSTRAP", "-RTIMESTAMP", "x"}));
+}
+
+TEST_F(InstallerCmdlineTest, RstartupLocReplacesTheStartupDirectory) {
+  InstallerCommandInput in = Plain();
+  in.options = ParseTail("-rstartupLoc \"/r/start\" -SILENT");
+  in.dirs.source = "dvd";
+  Slots slots = BuildInstallerArgs(in);
+  EXPECT_EQ(slots[4], "-Dquelta.installer.startup_location=\"/r/start\"");
+  EXPECT_EQ(slots[IndexOf(slots, "-sourceLoc") + 1], "\"/r/start/dvd\" ");
+}
+
+TEST_F(InstallerCmdlineTest, ClassPathTextIsExact) {
+  InstallerCommandInput in = Short();
+  EXPECT_EQ(BuildClassPath(in), kClassPathQCM);
+
+  in.settings.addToClasspath = "x.jar::lib/y.jar:";
+  in.settings.thinJdbcFilename = "ojdbc.jar";
+  std::string expected = kClassPathQCM;
+  expected.replace(expected.find("uiaccess.jar:/:"), 15, "uiaccess.jar:/s/x.jar:/s/lib/y.jar:/:");
+  expected.insert(expected.size() - 1, "/q/jlib/ojdbc.jar");
+  EXPECT_EQ(BuildClassPath(in), expected);
+}
+
+TEST_F(InstallerCmdlineTest, ExtJarsComeFromTheScratchOrTheInventoryScripts) {
+  // Bootstrapped: <scratch>/ext/jlib. Files only, each after a separator, one more at the end.
+  InstallerCommandInput in = Short();
+  in.scratchDir = temp_ / "scratch";
+  in.settings.extJlib = "/anything";
+  testing_support::WriteFile(temp_ / "scratch/ext/jlib/a.jar", "x");
+  testing_support::WriteFile(temp_ / "scratch/ext/jlib/sub/b.jar", "x");
+  std::string dir = temp_ / "scratch/ext/jlib/";
+  EXPECT_EQ(ListExtJars(in.scratchDir, "x"), ":" + dir + "a.jar:");
+  EXPECT_EQ(BuildClassPath(in).substr(0, in.scratchDir.size() + 2 + dir.size() + 7),
+            "\"" + in.scratchDir + "::" + dir + "a.jar:");
+
+  // Not bootstrapped: <startup>/../../inventory/Scripts/ext/jlib, with
+  // -rstartupLoc standing for the startup directory.
+  in.bootstrap = false;
+  in.options = ParseTail("-rstartupLoc " + (temp_ / "r/s"));
+  testing_support::WriteFile(temp_ / "inventory/Scripts/ext/jlib/i.jar", "x");
+  testing_support::WriteFile(temp_ / "r/s/setup", "");
+  std::string invDir = temp_ / "r/s/../../inventory/Scripts/ext/jlib/";
+  EXPECT_NE(BuildClassPath(in).find(in.scratchDir + "::" + invDir + "i.jar::/c/jlib/QelInstaller.jar"),
+            std::string::npos);
+
+  // Empty EXT_JLIB, or a directory that cannot be listed: nothing.
+  EXPECT_EQ(ListExtJars(in.scratchDir, ""), "");
+  EXPECT_EQ(ListExtJars(temp_ / "none", "x"), "");
+  testing_support::WriteFile(temp_ / "empty/ext/jlib/sub/x", "");
+  EXPECT_EQ(ListExtJars(temp_ / "empty", "x"), ":");
+}
+
+TEST_F(InstallerCmdlineTest, AddToClasspathSkipsEmptyPieces) {
+  EXPECT_EQ(ExpandAddToClasspath("/s", ""), "");
+  EXPECT_EQ(ExpandAddToClasspath("/s", ":::"), "");
+  EXPECT_EQ(ExpandAddToClasspath("/s", "a::b/c.jar:"), "/s/a:/s/b/c.jar:");
+}
+
+TEST_F(InstallerCmdlineTest, AnOverlongClassPathIsCutButKeepsItsClosingQuote) {
+  InstallerCommandInput in = Short();
+  std::string piece(1000, 'p');
+  for (int i = 0; i < 8; ++i) in.settings.addToClasspath += piece + ":";
+  in.settings.thinJdbcFilename = std::string(1000, 't');
+  in.dirs.installerJarDir = "/" + std::string(1000, 'q');
+  std::string cp = BuildClassPath(in);
+  EXPECT_EQ(cp.size(), kMaxClassPathChars);
+  EXPECT_EQ(cp.front(), '"');
+  EXPECT_EQ(cp.back(), '"');
+  EXPECT_EQ(std::count(cp.begin(), cp.end(), '"'), 2);
+}
+
+TEST_F(InstallerCmdlineTest, ClassPathDirsAndSettingsFromTheParameterFile) {
+  std::string ini = temp_ / "qelparam.ini";
+  testing_support::WriteFile(ini, "[Quelta]\nSOURCE=dvd\nNLS_ENABLED=\nGLAZE_LOCATION=/g\n");
+  ClassPathDirs dirs = GetClassPathDirs("/q/", "/c", "/m", "/j", ini);
+  EXPECT_EQ(dirs.libraryDir, "/c/lib/win32");
+  EXPECT_EQ(dirs.coreJarDir, "/c/jlib");
+  EXPECT_EQ(dirs.installerJarDir, "/q//jlib");  // joined as given, as the launcher always has
+  EXPECT_EQ(dirs.patchToolJarDir, "/m/jlib");
+  EXPECT_EQ(dirs.hlpLocation, "/q//jlib");
+  EXPECT_EQ(dirs.glazeLocation, "/g");
+  EXPECT_EQ(dirs.source, "dvd");
+  EXPECT_EQ(dirs.nlsEnabled, "TRUE");
+}
+
+}  // namespace
+}  // namespace launcher
