@@ -10,6 +10,7 @@
 #include "params/param_file.h"
 #include "params/paths.h"
 #include "platform/platform.h"
+#include "prereq/prereq_run.h"
 
 namespace launcher {
 
@@ -121,8 +122,10 @@ int CheckPrerequisites(RunState& run) {
   std::string platformPrereqs = platform::ReadProfileString(params::kParamSection, "PLATFORM_PREREQS",
                                                             "FALSE", run.paramFile, params::kMaxShortChars);
   if (platformPrereqs.empty()) platformPrereqs = "FALSE";
-  (void)platformPrereqs;
-  return 0;
+  const common::ProcessState& process = common::Process();
+  return prereq::RunPrereqs(run.paramFile, run.scratchDir, run.timestamp, process.actionsLogName,
+                            process.silent, run.options.executeSysPrereqs, run.options.ignoreSysPrereqs,
+                            run.options.noConsole, platformPrereqs[0] == 'T' ? 1 : 0);
 }
 
 }  // namespace
