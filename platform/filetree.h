@@ -15,11 +15,6 @@
 
 namespace platform {
 
-// The Java launcher programs below a Java home's bin directory: the console
-// one and the windowless one ("java.exe"/"javaw.exe"; both "java" on Linux).
-extern const char* const kJavaConsoleExe;
-extern const char* const kJavaWindowExe;
-
 struct DirEntry {
   std::string name;
   bool isDirectory = false;  // a link to a directory counts as a directory

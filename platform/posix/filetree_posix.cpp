@@ -13,8 +13,6 @@
 
 namespace platform {
 
-const char* const kJavaConsoleExe = "java";
-const char* const kJavaWindowExe = "java";
 
 namespace {
 

@@ -5,8 +5,6 @@
 
 namespace platform {
 
-const char* const kJavaConsoleExe = "java.exe";
-const char* const kJavaWindowExe = "javaw.exe";
 
 std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
   WIN32_FIND_DATAA data;
