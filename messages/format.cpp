@@ -17,40 +17,40 @@ bool IsLength(char c) { return c == 'h' || c == 'l' || c == 'L' || c == 'q' || c
 // hostile "%999999999d" cannot ask for gigabytes.
 constexpr int kMaxFieldWidth = 4096;
 
-struct Spec {
+struct Placeholder {
   std::string flags;
   int width = -1;
   int precision = -1;
   char conversion = 0;
 };
 
-std::string Render(const Spec& spec, const FormatArg& arg) {
-  bool asText = spec.conversion == 's' || arg.IsText();
+std::string Render(const Placeholder& ph, const FormatArg& arg) {
+  bool asText = ph.conversion == 's' || arg.IsText();
   std::string fmt = "%";
   // Only "-" is defined for %s; the other flags stay with the numbers.
   if (!asText) {
-    fmt += spec.flags;
-  } else if (spec.flags.find('-') != std::string::npos) {
+    fmt += ph.flags;
+  } else if (ph.flags.find('-') != std::string::npos) {
     fmt += '-';
   }
-  if (spec.width >= 0) fmt += std::to_string(spec.width);
-  if (spec.precision >= 0 && !asText) fmt += "." + std::to_string(spec.precision);
+  if (ph.width >= 0) fmt += std::to_string(ph.width);
+  if (ph.precision >= 0 && !asText) fmt += "." + std::to_string(ph.precision);
   std::vector<char> buffer(2 * kMaxFieldWidth + 64);
   int written = 0;
   if (asText) {
     // A text is always rendered as %s with the template's flags; a number
     // in a %s becomes its decimal digits first.
     std::string text = arg.IsText() ? arg.Text() : std::to_string(arg.Number());
-    if (spec.width < 0 && spec.precision < 0) return text;
-    if (spec.precision >= 0 && size_t(spec.precision) < text.size()) text.resize(spec.precision);
+    if (ph.width < 0 && ph.precision < 0) return text;
+    if (ph.precision >= 0 && size_t(ph.precision) < text.size()) text.resize(ph.precision);
     fmt += "s";
     written = std::snprintf(buffer.data(), buffer.size(), fmt.c_str(), text.c_str());
-  } else if (spec.conversion == 'c') {
+  } else if (ph.conversion == 'c') {
     fmt += "c";
     written = std::snprintf(buffer.data(), buffer.size(), fmt.c_str(), int(arg.Number()));
   } else {
     fmt += "ll";
-    fmt += spec.conversion;
+    fmt += ph.conversion;
     written = std::snprintf(buffer.data(), buffer.size(), fmt.c_str(), arg.Number());
   }
   if (written < 0) return {};
@@ -78,27 +78,27 @@ std::string FormatText(const std::string& tmpl, std::initializer_list<FormatArg>
       ++i;
       continue;
     }
-    Spec spec;
-    while (i < n && IsFlag(tmpl[i])) spec.flags += tmpl[i++];
+    Placeholder ph;
+    while (i < n && IsFlag(tmpl[i])) ph.flags += tmpl[i++];
     if (i < n && IsDigit(tmpl[i])) {
-      spec.width = 0;
+      ph.width = 0;
       while (i < n && IsDigit(tmpl[i])) {
-        spec.width = std::min(kMaxFieldWidth, spec.width * 10 + (tmpl[i] - '0'));
+        ph.width = std::min(kMaxFieldWidth, ph.width * 10 + (tmpl[i] - '0'));
         ++i;
       }
     }
     if (i < n && tmpl[i] == '.') {
       ++i;
-      spec.precision = 0;
+      ph.precision = 0;
       while (i < n && IsDigit(tmpl[i])) {
-        spec.precision = std::min(kMaxFieldWidth, spec.precision * 10 + (tmpl[i] - '0'));
+        ph.precision = std::min(kMaxFieldWidth, ph.precision * 10 + (tmpl[i] - '0'));
         ++i;
       }
     }
     while (i < n && IsLength(tmpl[i])) ++i;
-    spec.conversion = i < n ? tmpl[i] : 0;
-    bool known = std::string_view("sdiuxXoc").find(spec.conversion) != std::string_view::npos &&
-                 spec.conversion != 0;
+    ph.conversion = i < n ? tmpl[i] : 0;
+    bool known = std::string_view("sdiuxXoc").find(ph.conversion) != std::string_view::npos &&
+                 ph.conversion != 0;
     if (!known || next == args.end()) {
       // Unknown conversion, %n, "*" widths or a missing argument: copy the
       // placeholder as written rather than guess.
@@ -108,7 +108,7 @@ std::string FormatText(const std::string& tmpl, std::initializer_list<FormatArg>
       continue;
     }
     ++i;
-    out += Render(spec, *next++);
+    out += Render(ph, *next++);
   }
   if (out.size() > maxChars) out.resize(maxChars);
   return out;
