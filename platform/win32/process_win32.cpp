@@ -47,6 +47,8 @@ std::optional<std::string> GetEnv(const std::string& name) {
   return std::string(buffer.data(), got);
 }
 
+uint32_t TickCountMs() { return static_cast<uint32_t>(GetTickCount()); }
+
 void ExitProcess(int status) { ::ExitProcess(static_cast<UINT>(status)); }
 
 std::string UserLocaleName() {
