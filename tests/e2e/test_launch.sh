@@ -240,4 +240,16 @@ test_prompt_disabled_only_by_upper_case_true() {
   expect_out_has "Enter the location of a Java runtime (JRE or JDK home): "
 }
 
+test_bootstrap_size_out_of_range_runs_without_bootstrap() {
+  setup_product "BOOTSTRAP=TRUE" "BOOTSTRAP_SIZE=2048"
+  launch -SILENT
+  expect_out_has "BOOTSTRAP_SIZE in qelparam.ini must be a number of megabytes from 0 to 2047."
+  # The installer is not told of a bootstrap that did not happen, and the
+  # launcher waits for it as for any run from the medium.
+  expect_rc 0
+  fake_java_args "$BASE/jre/bin" >got
+  grep -qx -- "-Dquelta.installer.bootstrap=FALSE" got || fail "bootstrap claimed"
+  expect_absent "$SCRATCH_ROOT/QelInstall$TS"
+}
+
 e2e_main "$@"
