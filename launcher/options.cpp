@@ -55,8 +55,8 @@ void TakeDirectoryOption(const std::string& upper, const std::string& element,
     while (end < element.size() && !IsWhite(element[end])) ++end;
     value = element.substr(i, end - i);
   }
-  if (value.size() > kMaxValue) value.resize(kMaxValue);
-  if (!value.empty()) dest = value;
+  // A cut directory would be one the caller never named: passed over.
+  if (!value.empty() && value.size() <= kMaxValue) dest = value;
 }
 
 }  // namespace
@@ -86,6 +86,23 @@ void GetOptionText(const std::string& option, const std::string& searched, std::
 }
 
 void GetOptionWord(const std::string& option, const std::string& searched, std::string& dest) {
+  // A quoted word runs to its closing quote, quotes kept (StripQuotes takes
+  // them off): the joined tail quotes every element that holds a blank, and
+  // a location cut at its first blank would name nothing.
+  size_t at = searched.find(option);
+  if (at != std::string::npos) {
+    size_t start = at + option.size();
+    while (start < searched.size() && IsWhite(searched[start])) ++start;
+    if (start < searched.size() && searched[start] == '"') {
+      size_t close = searched.find('"', start + 1);
+      if (close != std::string::npos) {
+        std::string value = searched.substr(start, close + 1 - start);
+        if (value.size() > kMaxValue) value.resize(kMaxValue);
+        dest = value;
+        return;
+      }
+    }
+  }
   TakeOptionValue(option, searched, " ", dest);
 }
 
@@ -183,7 +200,10 @@ void ParseEarlyOptions(const std::vector<std::string>& elements, Options& option
   }
   take("-rtimestamp", false, options.rtimestamp);
   take("-jreLoc", true, options.jreLoc);
-  if (options.jreLoc) common::Process().jreLocGiven = true;
+  if (options.jreLoc) {
+    StripQuotes(*options.jreLoc);
+    common::Process().jreLocGiven = true;
+  }
   std::optional<std::string> shipHome;
   take("-shipHomeLoc", true, shipHome);
   if (shipHome) {

@@ -45,6 +45,24 @@ make_dist() {
   if [ -f "$QEL_BIN_DIR/unzip$EXE" ]; then cp "$QEL_BIN_DIR/unzip$EXE" "$1/"; fi
 }
 
+# put_fake_java DIR: a Java home whose launchers are the fake Java program
+# (it records its arguments in DIR/bin/fakejava.log).
+put_fake_java() {
+  mkdir -p "$1/bin"
+  if [ "$QEL_KIND" = wine ]; then
+    cp "$QEL_BIN_DIR/fakejava.exe" "$1/bin/java.exe"
+    cp "$QEL_BIN_DIR/fakejava.exe" "$1/bin/javaw.exe"
+  else
+    cp "$QEL_BIN_DIR/fakejava" "$1/bin/java"
+  fi
+}
+
+# fake_java_args BINDIR: the arguments of the fake Java program's last
+# start, one per line.
+fake_java_args() {
+  plain "$1/fakejava.log" | from_ansi | awk '/^run$/{n=0; delete a} /^arg=/{a[n++]=substr($0,5)} END{for(i=0;i<n;i++) print a[i]}'
+}
+
 # write_param FILE LINE...: a parameter file with section [Quelta] followed
 # by the given lines (KEY=VALUE), CRLF-free.
 write_param() {
@@ -54,8 +72,13 @@ write_param() {
   {
     echo "[Quelta]"
     for line in "$@"; do echo "$line"; done
-  } >"$file"
+  } | to_ansi >"$file"
 }
+
+# Text as the launcher under test reads and writes it: a Windows program's
+# files and command lines are in the ANSI code page (1252 under Wine here).
+to_ansi() { if [ "$QEL_KIND" = wine ]; then iconv -f UTF-8 -t CP1252; else cat; fi; }
+from_ansi() { if [ "$QEL_KIND" = wine ]; then iconv -f CP1252 -t UTF-8; else cat; fi; }
 
 # run_in DIR PROGRAM ARGS...: runs the launcher at PROGRAM (a path without
 # .exe) with the current directory DIR. Standard input comes from $STDIN (a
@@ -119,7 +142,7 @@ expect_rc() {
 # Output files with Windows line ends turned into plain ones.
 plain() { tr -d '\r' <"$1"; }
 
-expect_out_has() { plain "$WORK/out" | grep -qF -- "$1" || fail "stdout lacks: $1"; }
+expect_out_has() { plain "$WORK/out" | LC_ALL=C grep -qF -- "$1" || fail "stdout lacks: $1"; }
 expect_out_lacks() { ! plain "$WORK/out" | grep -qF -- "$1" || fail "stdout holds: $1"; }
 expect_err_has() { plain "$WORK/err" | grep -qF -- "$1" || fail "stderr lacks: $1"; }
 expect_file_has() {

@@ -9,7 +9,14 @@ test_fifty_runs_at_once_share_temp() {
   local runs=50
   [ "$QEL_KIND" = wine ] && runs=12
   make_dist dist
-  write_param dist/qelparam.ini "INSTALL_CLASS=demo.Main"
+  # Bootstrapped and not waited for: each scratch directory stays, with the
+  # run's copies and its actions log.
+  put_fake_java "$WORK/jre"
+  mkdir -p "$WORK/qti/jlib" "$WORK/core/jlib" "$WORK/mendra/jlib"
+  : >"$WORK/qti/jlib/QelInstaller.jar"
+  write_param dist/qelparam.ini "INSTALL_CLASS=demo.Main" "BOOTSTRAP=TRUE" \
+    "JRE_LOCATION=$(native_path "$WORK/jre")" "QTI_LOCATION=$(native_path "$WORK/qti")" \
+    "QTI_CORE_LOCATION=$(native_path "$WORK/core")" "MENDRA_LOCATION=$(native_path "$WORK/mendra")"
   mkdir -p "$WORK/scratch"
   local pids=() i
   for i in $(seq 1 $runs); do
@@ -29,9 +36,11 @@ test_fifty_runs_at_once_share_temp() {
   local d
   for d in "$WORK/scratch/QelInstall$TS"*; do
     expect_file_has "$d/installActions$TS.log" "Using the parameter file"
+    expect_exists "$d/qti/jlib/QelInstaller.jar"
   done
+  # Started and still running (259), or already ended with 0.
   for i in $(seq 1 $runs); do
-    [ "$(cat "$WORK/rc.$i")" -lt 128 ] || fail "run $i ended with $(cat "$WORK/rc.$i")"
+    case "$(cat "$WORK/rc.$i")" in 0 | 3 | 259) ;; *) fail "run $i ended with $(cat "$WORK/rc.$i")" ;; esac
   done
 }
 

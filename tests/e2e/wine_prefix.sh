@@ -1,6 +1,8 @@
 # Creates the Wine prefix the Wine end-to-end tests share (first start ~10 s).
 set -eu
-rm -rf "$WINEPREFIX"
+# A server left from an earlier run may still be writing into the old prefix.
+wineserver -k >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX" 2>/dev/null || { sleep 1; rm -rf "$WINEPREFIX"; }
 wineboot -i >/dev/null 2>&1
 wineserver -w
 echo "Wine prefix ready at $WINEPREFIX"

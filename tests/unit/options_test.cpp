@@ -27,6 +27,12 @@ TEST(OptionTextTest, ValueEndsAtBlankDashOrBlank) {
   EXPECT_EQ(dest, "C:\\my dir\\q.ini");
   GetOptionWord("-jreLoc", "-jreLoc C:\\jdk -x", dest);
   EXPECT_EQ(dest, "C:\\jdk");
+  // A quoted word (the joined tail quotes elements with blanks) is whole;
+  // an unclosed quote falls back to the first blank.
+  GetOptionWord("-jreLoc", "-jreLoc \"C:\\Program Files\\jre\" -x", dest);
+  EXPECT_EQ(dest, "\"C:\\Program Files\\jre\"");
+  GetOptionWord("-jreLoc", "-jreLoc \"C:\\a b", dest);
+  EXPECT_EQ(dest, "\"C:\\a");
   // A dash right after the option does not end the value (the search starts
   // at the value's second character).
   GetOptionText("-rtimestamp", "-rtimestamp -5 -x", dest);
@@ -112,6 +118,12 @@ TEST_F(OptionsTest, ShipHomeLocWinsTheSharedStartupBufferAndIsCutOut) {
   EXPECT_TRUE(o.shipHomeLocGiven);
   EXPECT_EQ(o.startupLocation, "\"/ship\"");
   EXPECT_EQ(elements_[1], "-rstartupLoc /r  -SILENT");
+
+  // Locations with blanks arrive quoted; they are taken and cut out whole.
+  o = Parse("-jreLoc \"/a b/jre\" -shipHomeLoc \"/my ship\" -SILENT");
+  EXPECT_EQ(o.jreLoc.value_or(""), "/a b/jre");
+  EXPECT_EQ(o.startupLocation, "\"/my ship\"");
+  EXPECT_EQ(elements_[1], "-jreLoc \"/a b/jre\"  -SILENT");
 }
 
 TEST_F(OptionsTest, JTextIsCutButLaterOptionsStillCount) {

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Faults injected from outside: volumes that are read-only or full, paths
+# beyond the launcher's limits, programs that vanish or die, a parameter file
+# that changes under a running launcher. Each must end with a clear outcome,
+# lose nothing and write nothing outside the launcher's own directories.
+source "$(dirname "$0")/lib.sh"
+
+TS=2026-05-06_07-08-09PM
+
+# mount_tmpfs DIR SIZE [ro]: a small volume of its own, or 1 (skip) when the
+# test cannot mount (not root, or no mount rights in this container).
+mount_tmpfs() {
+  mkdir -p "$1"
+  local opts="size=$2"
+  [ "${3:-}" = ro ] && opts+=",ro"
+  mount -t tmpfs -o "$opts" qeltest "$1" 2>/dev/null
+}
+MOUNTS=()
+unmount_all() { local m; for m in "${MOUNTS[@]}"; do umount "$m" 2>/dev/null; done; }
+
+# A plain product in $WORK: dist/, jre/ with the fake Java program, the three
+# component trees, and the parameter file with the extra lines given.
+setup_product() {
+  make_dist "$WORK/dist"
+  put_fake_java "$WORK/jre"
+  mkdir -p "$WORK/qti/jlib" "$WORK/core/jlib" "$WORK/mendra/jlib"
+  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" \
+    "JRE_LOCATION=$(native_path "$WORK/jre")" "QTI_LOCATION=$(native_path "$WORK/qti")" \
+    "QTI_CORE_LOCATION=$(native_path "$WORK/core")" "MENDRA_LOCATION=$(native_path "$WORK/mendra")" "$@"
+}
+
+test_temp_on_a_read_only_volume() {
+  if ! mount_tmpfs "$WORK/ro" 1m ro; then
+    echo "    (skipped: cannot mount a read-only volume here)"
+    return
+  fi
+  MOUNTS+=("$WORK/ro")
+  setup_product
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/ro")"
+  unmount_all
+  expect_rc -1
+  expect_out_has "Cannot create or write to the directory $(native_path "$WORK/ro")"
+  [ ! -f "$WORK/jre/bin/fakejava.log" ] || fail "the installer was started"
+}
+
+test_paths_beyond_the_limits() {
+  setup_product
+  local long
+  long=$WORK/$(head -c 1100 /dev/zero | tr '\0' 'd')
+  # A scratch root too long for a path is passed over, never cut: the run
+  # uses TEMP instead and creates nothing at a shortened name.
+  mkdir -p "$WORK/temp"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$long")" \
+    -PREREQLOGLOC "$(native_path "$WORK/plogs")"
+  expect_rc 0
+  [ "$(ls "$WORK" | grep -c '^ddd')" -eq 0 ] || fail "a directory was made at a cut name"
+  # A runtime location beyond 1023 characters is cut and then not found.
+  setup_product
+  sed -i "s|^JRE_LOCATION=.*|JRE_LOCATION=$(native_path "$long" | sed 's/\\/\\\\/g')|" "$WORK/dist/qelparam.ini"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_out_has "was not found. The installer needs Java runtime version 1.3.1 or later."
+}
+
+test_parameter_file_changes_while_the_launcher_waits_at_a_prompt() {
+  setup_product "BOOTSTRAP=TRUE" "WAIT_FOR_COMPLETION=TRUE" "SOURCE=first"
+  sed -i '/^JRE_LOCATION=/d' "$WORK/dist/qelparam.ini"
+  mkfifo "$WORK/answers"
+  # The launcher blocks at the Java prompt; meanwhile the file is replaced.
+  (
+    exec 3>"$WORK/answers"
+    for _ in $(seq 1 200); do
+      grep -q "Enter the location" "$WORK/out" 2>/dev/null && break
+      sleep 0.05
+    done
+    write_param "$WORK/dist/qelparam.ini" "SOURCE=second" "INSTALL_CLASS=other.Main"
+    printf '%s\n' "$(native_path "$WORK/jre")" >&3
+  ) &
+  local writer=$!
+  STDIN=$WORK/answers run_setup "$WORK/dist" -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  wait $writer
+  # The run goes on with the values read before the change and reads the
+  # later ones from the new file; it neither crashes nor stops.
+  expect_rc 0
+  fake_java_args "$WORK/jre/bin" >got
+  grep -qx -- "demo.Main" got || fail "installer class read before the change was lost"
+  grep -A1 -x -- "-sourceLoc" got | tail -1 | grep -q "second$" || fail "SOURCE read after the change: $(grep -A1 -x -- -sourceLoc got | tail -1)"
+  expect_absent "$WORK/scratch/QelInstall$TS"
+}
+
+e2e_main "$@"
