@@ -196,7 +196,7 @@ setup_prompting_product() {
 
 test_prompt_loop_then_start_without_waiting() {
   setup_prompting_product
-  printf '%s\n%s\n' "$(native_path "$WORK/nowhere")" "$(native_path "$BASE/jre")" >"$WORK/answers"
+  printf '%s\n%s\n' "$(native_path "$WORK/nowhere")" "$(native_path "$BASE/jre")" | to_ansi >"$WORK/answers"
   printf '3000' >"$BASE/jre/bin/fakejava.sleep"
   STDIN=$WORK/answers launch
   # Bootstrapped and not asked to wait: the installer still runs.
