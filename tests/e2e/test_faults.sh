@@ -18,16 +18,7 @@ mount_tmpfs() {
 MOUNTS=()
 unmount_all() { local m; for m in "${MOUNTS[@]}"; do umount "$m" 2>/dev/null; done; }
 
-# A plain product in $WORK: dist/, jre/ with the fake Java program, the three
-# component trees, and the parameter file with the extra lines given.
-setup_product() {
-  make_dist "$WORK/dist"
-  put_fake_java "$WORK/jre"
-  mkdir -p "$WORK/qti/jlib" "$WORK/core/jlib" "$WORK/mendra/jlib"
-  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" \
-    "JRE_LOCATION=$(native_path "$WORK/jre")" "QTI_LOCATION=$(native_path "$WORK/qti")" \
-    "QTI_CORE_LOCATION=$(native_path "$WORK/core")" "MENDRA_LOCATION=$(native_path "$WORK/mendra")" "$@"
-}
+setup_product() { make_product "$WORK" "$@"; }
 
 test_temp_on_a_read_only_volume() {
   if ! mount_tmpfs "$WORK/ro" 1m ro; then

@@ -9,18 +9,11 @@ TS=2026-03-04_05-06-07AM
 CPSEP=:
 [ "$QEL_KIND" = wine ] && CPSEP=';'
 
-# A product laid out in $BASE (blanks and a non-ASCII letter in its path):
-# dist/ with the launcher, jre/, qti/, core/, mendra/, and a parameter file
-# naming them. Extra KEY=VALUE lines go into the parameter file.
+# The product lies where blanks and a non-ASCII letter are in every path.
 BASE=
 setup_product() {
   BASE="$WORK/prod uct ä"
-  make_dist "$BASE/dist"
-  put_fake_java "$BASE/jre"
-  mkdir -p "$BASE/qti/jlib" "$BASE/core/jlib" "$BASE/mendra/jlib"
-  write_param "$BASE/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" \
-    "JRE_LOCATION=$(native_path "$BASE/jre")" "QTI_LOCATION=$(native_path "$BASE/qti")" \
-    "QTI_CORE_LOCATION=$(native_path "$BASE/core")" "MENDRA_LOCATION=$(native_path "$BASE/mendra")" "$@"
+  make_product "$BASE" "$@"
 }
 
 SCRATCH_ROOT=
@@ -139,18 +132,19 @@ test_missing_java_executable() {
 }
 
 test_runtime_of_the_wrong_kind_is_refused() {
-  setup_product "USEJREONLY=TRUE"
-  launch -SILENT -jreLoc "$(native_path "$BASE/jre")"
-  expect_rc -1
-  expect_out_has "The location given is not a Java runtime (JRE) home."
-  [ ! -f "$BASE/jre/bin/fakejava.log" ] || fail "the installer was started"
-
-  setup_product "USEJDKONLY=TRUE"
-  mkdir -p "$BASE/jre/lib" && : >"$BASE/jre/lib/rt.jar"
-  launch -SILENT -jreLoc "$(native_path "$BASE/jre")"
-  expect_rc -1
-  expect_out_has "The location given is not a Java development kit (JDK) home."
-  [ ! -f "$BASE/jre/bin/fakejava.log" ] || fail "the installer was started"
+  local setting kind
+  for setting in USEJREONLY USEJDKONLY; do
+    setup_product "$setting=TRUE"
+    kind="Java runtime (JRE)"
+    if [ $setting = USEJDKONLY ]; then
+      kind="Java development kit (JDK)"
+      mkdir -p "$BASE/jre/lib" && : >"$BASE/jre/lib/rt.jar"
+    fi
+    launch -SILENT -jreLoc "$(native_path "$BASE/jre")"
+    expect_rc -1
+    expect_out_has "The location given is not a $kind home."
+    [ ! -f "$BASE/jre/bin/fakejava.log" ] || fail "$setting: the installer was started"
+  done
 }
 
 test_registry_without_write_access_stops_the_launch() {
