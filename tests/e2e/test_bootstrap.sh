@@ -171,6 +171,31 @@ test_corrupt_archive_fails_the_run() {
   expect_absent "$S_DIR/jre/1.8.0/bin/fakejava.log"
 }
 
+test_unzip_program_missing_or_dying_fails_the_run() {
+  make_medium
+  rm "$WORK/medium/install/unzip$EXE"
+  run_medium -SILENT
+  expect_rc -1
+  expect_out_has "Could not copy the installer files to"
+  expect_file_has "$(LOG)" "unzip -qqqo"
+  expect_absent "$S_DIR/jre/1.8.0/bin/fakejava.log"
+
+  # An unzip program that dies: killed by a signal on Linux, an access
+  # violation's status on Windows.
+  rm -rf "$S_DIR"
+  if [ "$QEL_KIND" = wine ]; then
+    cp "$QEL_BIN_DIR/fakejava.exe" "$WORK/medium/install/unzip.exe"
+    echo -1073741819 >"$WORK/medium/install/fakejava.exit"
+  else
+    printf '#!/bin/sh\nkill -9 $$\n' >"$WORK/medium/install/unzip"
+    chmod +x "$WORK/medium/install/unzip"
+  fi
+  run_medium -SILENT
+  expect_rc -1
+  expect_out_has "Could not copy the installer files to"
+  expect_absent "$S_DIR/jre/1.8.0/bin/fakejava.log"
+}
+
 test_archive_entry_escaping_the_scratch_directory_is_refused() {
   make_medium "BOOTSTRAP_COMPS=evil"
   mkjar "$(data_dir evil 1.0)/evil.jar" "fine=f" "../../evil=x" "../evil=x"

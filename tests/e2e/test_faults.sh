@@ -34,6 +34,40 @@ test_temp_on_a_read_only_volume() {
   [ ! -f "$WORK/jre/bin/fakejava.log" ] || fail "the installer was started"
 }
 
+test_scratch_volume_full_during_the_bootstrap() {
+  if ! mount_tmpfs "$WORK/small" 1m; then
+    echo "    (skipped: cannot mount a small volume here)"
+    return
+  fi
+  MOUNTS+=("$WORK/small")
+  # The space test passes (nothing required), then the runtime copy fills
+  # the volume.
+  setup_product "BOOTSTRAP=TRUE" "BOOTSTRAP_SIZE=0"
+  head -c 3000000 /dev/urandom >"$WORK/jre/lib.bin"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/small")"
+  local left
+  left=$(ls -A "$WORK/small")
+  unmount_all
+  expect_rc -1
+  expect_out_has "Could not copy the installer files to $(native_path "$WORK/small/QelInstall$TS")."
+  expect_eq "$left" "QelInstall$TS" "what the run left on the volume"
+  [ ! -f "$WORK/jre/bin/fakejava.log" ] || fail "the installer was started"
+}
+
+test_unreadable_file_in_a_copied_tree() {
+  setup_product "BOOTSTRAP=TRUE"
+  # A socket cannot be opened for reading; file permissions would not stop
+  # the root user these tests may run as.
+  python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$WORK/qti/jlib/socket.jar"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_out_has "Could not copy the installer files to"
+  [ ! -f "$WORK/jre/bin/fakejava.log" ] || fail "the installer was started"
+  # What could be copied stays for inspection; the source is untouched.
+  expect_exists "$WORK/scratch/QelInstall$TS/jre/bin"
+  [ -S "$WORK/qti/jlib/socket.jar" ] || fail "the source tree was changed"
+}
+
 test_paths_beyond_the_limits() {
   setup_product
   local long
