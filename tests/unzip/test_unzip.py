@@ -212,6 +212,22 @@ class LinuxExpansion(ExpanderTest):
             "good": ("d", 0o111), "good/ok.txt": ("f", hashlib.sha256(b"fine").hexdigest(), 0o644),
             "in": ("d", 0o111), "in/fine-link": ("l", "../good/ok.txt")})
 
+    def test_links_never_climb_out_through_another_link(self):
+        # "here" -> "." is harmless alone, but "up" -> "here/.." would name
+        # the destination's parent; a ".." after a name is refused.
+        archive = make_zip(self.path("chain.zip"), [
+            ("here", b".", {"mode": 0o120777}),
+            ("up", b"here/..", {"mode": 0o120777}),
+            ("a/b/up2", b"../x/../..", {"mode": 0o120777}),
+            ("a/b/fine", b"../../here/a", {"mode": 0o120777})])
+        os.makedirs(self.path("deep/dest"))
+        status, _, err = self.unzip("-qqqo", archive, "-d", self.path("deep/dest"))
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused"), 2, err)
+        self.assertEqual(tree(self.path("deep/dest")), {
+            "here": ("l", "."), "a": ("d", 0o111), "a/b": ("d", 0o111),
+            "a/b/fine": ("l", "../../here/a")})
+
     def test_never_writes_through_a_link_in_the_destination(self):
         os.makedirs(self.path("elsewhere"))
         os.makedirs(self.path("dest"))

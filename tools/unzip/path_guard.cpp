@@ -94,8 +94,12 @@ bool LinkStaysInside(const std::vector<std::string>& linkParts, std::string_view
     *why = "a link to an absolute or empty target";
     return false;
   }
-  // Depth below the destination, starting at the link's directory.
+  // Depth below the destination, starting at the link's directory. The
+  // climb must come first: a name may be another link of the archive, and a
+  // ".." after it climbs from wherever that link leads ("up" -> "here/.."
+  // with "here" -> "." names the destination's parent).
   size_t depth = linkParts.empty() ? 0 : linkParts.size() - 1;
+  bool descended = false;
   size_t start = 0;
   while (start <= target.size()) {
     size_t end = start;
@@ -105,6 +109,10 @@ bool LinkStaysInside(const std::vector<std::string>& linkParts, std::string_view
     if (part.empty() || part == ".") continue;
     if (part != "..") {
       ++depth;
+      descended = true;
+    } else if (descended) {
+      *why = "a link target with \"..\" after a name";
+      return false;
     } else if (depth-- == 0) {
       *why = "a link to a place outside the destination";
       return false;

@@ -23,7 +23,9 @@ struct EntryPath {
 bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, std::string* why);
 
 // True when `target`, a link stored at `linkParts`, is relative and resolves
-// (textually, from the link's directory) to a place below the destination.
+// (textually, from the link's directory) to a place below the destination,
+// its ".." components all before its first name: then it stays inside
+// whatever the names lead through.
 bool LinkStaysInside(const std::vector<std::string>& linkParts, std::string_view target,
                      std::string* why);
 
