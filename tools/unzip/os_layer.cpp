@@ -1,5 +1,4 @@
-// Windows and Linux implementations of os_layer.h, and the program's entry
-// point on each system.
+// Windows and Linux implementations of os_layer.h.
 #include "tools/unzip/os_layer.h"
 
 #ifdef _WIN32
@@ -301,15 +300,13 @@ bool DestTree::MakeLink(const std::vector<std::string>&, const std::string&, std
   return false;
 }
 
-}  // namespace unzip
-
-// The C runtime's own split of the wide command line; globbing stays off
-// because the pattern is matched by the program itself.
-int wmain(int argc, wchar_t** argv) {
+std::vector<std::string> Utf8Args(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(unzip::Utf8(argv[i]));
-  return unzip::Main(args);
+  for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
+  return args;
 }
+
+}  // namespace unzip
 
 #else
 // ---------------------------------------------------------------------------
@@ -520,9 +517,5 @@ bool DestTree::MakeLink(const std::vector<std::string>& parts, const std::string
 }
 
 }  // namespace unzip
-
-int main(int argc, char** argv) {
-  return unzip::Main(std::vector<std::string>(argv + 1, argv + argc));
-}
 
 #endif

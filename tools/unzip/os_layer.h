@@ -14,9 +14,11 @@
 
 namespace unzip {
 
-// The program proper, called by the OS entry point with the arguments after
-// the program name; returns the exit status.
+// The program proper, called by the OS entry point (entry.cpp) with the
+// arguments after the program name; returns the exit status.
 int Main(const std::vector<std::string>& args);
+// Windows only: the wide arguments after the program name, as UTF-8.
+std::vector<std::string> Utf8Args(int argc, wchar_t** argv);
 
 // True on Windows: entry names must also be valid Windows file names, and
 // archive patterns match without regard to case.
