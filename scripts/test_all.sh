@@ -2,7 +2,8 @@
 # Installs what is needed, builds both binaries and runs every test: unit
 # tests, Linux end-to-end tests, the Wine end-to-end tests of setup.exe, and
 # the unit and Linux end-to-end tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; then a short pass of every fuzz target
+# (QEL_FUZZ_SECONDS each, default 12).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${QEL_JOBS:-2}
@@ -16,4 +17,8 @@ if [ "${QEL_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake --build build/sanitize -j"$jobs"
   (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
      ctest --output-on-failure -j"$jobs")
+fi
+
+if [ "${QEL_SKIP_FUZZ:-0}" != 1 ]; then
+  bash scripts/fuzz.sh "${QEL_FUZZ_SECONDS:-12}"
 fi
