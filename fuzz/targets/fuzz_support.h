@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace fuzz_support {
 
-// A directory of this process's own, made on first use and kept for the run.
+// A directory of this process's own, made on first use and removed when
+// the process ends normally (after a crash it stays, for a look).
 inline const std::string& ScratchArea() {
   static const std::string area = [] {
     std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
@@ -19,6 +21,14 @@ inline const std::string& ScratchArea() {
     if (!mkdtemp(pattern.data())) std::abort();
     return pattern;
   }();
+  static const bool cleanup = [] {
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(ScratchArea(), ec);
+    });
+    return true;
+  }();
+  (void)cleanup;
   return area;
 }
 

@@ -8,14 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "fuzz_support.h"
 #include "tools/unzip/expand.h"
 #include "tools/unzip/os_layer.h"
+#include "tools/unzip/path_guard.h"
 
 namespace {
 
@@ -70,6 +73,25 @@ void CheckLinks(const std::string& root) {
   }
 }
 
+// The name checks on the raw input as an entry name, with the rules of
+// both systems: what they accept is plain components only.
+void CheckNameRules(std::string_view name) {
+  for (bool windows : {false, true}) {
+    unzip::EntryPath path;
+    std::string why;
+    if (!unzip::SplitEntryName(name, windows, &path, &why)) continue;
+    for (const std::string& part : path.parts) {
+      Check(!part.empty() && part != "." && part != "..");
+      Check(part.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos);
+      if (windows) Check(part.find(':') == std::string::npos && part.back() != '.' && part.back() != ' ');
+    }
+    // A link there to the name itself: never absolute, never above the root.
+    if (unzip::LinkStaysInside(path.parts, name, &why)) {
+      Check(!name.empty() && name[0] != '/' && name[0] != '\\');
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -82,6 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return f;
   }();
   (void)null;
+
+  CheckNameRules(std::string_view(reinterpret_cast<const char*>(data), std::min<size_t>(size, 512)));
 
   const std::string& area = fuzz_support::ScratchArea();
   std::string archive = fuzz_support::WriteInput("archive.zip", data, size);
