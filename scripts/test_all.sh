@@ -3,7 +3,7 @@
 # tests, Linux end-to-end tests, the Wine end-to-end tests of setup.exe, and
 # the unit and Linux end-to-end tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer; then a short pass of every fuzz target
-# (QEL_FUZZ_SECONDS each, default 12).
+# (QEL_FUZZ_SECONDS each, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${QEL_JOBS:-2}
@@ -20,5 +20,5 @@ if [ "${QEL_SKIP_SANITIZERS:-0}" != 1 ]; then
 fi
 
 if [ "${QEL_SKIP_FUZZ:-0}" != 1 ]; then
-  bash scripts/fuzz.sh "${QEL_FUZZ_SECONDS:-12}"
+  bash scripts/fuzz.sh "${QEL_FUZZ_SECONDS:-10}"
 fi
