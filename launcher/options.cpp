@@ -55,8 +55,8 @@ void TakeDirectoryOption(const std::string& upper, const std::string& element,
     while (end < element.size() && !IsWhite(element[end])) ++end;
     value = element.substr(i, end - i);
   }
-  if (value.size() > kMaxValue) value.resize(kMaxValue);
-  if (!value.empty()) dest = value;
+  // A cut directory would be one the caller never named: passed over.
+  if (!value.empty() && value.size() <= kMaxValue) dest = value;
 }
 
 }  // namespace

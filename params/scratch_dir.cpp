@@ -27,14 +27,16 @@ int IsValidAbsPath(const std::string& path) {
 std::string GetTempRoot() {
   std::string root = platform::kDefaultTempRoot;
   const std::string& option = common::Process().scratchRoot;
-  if (!option.empty() && IsValidAbsPath(option)) {
+  // A root too long for the run's 1024-byte path is passed over like an
+  // invalid one: cut, it would name a directory nobody chose.
+  auto usable = [](const std::string& path) { return path.size() <= 1023 && IsValidAbsPath(path); };
+  if (!option.empty() && usable(option)) {
     root = option;
   } else {
     std::optional<std::string> value = platform::GetEnv("TEMP");
     if (!value) value = platform::GetEnv("TMP");
-    if (value && IsValidAbsPath(*value)) root = *value;
+    if (value && usable(*value)) root = *value;
   }
-  if (root.size() > 1023) root.resize(1023);
   if (!root.empty() && root.back() == platform::kPathSep) root.pop_back();
   return root;
 }

@@ -43,6 +43,9 @@ std::string ErrorText(int error);
 std::optional<std::string> GetEnv(const std::string& name);
 // Ends the process at once with the given status (the prerequisite stops).
 [[noreturn]] void ExitProcess(int status);
+// A millisecond tick counter for timing steps: GetTickCount on Windows, the
+// monotonic clock on Linux. It wraps at 2^32; take differences as uint32_t.
+uint32_t TickCountMs();
 
 // ---------------------------------------------------------------------------
 // Locale

@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,6 +41,13 @@ std::optional<std::string> GetEnv(const std::string& name) {
   const char* value = getenv(name.c_str());
   if (!value) return std::nullopt;
   return std::string(value);
+}
+
+uint32_t TickCountMs() {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                               static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 void ExitProcess(int status) {

@@ -10,6 +10,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,28 @@ std::string MachineKeyDir() {
   return machine;
 }
 
+// Changes from concurrent launcher runs (scripts start many at once) are
+// made one at a time, as the Windows registry makes them: each holds an
+// exclusive lock on <root>/.lock. Without the lock two runs probing the same
+// key would see each other's half-made key and report no write access. A
+// root where the lock file cannot be made is not writable; the change then
+// fails on its own.
+class StoreLock {
+ public:
+  StoreLock() : fd_(open((RootDir() + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~StoreLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 const std::string* KeyDir(const RegKey& key) {
   auto& keys = OpenKeys();
   if (key.handle_ == 0 || key.handle_ > keys.size() || keys[key.handle_ - 1].empty()) return nullptr;
@@ -194,6 +217,7 @@ long RegQueryValue(const RegKey& key, const std::string& name, std::string& data
 }
 
 long RegSetStringValue(const RegKey& key, const std::string& name, const std::string& text) {
+  StoreLock lock;
   const std::string* dir = KeyDir(key);
   if (!dir) return kRegNotFound;
   if (!StorableName(name)) return kRegAccessDenied;
@@ -210,6 +234,7 @@ long RegSetStringValue(const RegKey& key, const std::string& name, const std::st
 }
 
 long RegDeleteValue(const RegKey& key, const std::string& name) {
+  StoreLock lock;
   const std::string* dir = KeyDir(key);
   if (!dir) return kRegNotFound;
   std::string path = FindValueFile(*dir, name);
@@ -218,6 +243,7 @@ long RegDeleteValue(const RegKey& key, const std::string& name) {
 }
 
 long RegCreateKey(const RegKey& key, const std::string& subKey, const std::string&, RegKey& out) {
+  StoreLock lock;
   out.Close();
   const std::string* base = KeyDir(key);
   if (!base) return kRegNotFound;
@@ -242,6 +268,7 @@ long RegCreateKey(const RegKey& key, const std::string& subKey, const std::strin
 }
 
 long RegDeleteKey(const RegKey& key, const std::string& subKey) {
+  StoreLock lock;
   const std::string* base = KeyDir(key);
   if (!base) return kRegNotFound;
   std::string parent, dir = *base;

@@ -1,6 +1,8 @@
 // Files, directories and profile files on Windows.
 #include <windows.h>
+#include <sddl.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/platform.h"
@@ -31,7 +33,49 @@ bool CanReadWrite(const std::string& path) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-bool CreateDir(const std::string& path, bool) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+namespace {
+
+// The string form of the SID of the user this process runs as; "" when the
+// token cannot be read.
+std::string CurrentUserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size ? size : 1);
+  std::string result;
+  if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+    char* text = nullptr;
+    if (ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+      result = text;
+      LocalFree(text);
+    }
+  }
+  CloseHandle(token);
+  return result;
+}
+
+}  // namespace
+
+// ownerOnly: a protected access list that admits the user, SYSTEM and the
+// administrators and nobody else, whatever the parent allows. The default
+// temp root C:\TEMP is writable by every user; without this another user
+// could plant code in a directory an elevated installer runs from.
+bool CreateDir(const std::string& path, bool ownerOnly) {
+  if (!ownerOnly) return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  const std::string sid = CurrentUserSid();
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const std::string sddl = "D:P(A;OICI;FA;;;" + (sid.empty() ? std::string("OW") : sid) +
+                           ")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  BOOL made = CreateDirectoryA(path.c_str(), &attributes);
+  LocalFree(descriptor);
+  return made != 0;
+}
 
 std::optional<std::string> CurrentDir() {
   DWORD n = GetCurrentDirectoryA(0, nullptr);

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "platform/shared/locale_name.h"
+#include "platform/shared/text_decode.h"
 
 namespace platform {
 
@@ -46,6 +47,8 @@ std::optional<std::string> GetEnv(const std::string& name) {
   DWORD got = GetEnvironmentVariableA(name.c_str(), buffer.data(), n + 1);
   return std::string(buffer.data(), got);
 }
+
+uint32_t TickCountMs() { return static_cast<uint32_t>(GetTickCount()); }
 
 void ExitProcess(int status) { ::ExitProcess(static_cast<UINT>(status)); }
 
@@ -161,11 +164,15 @@ bool WriteConsoleUtf8(const std::string& text) {
   if (TestOverrides().stdoutSink) return WriteStdout(text);
   HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
   if (!IsConsoleHandle(h)) return WriteHandle(h, text);
-  WCHAR wide[1023];
-  int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide, 1023);
-  if (units <= 0) return WriteHandle(h, text);
+  std::u16string wide = DecodeConsoleText(text, [](unsigned char byte) -> char16_t {
+    const char narrow = static_cast<char>(byte);
+    WCHAR unit = 0xFFFD;
+    MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &unit, 1);
+    return static_cast<char16_t>(unit);
+  });
   DWORD written = 0;
-  return WriteConsoleW(h, wide, static_cast<DWORD>(units - 1), &written, nullptr) != 0;
+  return WriteConsoleW(h, reinterpret_cast<const WCHAR*>(wide.data()), static_cast<DWORD>(wide.size()),
+                       &written, nullptr) != 0;
 }
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }

@@ -63,6 +63,21 @@ fake_java_args() {
   plain "$1/fakejava.log" | from_ansi | awk '/^run$/{n=0; delete a} /^arg=/{a[n++]=substr($0,5)} END{for(i=0;i<n;i++) print a[i]}'
 }
 
+# make_product BASE LINE...: a plain product below BASE: dist/ with the
+# launcher, jre/ with the fake Java program, the component trees qti/, core/
+# and mendra/, and a parameter file naming them, followed by the extra
+# KEY=VALUE lines given.
+make_product() {
+  local base=$1
+  shift
+  make_dist "$base/dist"
+  put_fake_java "$base/jre"
+  mkdir -p "$base/qti/jlib" "$base/core/jlib" "$base/mendra/jlib"
+  write_param "$base/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" \
+    "JRE_LOCATION=$(native_path "$base/jre")" "QTI_LOCATION=$(native_path "$base/qti")" \
+    "QTI_CORE_LOCATION=$(native_path "$base/core")" "MENDRA_LOCATION=$(native_path "$base/mendra")" "$@"
+}
+
 # write_param FILE LINE...: a parameter file with section [Quelta] followed
 # by the given lines (KEY=VALUE), CRLF-free.
 write_param() {

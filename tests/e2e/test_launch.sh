@@ -9,18 +9,11 @@ TS=2026-03-04_05-06-07AM
 CPSEP=:
 [ "$QEL_KIND" = wine ] && CPSEP=';'
 
-# A product laid out in $BASE (blanks and a non-ASCII letter in its path):
-# dist/ with the launcher, jre/, qti/, core/, mendra/, and a parameter file
-# naming them. Extra KEY=VALUE lines go into the parameter file.
+# The product lies where blanks and a non-ASCII letter are in every path.
 BASE=
 setup_product() {
   BASE="$WORK/prod uct ä"
-  make_dist "$BASE/dist"
-  put_fake_java "$BASE/jre"
-  mkdir -p "$BASE/qti/jlib" "$BASE/core/jlib" "$BASE/mendra/jlib"
-  write_param "$BASE/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" \
-    "JRE_LOCATION=$(native_path "$BASE/jre")" "QTI_LOCATION=$(native_path "$BASE/qti")" \
-    "QTI_CORE_LOCATION=$(native_path "$BASE/core")" "MENDRA_LOCATION=$(native_path "$BASE/mendra")" "$@"
+  make_product "$BASE" "$@"
 }
 
 SCRATCH_ROOT=
@@ -139,18 +132,19 @@ test_missing_java_executable() {
 }
 
 test_runtime_of_the_wrong_kind_is_refused() {
-  setup_product "USEJREONLY=TRUE"
-  launch -SILENT -jreLoc "$(native_path "$BASE/jre")"
-  expect_rc -1
-  expect_out_has "The location given is not a Java runtime (JRE) home."
-  [ ! -f "$BASE/jre/bin/fakejava.log" ] || fail "the installer was started"
-
-  setup_product "USEJDKONLY=TRUE"
-  mkdir -p "$BASE/jre/lib" && : >"$BASE/jre/lib/rt.jar"
-  launch -SILENT -jreLoc "$(native_path "$BASE/jre")"
-  expect_rc -1
-  expect_out_has "The location given is not a Java development kit (JDK) home."
-  [ ! -f "$BASE/jre/bin/fakejava.log" ] || fail "the installer was started"
+  local setting kind
+  for setting in USEJREONLY USEJDKONLY; do
+    setup_product "$setting=TRUE"
+    kind="Java runtime (JRE)"
+    if [ $setting = USEJDKONLY ]; then
+      kind="Java development kit (JDK)"
+      mkdir -p "$BASE/jre/lib" && : >"$BASE/jre/lib/rt.jar"
+    fi
+    launch -SILENT -jreLoc "$(native_path "$BASE/jre")"
+    expect_rc -1
+    expect_out_has "The location given is not a $kind home."
+    [ ! -f "$BASE/jre/bin/fakejava.log" ] || fail "$setting: the installer was started"
+  done
 }
 
 test_registry_without_write_access_stops_the_launch() {
@@ -196,7 +190,7 @@ setup_prompting_product() {
 
 test_prompt_loop_then_start_without_waiting() {
   setup_prompting_product
-  printf '%s\n%s\n' "$(native_path "$WORK/nowhere")" "$(native_path "$BASE/jre")" >"$WORK/answers"
+  printf '%s\n%s\n' "$(native_path "$WORK/nowhere")" "$(native_path "$BASE/jre")" | to_ansi >"$WORK/answers"
   printf '3000' >"$BASE/jre/bin/fakejava.sleep"
   STDIN=$WORK/answers launch
   # Bootstrapped and not asked to wait: the installer still runs.
@@ -238,6 +232,18 @@ test_prompt_disabled_only_by_upper_case_true() {
   launch
   expect_rc -1
   expect_out_has "Enter the location of a Java runtime (JRE or JDK home): "
+}
+
+test_bootstrap_size_out_of_range_runs_without_bootstrap() {
+  setup_product "BOOTSTRAP=TRUE" "BOOTSTRAP_SIZE=2048"
+  launch -SILENT
+  expect_out_has "BOOTSTRAP_SIZE in qelparam.ini must be a number of megabytes from 0 to 2047."
+  # The installer is not told of a bootstrap that did not happen, and the
+  # launcher waits for it as for any run from the medium.
+  expect_rc 0
+  fake_java_args "$BASE/jre/bin" >got
+  grep -qx -- "-Dquelta.installer.bootstrap=FALSE" got || fail "bootstrap claimed"
+  expect_absent "$SCRATCH_ROOT/QelInstall$TS"
 }
 
 e2e_main "$@"

@@ -3,6 +3,7 @@
 #include "common/process_state.h"
 #include "messages/console.h"
 #include "platform/platform.h"
+#include "platform/shared/text_decode.h"
 #include "test_support.h"
 
 namespace messages {
@@ -41,6 +42,17 @@ TEST(Utf16LengthTest, CountsCodeUnits) {
   EXPECT_EQ(Utf16Length("\xf0\x9f\x98\x80"), 2u);      // a surrogate pair
   EXPECT_EQ(Utf16Length("\xff\xfe"), 2u);              // invalid bytes count one each
   EXPECT_EQ(Utf16Length("\xe2\x82"), 2u);              // truncated sequence
+}
+
+TEST(ConsoleTextTest, UnicodeAndCodePageBytesMix) {
+  // Code page 1252 stand-in: the byte's own value (Latin-1 agrees for E4).
+  auto latin1 = [](unsigned char b) -> char16_t { return b; };
+  // A UTF-8 template around a path in the code page: "ä" both ways.
+  EXPECT_EQ(platform::DecodeConsoleText("\xc3\xa4 C:\\J\xe4rgen", latin1), u"\u00e4 C:\\J\u00e4rgen");
+  EXPECT_EQ(platform::DecodeConsoleText("\xf0\x9f\x98\x80", latin1), u"\U0001F600");
+  // Overlong forms and surrogates are no UTF-8: byte by byte.
+  EXPECT_EQ(platform::DecodeConsoleText("\xc0\xaf\xed\xa0\x80", latin1), u"\u00c0\u00af\u00ed\u00a0\u0080");
+  EXPECT_EQ(platform::DecodeConsoleText("\xe2\x82", latin1), u"\u00e2\u0082");
 }
 
 class ConsoleTest : public LauncherTest {};

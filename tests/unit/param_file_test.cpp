@@ -207,6 +207,10 @@ TEST_F(ScratchDirTest, TempRootChoice) {
   EXPECT_EQ(GetTempRoot(), "/elsewhere");
   common::Process().scratchRoot = temp_.path();
   EXPECT_EQ(GetTempRoot(), temp_.path());
+  // Too long for a path buffer: passed over, never cut to a shorter one.
+  common::Process().scratchRoot = kSep + std::string(1100, 'x');
+  setenv("TEMP", (kSep + std::string(1030, 'y')).c_str(), 1);
+  EXPECT_EQ(GetTempRoot(), platform::kDefaultTempRoot);
 }
 
 TEST_F(ScratchDirTest, CreatesParentsAndTakesSuffixes) {

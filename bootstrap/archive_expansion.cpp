@@ -1,0 +1,60 @@
+#include "bootstrap/archive_expansion.h"
+
+#include <cstdio>
+
+#include "bootstrap/tree_ops.h"
+#include "common/process_state.h"
+#include "messages/catalogue.h"
+#include "messages/console.h"
+#include "messages/format.h"
+#include "platform/platform.h"
+#include "runtime/actions_log.h"
+
+namespace bootstrap {
+
+namespace {
+
+constexpr size_t kMessageChars = 1023;
+
+}  // namespace
+
+int RunChildAndWait(const std::string& commandLine) {
+  platform::ChildOptions options;
+  options.hiddenWindow = true;
+  platform::ChildProcess child;
+  int error = platform::StartChild(commandLine, options, child);
+  if (error != 0) return error;
+  platform::WaitForChild(child);
+  int exitCode = 0;
+  if (!platform::ChildExitCode(child, exitCode, error)) return error;
+  return exitCode;
+}
+
+std::string UnzipCommandLine(const std::string& source, const std::string& destination,
+                             const std::string& unzipDir) {
+  // The program and the source stay unquoted; the unzip program expands the
+  // quoted wildcard itself, so no shell is involved on either system.
+  const char* options = common::Process().debug ? " -o " : " -qqqo ";
+  return unzipDir + platform::kPathSep + "unzip" + options + source + "/\"*.jar\" -d \"" +
+         destination + "\" ";
+}
+
+int ExpandJars(const std::string& source, const std::string& destination,
+               const std::string& unzipDir) {
+  const std::string commandLine = UnzipCommandLine(source, destination, unzipDir);
+  const int status = RunChildAndWait(commandLine);
+
+  runtime::WriteActionsLog(messages::LogText("S_UNZIP_COMMANDLINE"));
+  runtime::WriteActionsLog(commandLine + "\n");
+
+  if (status != 0 && !PathExists(source)) {
+    runtime::WriteActionsLog(
+        messages::FormatText(messages::LogText("S_UNZIP_FAILED"), {source}, kMessageChars));
+    messages::ShowError(
+        messages::FormatText(messages::UserText("S_UNZIP_FAILED"), {source}, kMessageChars));
+    std::fflush(stdout);
+  }
+  return status == 0 ? 0 : -1;
+}
+
+}  // namespace bootstrap
