@@ -2,8 +2,10 @@
 """Inputs of the benchmarks, the same on every run (seeded).
 
   make_inputs.py tree DIR             a tree shaped like a Java runtime
-  make_inputs.py jars DIR COUNT MB    COUNT jar archives, about MB megabytes
+  make_inputs.py jars DIR COUNT MB [SEED [PREFIX]]
+                                      COUNT jar archives, about MB megabytes
                                       compressed in all, class-file-like entries
+                                      (their names begin with PREFIX)
   make_inputs.py jre-jars DIR JAVA MB the staged runtime: jars that expand to
                                       jre/<name>/..., with JAVA as bin/java
 """
@@ -127,7 +129,8 @@ def main():
     if kind == "tree":
         tree(sys.argv[2])
     elif kind == "jars":
-        jar_set(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), seed=int(sys.argv[5]) if len(sys.argv) > 5 else 5)
+        jar_set(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), seed=int(sys.argv[5]) if len(sys.argv) > 5 else 5,
+                prefix=sys.argv[6] if len(sys.argv) > 6 else "")
     elif kind == "jre-jars":
         jar_set(sys.argv[2], 3, int(sys.argv[4]), seed=11, prefix="jre/jre17/", java=sys.argv[3])
     else:
