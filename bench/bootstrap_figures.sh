@@ -6,7 +6,7 @@
 say "4. whole bootstrap: staging four components ..."
 D=$WORK/medium
 S=$D/stage/Components
-python3 "$BENCH/make_inputs.py" jre-jars "$S/quelta.swd.jre/17.0.0.0.0/1/DataFiles" "$WORK/tinyjava" 50
+python3 "$BENCH/make_inputs.py" jre-jars "$S/quelta.swd.jre/17.0.0.0.0/1/DataFiles" "$WORK/tinyjava" 54
 python3 "$BENCH/make_inputs.py" jars "$S/quelta.swd.qti/4.2.0.1.0/1/DataFiles" 6 26 21 qti/jlib/
 python3 "$BENCH/make_inputs.py" jars "$S/quelta.swd.qti.core/4.2.0.1.0/1/DataFiles" 10 20 22 qti/core/
 python3 "$BENCH/make_inputs.py" jars "$S/quelta.swd.mendra/4.2.0.1.0/1/DataFiles" 4 8 23 Mendra/jlib/
