@@ -99,8 +99,8 @@ int StartChild(const std::string& commandLine, const ChildOptions& options, Chil
   argv.push_back(nullptr);
 
   // posix_spawn, not fork: it shares the launcher's memory until exec instead
-  // of copying its page tables (fork and exec cost several times a plain
-  // start on a virtual machine), and it reports the exec error itself.
+  // of copying its page tables first (dear on a virtual machine, and more so
+  // the more memory the launcher holds), and it reports the exec error itself.
   posix_spawnattr_t attributes;
   if (int error = posix_spawnattr_init(&attributes)) return error;
   if (options.detach) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
