@@ -87,16 +87,17 @@ verdict() { awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l ? "met" : "MISSED") }
 OS_VERSION=$(uname -r | sed -E 's/^([0-9]+)\.([0-9]+).*/\1.\2/')
 
 # The product of the launch figures: the launcher with its catalogues and
-# unzip in DIR/dist, a Java home whose java is the tiny program, empty
-# installer directories, and a parameter file like a product's: no bootstrap,
-# generic and certified-version prerequisite sections that pass.
-# make_product DIR BINDIR EXE JAVADIR_OF(path) FAMILY VERSION
+# unzip in DIR/dist, an empty Java home and installer directories.
+# make_product DIR BINDIR EXE
 make_product() {
-  local dir=$1 bin=$2 exe=$3 family=$4 version=$5
+  local dir=$1 bin=$2 exe=$3
   mkdir -p "$dir/dist" "$dir/jre/bin" "$dir/qti/jlib" "$dir/core/jlib" "$dir/mendra/jlib"
   cp "$bin/setup$exe" "$bin/unzip$exe" "$dir/dist/"
   cp -r "$bin/resource" "$dir/dist/"
 }
+# A parameter file like a product's: the locations, extra KEY=VALUE lines,
+# and generic and certified-version prerequisite sections that pass.
+# write_param FILE FAMILY VERSION JRE QTI CORE MENDRA [KEY=VALUE...]
 write_param() {
   local file=$1 family=$2 version=$3 jre=$4 qti=$5 core=$6 mendra=$7
   shift 7
@@ -122,7 +123,7 @@ write_param() {
 
 say "1. launch overhead ..."
 L=$WORK/launch
-make_product "$L" "$BL" "" Linux "$OS_VERSION"
+make_product "$L" "$BL" ""
 cp "$WORK/tinyjava" "$L/jre/bin/java"
 write_param "$L/dist/qelparam.ini" Linux "$OS_VERSION" "$L/jre" "$L/qti" "$L/core" "$L/mendra" \
   BOOTSTRAP=FALSE DISTRIBUTION=FALSE
@@ -199,7 +200,7 @@ wine_figures() {
   winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
   i686-w64-mingw32-gcc -O2 -static -o "$WORK/tinyjava.exe" "$BENCH/tinyjava.c"
   W=$WORK/wlaunch
-  make_product "$W" "$BW" .exe Windows 6.1
+  make_product "$W" "$BW" .exe
   cp "$WORK/tinyjava.exe" "$W/jre/bin/java.exe"
   cp "$WORK/tinyjava.exe" "$W/jre/bin/javaw.exe"
   write_param "$W/dist/qelparam.ini" Windows 6.1 "$(winpath "$W/jre")" "$(winpath "$W/qti")" \
