@@ -51,9 +51,7 @@ int CopyOrDeleteTree(const std::string& source, const std::optional<std::string>
         sources.push_back(Joined(from, entry.name));
         if (copying) targets.push_back(Joined(to, entry.name));
       } else if (copying) {
-        const std::string copy = Joined(to, entry.name);
-        if (!platform::CopyFile(Joined(from, entry.name), copy)) return -1;
-        platform::ClearReadOnly(copy);
+        if (!platform::CopyFileWritable(Joined(from, entry.name), Joined(to, entry.name))) return -1;
       } else {
         platform::DeleteFile(Joined(from, entry.name));
       }

@@ -30,6 +30,9 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir);
 // Linux: the data moves inside the kernel; the copy keeps the source's
 // permission bits; a dangling symbolic link is copied as a link.
 bool CopyFile(const std::string& src, const std::string& dst);
+// CopyFile followed by ClearReadOnly of the copy, whose result does not
+// count; Linux does both in fewer system calls.
+bool CopyFileWritable(const std::string& src, const std::string& dst);
 // Makes a file writable: clears the read-only attribute (Windows), adds owner
 // write (Linux). Its other attributes stay.
 bool ClearReadOnly(const std::string& path);

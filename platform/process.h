@@ -54,7 +54,7 @@ class ChildProcess {
 };
 
 // Starts `commandLine`. 0 when the child was created, else the system error
-// number (Linux: the errno of fork or of exec, carried back from the child).
+// number (Linux: the error of posix_spawn, which includes that of exec).
 int StartChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child);
 
 // Blocks until the child has ended. Windows: messages sent to the launcher's

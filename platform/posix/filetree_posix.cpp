@@ -47,10 +47,14 @@ constexpr size_t kChunk = size_t{1} << 30;
 constexpr size_t kLoopBuffer = size_t{1} << 20;
 
 // Moves the rest of `in` to `out` from their current offsets:
-// copy_file_range, else sendfile, else a large-buffer loop.
-bool CopyData(int in, int out) {
+// copy_file_range, else sendfile, else a large-buffer loop. `expected` is the
+// size seen when the file was opened: the copy ends once that much has moved,
+// without the extra call that would only report the end (a call per file).
+// A size of 0 may hide content (system pseudo-files): then the end decides.
+bool CopyData(int in, int out, uint64_t expected) {
   enum class Means { Range, Sendfile, Loop } means = Means::Range;
   std::unique_ptr<char[]> buffer;
+  uint64_t moved = 0;
   for (;;) {
     ssize_t n = 0;
     switch (means) {
@@ -82,6 +86,10 @@ bool CopyData(int in, int out) {
     }
     if (n == 0) return true;
     if (n < 0 && errno != EINTR) return false;
+    if (n > 0) {
+      moved += static_cast<uint64_t>(n);
+      if (expected > 0 && moved >= expected) return true;
+    }
   }
 }
 
@@ -108,7 +116,21 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
   return entries;
 }
 
-bool CopyFile(const std::string& src, const std::string& dst) {
+namespace {
+
+// The process's file-creation mask, read once: the launcher runs one thread,
+// so setting it back at once leaves no window for another creation.
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+// CopyFile, the copy's permission bits being the source's plus `extraBits`.
+bool CopyFileWithMode(const std::string& src, const std::string& dst, mode_t extraBits) {
   // Non-blocking, so that a FIFO in the tree cannot hang the copy.
   Fd in(open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (in.get() < 0) {
@@ -133,17 +155,38 @@ bool CopyFile(const std::string& src, const std::string& dst) {
     errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return false;
   }
-  const mode_t mode = st.st_mode & 0777;
-  // A link in the destination is replaced, never written through.
-  struct stat old;
-  if (lstat(dst.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) unlink(dst.c_str());
-  Fd out(open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode | S_IWUSR));
+  const mode_t mode = (st.st_mode & 0777) | extraBits;
+  // A link in the destination is replaced, never written through: O_NOFOLLOW
+  // refuses it, and it is removed. A new file gets its bits from open unless
+  // the creation mask takes some away; an older one keeps its own until
+  // fchmod. (A tree copy makes thousands of files: every call saved counts.)
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+  bool created = true;
+  int fd = open(dst.c_str(), flags | O_EXCL, mode | S_IWUSR);
+  if (fd < 0 && errno == EEXIST) {
+    created = false;
+    fd = open(dst.c_str(), flags | O_TRUNC, mode | S_IWUSR);
+    if (fd < 0 && errno == ELOOP && unlink(dst.c_str()) == 0) {
+      created = true;
+      fd = open(dst.c_str(), flags | O_EXCL, mode | S_IWUSR);
+    }
+  }
+  Fd out(fd);
   if (out.get() < 0) return false;
   // Kept whatever the umask or an older file of that name said: a copied
   // program must stay executable. Like an attribute, not worth failing for.
-  fchmod(out.get(), mode);
-  if (!CopyData(in.get(), out.get())) return false;
+  const mode_t given = (mode | S_IWUSR) & ~CreationMask();
+  if (!created || given != mode) fchmod(out.get(), mode);
+  if (!CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size))) return false;
   return out.Close();
+}
+
+}  // namespace
+
+bool CopyFile(const std::string& src, const std::string& dst) { return CopyFileWithMode(src, dst, 0); }
+
+bool CopyFileWritable(const std::string& src, const std::string& dst) {
+  return CopyFileWithMode(src, dst, S_IWUSR);
 }
 
 bool ClearReadOnly(const std::string& path) {

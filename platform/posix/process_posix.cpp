@@ -19,13 +19,18 @@ const char kClassPathSep = ':';
 const char* const kDefaultTempRoot = "/tmp";
 
 std::string ModuleFileName() {
-  std::string buffer(4096, '\0');
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || size_t(n) >= buffer.size()) return {};
-  buffer.resize(size_t(n));
-  // The program path holds at most 1024 characters, as on Windows.
-  if (buffer.size() > 1024) buffer.resize(1024);
-  return buffer;
+  // Asked for by several subsystems; the kernel builds the link's text anew
+  // at every read, so the first answer is kept.
+  static const std::string path = [] {
+    std::string buffer(4096, '\0');
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0 || size_t(n) >= buffer.size()) return std::string();
+    buffer.resize(size_t(n));
+    // The program path holds at most 1024 characters, as on Windows.
+    if (buffer.size() > 1024) buffer.resize(1024);
+    return buffer;
+  }();
+  return path;
 }
 
 int LastError() { return errno; }

@@ -11,10 +11,6 @@ namespace platform {
 
 namespace {
 
-// Far beyond any parameter file; keeps a device or a runaway file from
-// exhausting memory.
-constexpr size_t kMaxFileBytes = size_t(256) << 20;
-
 bool IsBlank(char c) { return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' '; }
 
 std::string_view TrimLeft(std::string_view text) {
@@ -190,7 +186,7 @@ std::string IniReadFileString(const std::string& path, const std::string& sectio
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
       content.append(buffer, n);
-      if (content.size() > kMaxFileBytes) return unreadable();
+      if (content.size() > kMaxIniFileBytes) return unreadable();
     }
   } catch (const std::bad_alloc&) {
     return unreadable();

@@ -28,6 +28,12 @@ bool CopyFile(const std::string& src, const std::string& dst) {
   return CopyFileA(src.c_str(), dst.c_str(), FALSE) != 0;
 }
 
+bool CopyFileWritable(const std::string& src, const std::string& dst) {
+  if (!CopyFile(src, dst)) return false;
+  ClearReadOnly(dst);
+  return true;
+}
+
 bool ClearReadOnly(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;

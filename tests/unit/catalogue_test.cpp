@@ -4,6 +4,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <vector>
 
 #include "messages/format.h"
 #include "test_support.h"
@@ -78,6 +79,24 @@ TEST_F(CatalogueFileTest, RecordRules) {
   EXPECT_NE(err_.find("WARNING: Ignoring malformed message \"" + std::string(1500 - 1023, 'x') + "\""),
             std::string::npos);
   EXPECT_FALSE(LoadCatalogueFile(dir_ / "missing.nls", map));
+}
+
+TEST_F(CatalogueFileTest, RecordsAcrossReadBlocksStayWhole) {
+  // Records of every length from 1 to 1100 bytes put record ends, and record
+  // limits, at every offset of the file's read blocks.
+  std::vector<std::string> records;
+  for (size_t n = 0; n < 1100; n += 7) records.push_back("S_K" + std::to_string(n) + "=" + std::string(n, 'v'));
+  std::string file;
+  for (const std::string& record : records) file += record + '\0';
+  WriteFile(dir_ / "c.nls", file);
+  MessageMap map;
+  ASSERT_TRUE(LoadCatalogueFile(dir_ / "c.nls", map));
+  for (size_t n = 0; n < 1100; n += 7) {
+    const std::string key = "S_K" + std::to_string(n);
+    const std::string* text = map.Find(key);
+    ASSERT_NE(text, nullptr) << key;
+    EXPECT_EQ(text->size(), std::min(n, kMaxRecordBytes - key.size() - 1)) << key;
+  }
 }
 
 TEST_F(CatalogueFileTest, LocaleFilesOverrideBaseAndLogUsesBase) {

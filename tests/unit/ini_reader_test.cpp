@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace platform {
@@ -150,6 +151,26 @@ TEST(IniReaderTest, FilesThatCannotBeReadGiveTheDefault) {
   EXPECT_EQ(IniReadFileString(dir.path(), "Q", "K", "\"d\"  ", kMax), "\"d\"");
   EXPECT_EQ(IniReadFileString(dir / "no/q.ini", "Q", "K", "\"d\"", 2), "\"d");
   EXPECT_EQ(IniReadFileString(dir.path(), "Q", "K", "", kMax), "");
+}
+
+TEST(IniReaderTest, ProfileReadsSeeEveryChangeOfTheFile) {
+  // The Linux reader keeps the file's bytes between questions: a rewrite of
+  // the same size, a replacement and a removal must each be seen at once.
+  TempDir dir;
+  const std::string path = dir / "q.ini";
+  WriteFile(path, "[Q]\nK=first\n");
+  EXPECT_EQ(ReadProfileString("Q", "K", "d", path, kMax), "first");
+  WriteFile(path, "[Q]\nK=other\n");
+  EXPECT_EQ(ReadProfileString("Q", "K", "d", path, kMax), "other");
+  WriteFile(dir / "new.ini", "[Q]\nK=renamed over it, longer\n");
+  std::filesystem::rename(dir / "new.ini", path);
+  EXPECT_EQ(ReadProfileString("Q", "K", "d", path, kMax), "renamed over it, longer");
+  WriteFile(dir / "r.ini", "[Q]\nK=another file\n");
+  EXPECT_EQ(ReadProfileString("Q", "K", "d", dir / "r.ini", kMax), "another file");
+  std::filesystem::remove(path);
+  EXPECT_EQ(ReadProfileString("Q", "K", "\"d\"", path, kMax), "d");
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(ReadProfileString("Q", "K", "\"d\"", path, kMax), "\"d\"");
 }
 
 TEST(IniReaderTest, ArbitraryAndHugeInputIsSafe) {

@@ -123,6 +123,21 @@ TEST_F(CopyTreeTest, CopiesKeepPermissionBitsAndBecomeWritable) {
   EXPECT_EQ(ReadFile(tmp_ / "B/bin/java"), "#!/bin/sh\nexit 0\n");
 }
 
+TEST_F(CopyTreeTest, LinkInTheDestinationIsReplacedNotWrittenThrough) {
+  MakeSource();
+  WriteFile(tmp_ / "outside", "must stay");
+  fs::create_directories(tmp_ / "B/d");
+  fs::create_symlink(tmp_ / "outside", tmp_ / "B/x");
+  fs::create_symlink(tmp_ / "nowhere", tmp_ / "B/d/y");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadFile(tmp_ / "outside"), "must stay");
+  EXPECT_FALSE(fs::is_symlink(tmp_ / "B/x"));
+  EXPECT_EQ(ReadFile(tmp_ / "B/x"), "x data");
+  EXPECT_FALSE(fs::is_symlink(tmp_ / "B/d/y"));
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/y"), "y data");
+  EXPECT_FALSE(fs::exists(tmp_ / "nowhere"));
+}
+
 TEST_F(CopyTreeTest, FailedFileCopyGivesMinusOne) {
   MakeSource();
   fs::create_directories(tmp_ / "B/x");  // a directory where the file must go
