@@ -68,6 +68,16 @@ test_unreadable_file_in_a_copied_tree() {
   [ -S "$WORK/qti/jlib/socket.jar" ] || fail "the source tree was changed"
 }
 
+test_runtime_location_that_is_a_file() {
+  setup_product "BOOTSTRAP=TRUE"
+  echo "not a runtime" >"$WORK/jre.txt"
+  sed -i "s|^JRE_LOCATION=.*|JRE_LOCATION=$(native_path "$WORK/jre.txt" | sed 's/\\/\\\\/g')|" "$WORK/dist/qelparam.ini"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_out_has "$(native_path "$WORK/scratch/QelInstall$TS/jre/bin/java$EXE") was not found."
+  expect_eq "$(cat "$WORK/jre.txt")" "not a runtime" "the file named as runtime"
+}
+
 test_paths_beyond_the_limits() {
   setup_product
   local long
