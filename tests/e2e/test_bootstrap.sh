@@ -171,6 +171,23 @@ test_corrupt_archive_fails_the_run() {
   expect_absent "$S_DIR/jre/1.8.0/bin/fakejava.log"
 }
 
+test_ship_home_elsewhere_on_the_medium() {
+  # Started from a ship home beside the install directory: the named steps
+  # run from the launcher's directory with its unzip program, and the
+  # installer is told the ship home as its startup location.
+  make_medium
+  mkdir -p medium/ship
+  S_DIR=$WORK/scratch/QelInstall$TS
+  run_in "$WORK/medium/ship" "$WORK/medium/install/setup" -SILENT -rtimestamp $TS \
+    -SCRATCHPATH "$(native_path "$WORK/scratch")" -shipHomeLoc "$(native_path "$WORK/medium/ship")"
+  expect_rc 259
+  java_args
+  expect_arg "-Dquelta.installer.startup_location=$(native_path "$WORK/medium/ship")"
+  expect_arg "-Dquelta.installer.qti_loc=$(S qti)"
+  ! grep -q -- "-shipHomeLoc" "$WORK/java_args" || fail "-shipHomeLoc passed on"
+  expect_file_has "$(LOG)" "$(native_path "$WORK/medium/install")${SEP}unzip -qqqo ..${SEP}stage${SEP}Components${SEP}quelta.swd.mendra${SEP}10.0.0.0.0"
+}
+
 test_unzip_program_missing_or_dying_fails_the_run() {
   make_medium
   rm "$WORK/medium/install/unzip$EXE"
