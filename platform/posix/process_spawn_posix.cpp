@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -18,28 +17,6 @@ namespace platform {
 
 const char* const kJavaConsoleExe = "java";
 const char* const kJavaWindowedExe = "java";
-
-FakeChildStarter& TestChildStarter() {
-  static FakeChildStarter starter;
-  return starter;
-}
-
-ChildProcess::~ChildProcess() { Close(); }
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    started_ = other.started_;
-    ended_ = other.ended_;
-    exitCode_ = other.exitCode_;
-    other.handle_ = 0;
-    other.started_ = false;
-  }
-  return *this;
-}
 
 // The child is not reaped here: one that is not waited for runs on, and the
 // system collects it once the launcher has ended.

@@ -2,7 +2,6 @@
 // launcher's message queue serviced.
 #include <windows.h>
 
-#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -11,28 +10,6 @@ namespace platform {
 
 const char* const kJavaConsoleExe = "java.exe";
 const char* const kJavaWindowedExe = "javaw.exe";
-
-FakeChildStarter& TestChildStarter() {
-  static FakeChildStarter starter;
-  return starter;
-}
-
-ChildProcess::~ChildProcess() { Close(); }
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    started_ = other.started_;
-    ended_ = other.ended_;
-    exitCode_ = other.exitCode_;
-    other.handle_ = 0;
-    other.started_ = false;
-  }
-  return *this;
-}
 
 void ChildProcess::Close() {
   if (handle_) CloseHandle(reinterpret_cast<HANDLE>(handle_));

@@ -17,8 +17,8 @@ mkjar() {
   python3 - "$@" <<'EOF'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    for spec in sys.argv[2:]:
-        name, _, value = spec.partition("=")
+    for entry in sys.argv[2:]:
+        name, _, value = entry.partition("=")
         if value.startswith("@"):
             data, mode = open(value[1:], "rb").read(), 0o755
         else:
