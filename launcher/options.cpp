@@ -35,28 +35,35 @@ void TakeOptionValue(const std::string& option, const std::string& searched,
 
 std::string LogName(const char* name) { return std::string(1, platform::kPathSep) + name; }
 
-// -SCRATCHPATH <dir> and -PREREQLOGLOC <dir>: the option anywhere in the
-// element, any letter case; the value is the next word, or a double-quoted
-// text that may hold blanks.
-void TakeDirectoryOption(const std::string& upper, const std::string& element,
-                         const std::string& option, std::string& dest) {
-  size_t at = upper.find(option);
-  if (at == std::string::npos) return;
-  size_t i = at + option.size();
-  if (i < element.size() && !IsWhite(element[i])) return;  // part of a longer word
-  while (i < element.size() && IsWhite(element[i])) ++i;
-  if (i >= element.size()) return;
-  std::string value;
-  if (element[i] == '"') {
-    size_t close = element.find('"', i + 1);
-    value = element.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
-  } else {
-    size_t end = i;
-    while (end < element.size() && !IsWhite(element[end])) ++end;
-    value = element.substr(i, end - i);
+// The directory value that starts at `i`: the next word, or a double-quoted
+// text that may hold blanks. Empty when nothing follows.
+std::string DirectoryValue(const std::string& text, size_t i) {
+  while (i < text.size() && IsWhite(text[i])) ++i;
+  if (i >= text.size()) return {};
+  if (text[i] == '"') {
+    size_t close = text.find('"', i + 1);
+    return text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
   }
-  // A cut directory would be one the caller never named: passed over.
-  if (!value.empty() && value.size() <= kMaxValue) dest = value;
+  size_t end = i;
+  while (end < text.size() && !IsWhite(text[end])) ++end;
+  return text.substr(i, end - i);
+}
+
+// -SCRATCHPATH <dir> and -PREREQLOGLOC <dir>: found in the upper-cased copy
+// of the element, any letter case, as a word of its own (white space or the
+// element's edge on both sides); the value is read from the element as it
+// was before the -J text and -shipHomeLoc were cut out, so that the offsets
+// of the copy hold. Every occurrence counts; the last usable one wins.
+void TakeDirectoryOption(const std::string& upper, const std::string& original,
+                         const std::string& option, std::string& dest) {
+  for (size_t at = upper.find(option); at != std::string::npos; at = upper.find(option, at + 1)) {
+    const size_t end = at + option.size();
+    if (at > 0 && !IsWhite(upper[at - 1])) continue;
+    if (end < upper.size() && !IsWhite(upper[end])) continue;
+    std::string value = DirectoryValue(original, end);
+    // A cut directory would be one the caller never named: passed over.
+    if (!value.empty() && value.size() <= kMaxValue) dest = value;
+  }
 }
 
 }  // namespace
@@ -216,13 +223,16 @@ void ParseEarlyOptions(const std::vector<std::string>& elements, Options& option
 void ParseOptionLoop(std::vector<std::string>& elements, Options& options) {
   common::ProcessState& process = common::Process();
   for (std::string& element : elements) {
+    const std::string original = element;
     const std::string upper = UpperCopy(element);
     options.upperTail = upper;
 
     size_t j = element.find("-J");
     if (j != std::string::npos) {
       options.jText = element.substr(j + 2);
-      options.jTextHasMx = options.jText->find("-mx") != std::string::npos;
+      // Once a -J text has asked for its own heap size, a later one does not
+      // bring JRE_MEMORY_OPTIONS back.
+      if (options.jText->find("-mx") != std::string::npos) options.jTextHasMx = true;
       element.resize(j);
     }
     if (options.shipHomeLocGiven) {
@@ -274,8 +284,8 @@ void ParseOptionLoop(std::vector<std::string>& elements, Options& options) {
       process.prereqLocFromFromLocation = 1;
       GetLocationValue(options.prereqConfigLocation, element, 1);
     }
-    TakeDirectoryOption(upper, element, "-SCRATCHPATH", options.scratchPathOption);
-    TakeDirectoryOption(upper, element, "-PREREQLOGLOC", options.prereqLogLocOption);
+    TakeDirectoryOption(upper, original, "-SCRATCHPATH", options.scratchPathOption);
+    TakeDirectoryOption(upper, original, "-PREREQLOGLOC", options.prereqLogLocOption);
   }
   if (!options.scratchPathOption.empty()) process.scratchRoot = options.scratchPathOption;
   if (!options.prereqLogLocOption.empty()) process.prereqLogLocation = options.prereqLogLocOption;

@@ -133,6 +133,14 @@ TEST_F(OptionsTest, JTextIsCutButLaterOptionsStillCount) {
   EXPECT_TRUE(o.jTextHasMx);
   EXPECT_EQ(elements_[1], "-x ");
   EXPECT_TRUE(common::Process().silent);
+
+  // The "-mx" mark stays once set: a later -J text without it (here the
+  // tail's, after the program path's) does not clear it.
+  elements_ = {"/opt/a-J-mx64m/setup", "-J-Dx=1"};
+  Options later;
+  ParseOptionLoop(elements_, later);
+  EXPECT_EQ(later.jText.value_or(""), "-Dx=1");
+  EXPECT_TRUE(later.jTextHasMx);
 }
 
 TEST_F(OptionsTest, ActionsLogNameLatestInTableOrderWins) {
@@ -216,6 +224,38 @@ TEST_F(OptionsTest, DirectoryOptionsTakeTheNextWord) {
   common::ResetProcess();
   o = Parse("-rscratchPath " + sep + "old");
   EXPECT_EQ(o.scratchPathOption, "");
+}
+
+TEST_F(OptionsTest, DirectoryOptionsAreWordsReadWhereTheyWereFound) {
+  const std::string sep(1, platform::kPathSep);
+  const std::string sroot = sep + "x" + sep + "sroot";
+  // Cutting -shipHomeLoc or the -J text out of the element must not shift
+  // where the value is read.
+  Options o = Parse("-shipHomeLoc " + sep + "x" + sep + "ship -SILENT -SCRATCHPATH " + sroot +
+                    " abcdefghij " + sep + "x" + sep + "wrong");
+  EXPECT_EQ(o.scratchPathOption, sroot);
+  o = Parse("-SILENT -J-Dx=1 -SCRATCHPATH " + sroot + " -PREREQLOGLOC " + sep + "logs");
+  EXPECT_EQ(o.scratchPathOption, sroot);
+  EXPECT_EQ(o.prereqLogLocOption, sep + "logs");
+
+  // A word of its own at both ends, and every occurrence looked at.
+  struct Case {
+    std::string tail;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"-X-SCRATCHPATH " + sep + "d", ""},
+      {"-SCRATCHPATHX " + sep + "d", ""},
+      {"-SCRATCHPATHX -SCRATCHPATH " + sep + "d", sep + "d"},
+      {"-SCRATCHPATH " + sep + "a -SCRATCHPATH " + sep + "b", sep + "b"},
+      {"-SCRATCHPATH " + sep + "a -SCRATCHPATH", sep + "a"},
+      {"\t-scratchpath\t" + sep + "t", sep + "t"},
+  };
+  for (const Case& c : cases) {
+    std::string tail = c.tail;
+    for (size_t at; (at = tail.find("\\t")) != std::string::npos;) tail.replace(at, 2, "\t");
+    EXPECT_EQ(Parse(tail).scratchPathOption, c.expected) << c.tail;
+  }
 }
 
 TEST_F(OptionsTest, JoinArgsListsInDebugMode) {
