@@ -18,9 +18,10 @@ constexpr size_t kMessageChars = 1023;
 
 }  // namespace
 
-int RunChildAndWait(const std::string& commandLine) {
+int RunChildAndWait(const std::string& commandLine, const std::string& program) {
   platform::ChildOptions options;
   options.hiddenWindow = true;
+  options.program = program;
   platform::ChildProcess child;
   int error = platform::StartChild(commandLine, options, child);
   if (error != 0) return error;
@@ -32,17 +33,22 @@ int RunChildAndWait(const std::string& commandLine) {
 
 std::string UnzipCommandLine(const std::string& source, const std::string& destination,
                              const std::string& unzipDir) {
-  // The program and the source stay unquoted; the unzip program expands the
-  // quoted wildcard itself, so no shell is involved on either system.
+  // The source stays unquoted; the unzip program expands the quoted wildcard
+  // itself, so no shell is involved on either system.
+  std::string program = unzipDir + platform::kPathSep + "unzip";
+  if (program.find_first_of(" \t") != std::string::npos) program = "\"" + program + "\"";
   const char* options = common::Process().debug ? " -o " : " -qqqo ";
-  return unzipDir + platform::kPathSep + "unzip" + options + source + "/\"*.jar\" -d \"" +
-         destination + "\" ";
+  return program + options + source + "/\"*.jar\" -d \"" + destination + "\" ";
+}
+
+std::string UnzipProgram(const std::string& unzipDir) {
+  return unzipDir + platform::kPathSep + "unzip" + platform::kProgramSuffix;
 }
 
 int ExpandJars(const std::string& source, const std::string& destination,
                const std::string& unzipDir) {
   const std::string commandLine = UnzipCommandLine(source, destination, unzipDir);
-  const int status = RunChildAndWait(commandLine);
+  const int status = RunChildAndWait(commandLine, UnzipProgram(unzipDir));
 
   runtime::WriteActionsLog(messages::LogText("S_UNZIP_COMMANDLINE"));
   runtime::WriteActionsLog(commandLine + "\n");

@@ -10,6 +10,7 @@
 #include "common/process_state.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
+#include "params/scratch_dir.h"
 #include "platform/platform.h"
 #include "runtime/actions_log.h"
 
@@ -120,6 +121,9 @@ class Bootstrap {
   bool MendraStep();
   bool PlainTreeCopies();
   void CopyExtLibraries();
+  bool Intact();
+  int Expand(const std::string& source, const std::string& unzipDir);
+  int Copy(const std::string& source, const std::string& target);
   std::string Scratch(const std::string& name) const { return Joined(run_.scratchDir, name); }
 
   BootstrapRun& run_;
@@ -127,10 +131,30 @@ class Bootstrap {
   bool scratchRuntime_ = true;
   bool devKit_ = false;
   int result_ = kBootstrapNothingCopied;
+  bool lost_ = false;  // the scratch directory is no longer the one the run made
   std::string stage_;
 };
 
+bool Bootstrap::Intact() {
+  if (!lost_ && !params::ScratchDirIntact(run_.scratchDir, run_.scratchIdentity)) lost_ = true;
+  return !lost_;
+}
+
+// Every write into the scratch directory goes through these two: one that is
+// no longer the directory the run made must not be filled, not even by the
+// steps whose failures are otherwise passed over.
+int Bootstrap::Expand(const std::string& source, const std::string& unzipDir) {
+  if (!Intact()) return -1;
+  return ExpandJars(source, run_.scratchDir, unzipDir);
+}
+
+int Bootstrap::Copy(const std::string& source, const std::string& target) {
+  if (!Intact()) return -1;
+  return CopyTree(source, target);
+}
+
 int Bootstrap::Run() {
+  if (!Intact()) return kBootstrapFailed;
   runtime::OpenActionsLog(run_.scratchDir, run_.timestamp, run_.logName);
   const bool printTime = common::Process().printTime;
   // A failing step returns at once; its timing lines must still be on disk.
@@ -146,7 +170,7 @@ int Bootstrap::Run() {
   } else {
     if (!run_.imagesDir.empty()) {
       const std::string images = Scratch("images");
-      CopyTree(run_.imagesDir, images);  // a missing images copy is not fatal
+      Copy(run_.imagesDir, images);  // a missing images copy is not fatal
       run_.imagesDir = images;
     }
     if (printTime) runtime::OpenTimingLog(run_.timestamp);
@@ -163,13 +187,13 @@ int Bootstrap::Run() {
     if (scratchRuntime_) run_.jreLocation = run_.scratchJrePath;
     if (!run_.accessDir.empty()) {
       StepTimer timer;
-      if (!run_.noBootstrap && CopyTree(run_.accessDir, run_.scratchDir) != 0) return kBootstrapFailed;
+      if (!run_.noBootstrap && Copy(run_.accessDir, run_.scratchDir) != 0) return kBootstrapFailed;
       timer.Report("Access Files", false);
     }
     if (printTime) runtime::CloseTimingLog();
     if (!run_.prereqConfigLocation.empty()) {
       const std::string prereq = Scratch("prereq");
-      if (CopyTree(run_.prereqConfigLocation, prereq) != 0) return kBootstrapFailed;
+      if (Copy(run_.prereqConfigLocation, prereq) != 0) return kBootstrapFailed;
       run_.prereqConfigLocation = prereq;
       result_ = kBootstrapCopied;
     }
@@ -179,7 +203,7 @@ int Bootstrap::Run() {
   if (!run_.noBootstrap) CopyExtLibraries();
   LogBootstrapCounts(run_.scratchDir);
   runtime::CloseActionsLog();
-  return result_;
+  return lost_ ? kBootstrapFailed : result_;
 }
 
 bool Bootstrap::ExpandComponents() {
@@ -212,20 +236,22 @@ bool Bootstrap::ExpandComponents() {
       steps_.runtime = true;
     } else {
       StepTimer timer;
-      if (!run_.noBootstrap && ExpandJars(dataDir, run_.scratchDir, run_.startupDir) != 0) return false;
+      if (!run_.noBootstrap && Expand(dataDir, run_.startupDir) != 0) return false;
       timer.Report(entry.name, true);
     }
   }
   return true;
 }
 
+// The scratch runtime counts when its path names anything at all; a
+// runtime missing from it is caught by the Java executable test before the
+// start.
 void Bootstrap::CheckScratchRuntime() {
   if (run_.scratchJrePath.empty()) {
     scratchRuntime_ = false;
     return;
   }
-  std::optional<std::vector<platform::DirEntry>> listing = platform::ListDirectory(run_.scratchJrePath);
-  if (!listing || listing->empty()) {
+  if (!platform::PathExists(run_.scratchJrePath)) {
     runtime::WriteActionsLog(messages::UserText("S_ERJRE_MISSING"));
     scratchRuntime_ = false;
   }
@@ -253,12 +279,12 @@ bool Bootstrap::RuntimeStep() {
     }
     run_.jreLocation = dataDir;
   }
-  if (!run_.noBootstrap && ExpandJars(run_.jreLocation, run_.scratchDir, run_.secondDir) != 0) {
+  if (!run_.noBootstrap && Expand(run_.jreLocation, run_.secondDir) != 0) {
     return false;
   }
   timer.Report(kJre, false);
   if (run_.jreVersion.size() > 2) {
-    CopyTree(Joined(run_.jreLocation, kExpanded), Joined(Scratch("jre"), run_.jreVersion));
+    Copy(Joined(run_.jreLocation, kExpanded), Joined(Scratch("jre"), run_.jreVersion));
   }
 
   const std::string home = Scratch(devKit_ ? "jdk" : "jre");
@@ -271,14 +297,15 @@ bool Bootstrap::RuntimeStep() {
     run_.jreLocation = home + platform::kPathSep;
     return true;
   }
-  // The first entry as an NTFS listing gives it: by name, without regard to
-  // case. Linux (and Wine on a Linux volume) lists in no useful order, and
-  // the first entry must not change with the file system.
+  // The first entry as an NTFS listing gives it: by name, letters compared
+  // upper-cased (so "jA" comes before "j_1"). Linux (and Wine on a Linux
+  // volume) lists in no useful order, and the first entry must not change
+  // with the file system.
   auto byName = [](const platform::DirEntry& a, const platform::DirEntry& b) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+    auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
     return std::lexicographical_compare(
         a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-        [&](char x, char y) { return lower(x) < lower(y); });
+        [&](char x, char y) { return upper(x) < upper(y); });
   };
   const platform::DirEntry& first = *std::min_element(listing->begin(), listing->end(), byName);
   run_.jreLocation = home + platform::kPathSep + first.name;
@@ -288,11 +315,11 @@ bool Bootstrap::RuntimeStep() {
 bool Bootstrap::QtiStep() {
   if (!PathExists(run_.qtiLocation)) run_.qtiLocation = HighestDataDir(stage_, kQti);
   StepTimer timer;
-  if (!run_.noBootstrap && ExpandJars(run_.qtiLocation, run_.scratchDir, run_.secondDir) != 0) {
+  if (!run_.noBootstrap && Expand(run_.qtiLocation, run_.secondDir) != 0) {
     return false;
   }
   timer.Report(kQti, false);
-  CopyTree(Joined(run_.qtiLocation, kExpanded), run_.scratchDir);
+  Copy(Joined(run_.qtiLocation, kExpanded), run_.scratchDir);
   run_.qtiLocation = Scratch("qti");
   result_ = kBootstrapCopied;
   return true;
@@ -303,8 +330,8 @@ bool Bootstrap::QtiStep() {
 void Bootstrap::QtiCoreStep() {
   StepTimer timer;
   if (!PathExists(run_.qtiCoreLocation)) run_.qtiCoreLocation = HighestDataDir(stage_, kQtiCore);
-  CopyTree(Joined(run_.qtiCoreLocation, kExpanded), run_.scratchDir);
-  if (!run_.noBootstrap && ExpandJars(run_.qtiCoreLocation, run_.scratchDir, run_.secondDir) != 0) {
+  Copy(Joined(run_.qtiCoreLocation, kExpanded), run_.scratchDir);
+  if (!run_.noBootstrap && Expand(run_.qtiCoreLocation, run_.secondDir) != 0) {
     return;
   }
   timer.Report(kQtiCore, false);
@@ -315,7 +342,7 @@ void Bootstrap::QtiCoreStep() {
 bool Bootstrap::MendraStep() {
   StepTimer timer;
   if (!PathExists(run_.mendraLocation)) run_.mendraLocation = HighestDataDir(stage_, kMendra);
-  if (!run_.noBootstrap && ExpandJars(run_.mendraLocation, run_.scratchDir, run_.secondDir) != 0) {
+  if (!run_.noBootstrap && Expand(run_.mendraLocation, run_.secondDir) != 0) {
     return false;
   }
   timer.Report(kMendra, false);
@@ -327,16 +354,16 @@ bool Bootstrap::MendraStep() {
 bool Bootstrap::PlainTreeCopies() {
   if (run_.copyRuntime) {
     const std::string jre = Scratch("jre");
-    if (CopyTree(run_.jreLocation, jre) != 0) return false;
+    if (Copy(run_.jreLocation, jre) != 0) return false;
     run_.jreLocation = jre;
   }
   const std::string qti = Scratch("qti");
-  if (CopyTree(run_.qtiLocation, qti) != 0) return false;
+  if (Copy(run_.qtiLocation, qti) != 0) return false;
   run_.qtiLocation = qti;
-  if (CopyTree(run_.qtiCoreLocation, qti) != 0) return false;
+  if (Copy(run_.qtiCoreLocation, qti) != 0) return false;
   run_.qtiCoreLocation = qti;
   const std::string mendra = Scratch("Mendra");
-  if (CopyTree(run_.mendraLocation, mendra) != 0) return false;
+  if (Copy(run_.mendraLocation, mendra) != 0) return false;
   run_.mendraLocation = mendra;
   result_ = kBootstrapCopied;
   return true;
@@ -348,12 +375,12 @@ void Bootstrap::CopyExtLibraries() {
   const std::string ext = Scratch("ext");
   bool created = false;
   for (const auto& [source, name] : libraries) {
-    if (!PathExists(*source)) continue;
+    if (!PathExists(*source) || !Intact()) continue;
     if (!created) platform::CreateDir(ext);
     created = true;
     const std::string target = Joined(ext, name);
     platform::CreateDir(target);
-    CopyTree(*source, target);
+    Copy(*source, target);
   }
 }
 

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace bootstrap {
 
@@ -20,6 +23,8 @@ constexpr int kBootstrapFailed = 30;
 // by paths in the scratch directory.
 struct BootstrapRun {
   std::string scratchDir;
+  // Tested before every step when set: the run made the scratch directory.
+  std::optional<platform::DirIdentity> scratchIdentity;
   std::string qtiLocation;             // in/out
   std::string qtiCoreLocation;         // in/out
   std::string mendraLocation;          // in/out

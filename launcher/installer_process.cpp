@@ -50,6 +50,7 @@ int LaunchInstaller(const std::vector<std::string>& args, bool wait) {
 
   platform::ChildOptions how;
   how.detach = !wait;  // the installer outlives a launcher that does not wait
+  how.ignoreInterrupts = wait;  // Ctrl-C at the console ends the launcher, not the installer
   platform::ChildProcess child;
   int error = platform::StartChild(commandLine, how, child);
   if (error != 0) {

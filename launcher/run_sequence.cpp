@@ -8,6 +8,7 @@
 #include "launcher/installer_cmdline.h"
 #include "launcher/installer_process.h"
 #include "launcher/options.h"
+#include "launcher/run_rules.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
@@ -32,6 +33,7 @@ struct RunState {
   std::string timestamp;
   std::string productTitle;
   std::string scratchDir;
+  std::optional<platform::DirIdentity> scratchIdentity;  // when this run made it
   std::string paramFile;
   std::string startupDir;
   std::string secondDir;
@@ -50,7 +52,6 @@ struct RunState {
 constexpr size_t kMessageChars = 4095;    // the 4096-byte message buffer
 constexpr size_t kStartMessageChars = 79; // the start message's own 80-byte buffer
 constexpr size_t kProgressChars = 1023;   // the bootstrap progress line's buffer
-constexpr int kMaxBootstrapMegabytes = 2047;
 constexpr int kDefaultBootstrapMegabytes = 45;  // what S_ERBOOTSTRAP names for a size of 0
 // The oldest runtime the installer runs in, named when none is found.
 constexpr const char* kMinimumJavaVersion = "1.3.1";
@@ -85,6 +86,7 @@ int ReadParameters(RunState& run) {
   int status = params::ReadParamFile(in, run.settings);
   run.paramFile = in.paramFile;
   run.scratchDir = in.scratchDir;
+  run.scratchIdentity = in.scratchIdentity;
   run.startupDir = in.startupDir;
   run.jreLocation = in.jreLocation;
   run.scratchJrePath = in.scratchJrePath;
@@ -151,22 +153,6 @@ void LookUpRuntimeDirs(RunState& run) {
   runtime::ProbeInstalledHome(run.launcherDir, run.settings.qtiLocation, run.settings.qtiCoreLocation);
 }
 
-// Phase 15: BOOTSTRAP_SIZE in megabytes, read as a decimal number the way the
-// C library reads one (leading blanks and sign, digits up to the first other
-// character; nothing readable is 0). Values far out of range stay out of it.
-long ParseBootstrapSize(const std::string& text) {
-  size_t i = text.find_first_not_of(" \t\n\v\f\r");
-  if (i == std::string::npos) return 0;
-  bool negative = false;
-  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 1000000) break;  // far beyond the range; no overflow
-  }
-  return negative ? -value : value;
-}
-
 void WriteBootstrapProgress(const RunState& run) {
   std::string line;
   if (run.options.bootstrapOnly) {
@@ -215,6 +201,7 @@ int DecideJavaRuntime(RunState& run, int& exitStatus) {
 bootstrap::BootstrapRun MakeBootstrapRun(const RunState& run, long megabytes) {
   bootstrap::BootstrapRun b;
   b.scratchDir = run.scratchDir;
+  b.scratchIdentity = run.scratchIdentity;
   b.qtiLocation = run.settings.qtiLocation;
   b.qtiCoreLocation = run.settings.qtiCoreLocation;
   b.mendraLocation = run.settings.mendraLocation;
@@ -258,7 +245,7 @@ void TakeBootstrapResults(RunState& run, const bootstrap::BootstrapRun& b) {
 // bootstrapped.
 int RunBootstrap(RunState& run, long megabytes, int& exitStatus) {
   if (run.bootstrapFlag != "T") return 1;
-  if (megabytes < 0 || megabytes > kMaxBootstrapMegabytes) {
+  if (!BootstrapSizeInRange(megabytes)) {
     messages::ShowError(messages::FormatText(messages::UserText("S_ERBOOTSTRAP_RANGE"),
                                              {kMaxBootstrapMegabytes}, kMessageChars));
     run.bootstrapFlag = "F";
@@ -281,14 +268,6 @@ int RunBootstrap(RunState& run, long megabytes, int& exitStatus) {
     return 0;
   }
   return 1;
-}
-
-// Phase 18: wait for the installer? Without a bootstrap it runs from the
-// medium, which must stay until it ends.
-bool DecideWait(const RunState& run) {
-  if (run.bootstrapFlag != "T") return true;
-  return run.settings.waitForCompletion.rfind('T', 0) == 0 || run.options.waitForCompletion ||
-         run.options.cleanup || run.options.saveInventory;
 }
 
 InstallerCommandInput MakeCommandInput(const RunState& run, const ClassPathDirs& dirs) {
@@ -326,6 +305,10 @@ int HandOver(RunState& run, const std::vector<std::string>& args, int status) {
                                                kMessageChars));
     return status;
   }
+  // What stands at the scratch directory's path now is not the run's own:
+  // nothing is started from it, and it is not deleted.
+  const bool intact = params::ScratchDirIntact(run.scratchDir, run.scratchIdentity);
+  if (!intact) status = -1;
   if (status == 0) {
     runtime::OpenActionsLog(run.scratchDir, run.timestamp, process.actionsLogName);
     int valid = runtime::ValidateJavaHome(run.jreLocation, run.externalRuntime);
@@ -335,7 +318,9 @@ int HandOver(RunState& run, const std::vector<std::string>& args, int status) {
     messages::ConsoleWrite(messages::UserText("S_ENTER_ENTER"));
     messages::ReadAnswerChar();
   }
-  if (run.wait) bootstrap::CopyTree(run.scratchDir, std::nullopt);
+  if (run.wait && intact && params::ScratchDirIntact(run.scratchDir, run.scratchIdentity)) {
+    bootstrap::CopyTree(run.scratchDir, std::nullopt);
+  }
   return status;
 }
 
@@ -351,6 +336,7 @@ std::string MakeRunTimestamp() {
 }
 
 int LauncherMain(std::vector<std::string>& elements) {
+  platform::PrepareProcess();
   if (elements.empty()) elements.emplace_back();
   RunState run(elements);
   run.timestamp = MakeRunTimestamp();
@@ -387,7 +373,7 @@ int LauncherMain(std::vector<std::string>& elements) {
 
   ClassPathDirs dirs = GetClassPathDirs(run.settings.qtiLocation, run.settings.qtiCoreLocation,
                                         run.settings.mendraLocation, run.jreLocation, run.paramFile);
-  run.wait = DecideWait(run);
+  run.wait = DecideWait(run.bootstrapFlag == "T", run.settings.waitForCompletion, run.options);
   int status = 0;
   if (common::Process().debug) {
     // No library path is set for the installer; the line says so.

@@ -3,6 +3,7 @@
 #include "common/process_state.h"
 #include "messages/catalogue.h"
 #include "platform/platform.h"
+#include "platform/shared/text_decode.h"
 
 namespace messages {
 
@@ -16,27 +17,7 @@ void RefreshConsoleHandle() { g_haveConsoleHandle = true; }
 
 void ForgetConsoleHandle() { g_haveConsoleHandle = false; }
 
-size_t Utf16Length(const std::string& utf8) {
-  size_t units = 0;
-  const size_t n = utf8.size();
-  size_t i = 0;
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    bool valid = len > 0 && i + len <= n;
-    for (size_t k = 1; valid && k < len; ++k) {
-      valid = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
-    }
-    if (!valid) {
-      ++units;
-      ++i;
-      continue;
-    }
-    units += len == 4 ? 2 : 1;
-    i += len;
-  }
-  return units;
-}
+size_t Utf16Length(const std::string& utf8) { return platform::ConsoleTextUnits(utf8); }
 
 void ConsoleWrite(const std::string& text) {
   if (!g_haveConsoleHandle) return;

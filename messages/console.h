@@ -20,8 +20,9 @@ void RefreshConsoleHandle();
 // Back to "no console handle" (after FreeMessages; unit tests).
 void ForgetConsoleHandle();
 
-// Number of UTF-16 code units the UTF-8 text converts to (NUL not counted);
-// an invalid byte counts as one replacement character.
+// Number of UTF-16 code units the console text converts to (NUL not
+// counted): a well-formed UTF-8 sequence gives its units, every other byte
+// (overlong forms and encoded surrogates included) one ANSI character.
 size_t Utf16Length(const std::string& utf8);
 
 // Writes a UTF-8 text to the console, unchanged. Nothing without a console

@@ -42,7 +42,7 @@ int FindParamFile(ParamFileRun& run) {
   std::string launcherDir;
   bool haveLauncherDir = GetCurrentDir(launcherDir) == 0;
   if (haveLauncherDir && !run.bootstrapOnly && !run.rscratchPath) {
-    if (CreateScratchDir(run.scratchDir, run.timestamp) != 0) return -1;
+    if (CreateScratchDir(run.scratchDir, run.timestamp, run.scratchIdentity) != 0) return -1;
   }
   const std::string& logName = common::Process().actionsLogName;
   runtime::OpenActionsLog(run.scratchDir, run.timestamp, logName);

@@ -3,8 +3,11 @@
 // launcher setting of section "Quelta" with its default.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace params {
 
@@ -55,6 +58,7 @@ struct ParamFileRun {
   std::string scratchDir;    // in: -rscratchPath or empty; out: the scratch directory
   std::string startupDir;    // in: startup directory; out: the launcher directory (unless -shipHomeLoc)
   std::string jreLocation;   // in: -jreLoc value; out: JRE_LOCATION unless -jreLoc
+  std::optional<platform::DirIdentity> scratchIdentity;  // out: when this run made it
   std::string scratchJrePath;         // out: scratch directory + JRE_SCRATCH_LOC
   std::string prereqConfigLocation;   // in: command-line value; out: final value
   std::string timestamp;     // for the scratch directory and the actions log

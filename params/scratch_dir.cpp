@@ -53,9 +53,10 @@ int MakeDirTree(const std::string& path) {
   return platform::IsDirectory(path) && platform::CanReadWrite(path) ? 1 : 0;
 }
 
-int CreateScratchDir(std::string& scratchDir, const std::string& timestamp) {
+int CreateScratchDir(std::string& scratchDir, const std::string& timestamp,
+                     std::optional<platform::DirIdentity>& identity) {
   std::string root = GetTempRoot();
-  if (MakeDirTree(root) == 0) {
+  if (MakeDirTree(root) == 0 || !platform::IsTrustedTempRoot(root)) {
     ShowDirError(root);
     return -1;
   }
@@ -65,19 +66,28 @@ int CreateScratchDir(std::string& scratchDir, const std::string& timestamp) {
   const std::string base = root + platform::kPathSep + "QelInstall" + timestamp;
   for (int suffix = 0; suffix <= kMaxScratchSuffix; ++suffix) {
     std::string candidate = suffix == 0 ? base : base + "_" + std::to_string(suffix);
-    if (platform::PathExists(candidate)) continue;
+    // A link counts as taken even when it leads nowhere.
+    if (platform::NameTaken(candidate)) continue;
     // The installer runs code from here: only its owner may read or change it.
     if (platform::CreateDir(candidate, true)) {
       scratchDir = candidate;
+      identity = platform::DirectoryIdentity(candidate);
       return 0;
     }
     // Another run took the name between the test and the creation.
-    if (platform::PathExists(candidate)) continue;
+    if (platform::NameTaken(candidate)) continue;
     ShowDirError(candidate);
     return -1;
   }
   ShowDirError(base);
   return -1;
+}
+
+bool ScratchDirIntact(const std::string& scratchDir,
+                      const std::optional<platform::DirIdentity>& identity) {
+  if (!identity || platform::DirectoryIdentity(scratchDir) == identity) return true;
+  ShowDirError(scratchDir);
+  return false;
 }
 
 }  // namespace params

@@ -41,6 +41,10 @@ int LastError();
 std::string ErrorText(int error);
 // Value of an environment variable; nullopt when it is not set at all.
 std::optional<std::string> GetEnv(const std::string& name);
+// Readies the process for a run: on Linux SIGPIPE is ignored, so that a
+// closed output pipe fails a console write (which the launcher ignores, as
+// Windows reports it) instead of ending the launcher. Nothing on Windows.
+void PrepareProcess();
 // Ends the process at once with the given status (the prerequisite stops).
 [[noreturn]] void ExitProcess(int status);
 // A millisecond tick counter for timing steps: GetTickCount on Windows, the
@@ -72,6 +76,10 @@ bool WriteStderr(const std::string& bytes);
 bool WriteConsoleUtf8(const std::string& text);
 // True when the process has a usable standard output.
 bool HasStdout();
+// Drops input typed ahead of a prompt, but only at a real console or
+// terminal: redirected input keeps every line, so scripted answers still
+// work. Windows: FlushConsoleInputBuffer; Linux: tcflush(TCIFLUSH).
+void DiscardPendingConsoleInput();
 // Reads one byte from standard input; nullopt at end of input or on error.
 std::optional<char> ReadStdinChar();
 // Reads one line (without its line end) of at most maxChars characters from
@@ -86,6 +94,8 @@ void ShowMessageBox(const std::string& title, const std::string& text);
 // Files and directories
 
 bool PathExists(const std::string& path);   // file or directory
+// True when anything is there, a dangling link included (lstat on Linux).
+bool NameTaken(const std::string& path);
 bool IsDirectory(const std::string& path);
 // True when the path exists and the process may read and write it.
 bool CanReadWrite(const std::string& path);
@@ -97,6 +107,25 @@ bool CreateDir(const std::string& path, bool ownerOnly = false);
 std::optional<std::string> FullPath(const std::string& path);
 bool SetCurrentDir(const std::string& path);
 std::optional<std::string> CurrentDir();
+
+// What tells a directory apart from one put at its path later: volume and
+// file number, and on Linux its owner and permission bits.
+struct DirIdentity {
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  uint32_t owner = 0;
+  uint32_t mode = 0;
+  bool operator==(const DirIdentity&) const = default;
+};
+// The identity of `path` when it is a directory itself, not a link (Linux)
+// or a reparse point (Windows); nullopt otherwise.
+std::optional<DirIdentity> DirectoryIdentity(const std::string& path);
+// True when a directory below `root` stays where it was made: Linux: `root`
+// belongs to the user or to root, and group and others cannot write it or it
+// has the sticky bit (as /tmp has), so nobody else can rename or replace
+// what the launcher makes there. Windows: true (the scratch directory's own
+// access list keeps others out).
+bool IsTrustedTempRoot(const std::string& root);
 
 // ---------------------------------------------------------------------------
 // Profile (INI) files

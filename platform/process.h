@@ -19,6 +19,8 @@ namespace platform {
 // ("java.exe" and "javaw.exe"; both "java" on Linux).
 extern const char* const kJavaConsoleExe;
 extern const char* const kJavaWindowedExe;
+// What a program file's name ends with: ".exe" on Windows, nothing on Linux.
+extern const char* const kProgramSuffix;
 
 // The exit code reported for a child that has not ended (STILL_ACTIVE).
 constexpr int kStillActive = 259;
@@ -30,6 +32,15 @@ struct ChildOptions {
   // hit by signals meant for the launcher's terminal. Set it for a child that
   // will not be waited for.
   bool detach = false;
+  // Linux: the child starts with SIGINT and SIGQUIT ignored but stays in the
+  // terminal's foreground group (a console installer can still read the
+  // terminal), so the terminal's Ctrl-C ends the launcher only. Windows:
+  // every child already gets CREATE_NEW_PROCESS_GROUP, which does the same.
+  bool ignoreInterrupts = false;
+  // When set, exactly this program file is run, whatever the command line's
+  // first word says and wherever a search would look (Windows: the
+  // application name of CreateProcessA; Linux: no PATH search).
+  std::string program;
 };
 
 // A started child. Owns the process handle (Windows); the child itself runs
@@ -53,6 +64,8 @@ class ChildProcess {
   int exitCode_ = 0;
 };
 
+// Every child starts with the default SIGPIPE disposition (Linux), whatever
+// the launcher itself does with it.
 // Starts `commandLine`. 0 when the child was created, else the system error
 // number (Linux: the error of posix_spawn, which includes that of exec).
 int StartChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child);

@@ -40,6 +40,10 @@ std::optional<std::string> PromptJavaLocation() {
                     : jreOnly ? "S_SPECIFY_JRE_ONLY_LOCATION"
                               : "S_SPECIFY_JRE_LOCATION";
   for (;;) {
+    // Keys pressed before the question is shown answer nothing. Dropped
+    // before it appears, not after, so an answer typed as soon as it shows
+    // is never lost with them.
+    platform::DiscardPendingConsoleInput();
     messages::ConsoleWrite(messages::UserText(key));
     // One character more than a location may hold tells an over-long line
     // from one that just fits; a cut path must not pass for the typed one.

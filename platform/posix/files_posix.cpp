@@ -18,6 +18,11 @@ bool PathExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0;
 }
 
+bool NameTaken(const std::string& path) {
+  struct stat st;
+  return !path.empty() && lstat(path.c_str(), &st) == 0;
+}
+
 bool IsDirectory(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -29,6 +34,20 @@ bool CanReadWrite(const std::string& path) {
 
 bool CreateDir(const std::string& path, bool ownerOnly) {
   return mkdir(path.c_str(), ownerOnly ? 0700 : 0777) == 0;
+}
+
+std::optional<DirIdentity> DirectoryIdentity(const std::string& path) {
+  struct stat st;
+  if (path.empty() || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return DirIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<uint32_t>(st.st_uid), static_cast<uint32_t>(st.st_mode & 07777)};
+}
+
+bool IsTrustedTempRoot(const std::string& root) {
+  struct stat st;
+  if (stat(root.c_str(), &st) != 0) return false;
+  if (st.st_uid != geteuid() && st.st_uid != 0) return false;
+  return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (st.st_mode & S_ISVTX) != 0;
 }
 
 std::optional<std::string> CurrentDir() {

@@ -2,8 +2,10 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -49,6 +51,8 @@ uint32_t TickCountMs() {
   return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
                                static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
+
+void PrepareProcess() { signal(SIGPIPE, SIG_IGN); }
 
 void ExitProcess(int status) {
   std::fflush(nullptr);
@@ -123,6 +127,11 @@ bool WriteStderr(const std::string& bytes) {
 }
 
 bool WriteConsoleUtf8(const std::string& text) { return WriteStdout(text); }
+
+void DiscardPendingConsoleInput() {
+  if (TestOverrides().stdinData) return;
+  if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
+}
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }
 

@@ -1,6 +1,7 @@
 // Child processes on Linux: the Windows command line split into argv and
 // executed without a shell.
 #include <errno.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@ namespace platform {
 
 const char* const kJavaConsoleExe = "java";
 const char* const kJavaWindowedExe = "java";
+const char* const kProgramSuffix = "";
 
 // The child is not reaped here: one that is not waited for runs on, and the
 // system collects it once the launcher has ended.
@@ -53,6 +55,47 @@ std::vector<std::string> ProgramCandidates(const std::string& program) {
   return candidates;
 }
 
+// The signal set-up of one spawn. The child gets the default SIGPIPE (the
+// launcher ignores it) and the launcher's signal mask. With
+// `ignoreInterrupts` the child must start with SIGINT and SIGQUIT ignored;
+// posix_spawn can only reset dispositions, so the launcher ignores them
+// itself around the spawn, with both blocked meanwhile: a Ctrl-C typed in
+// that moment is delivered, with its usual effect, once they are restored.
+class SpawnSignals {
+ public:
+  SpawnSignals(posix_spawnattr_t& attributes, bool ignoreInterrupts) : active_(ignoreInterrupts) {
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGQUIT);
+    sigprocmask(SIG_BLOCK, active_ ? &interrupts : nullptr, &mask_);
+    posix_spawnattr_setsigmask(&attributes, &mask_);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    if (!active_) return;
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGINT, &ignore, &oldInt_);
+    sigaction(SIGQUIT, &ignore, &oldQuit_);
+  }
+  ~SpawnSignals() {
+    if (!active_) return;
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGQUIT, &oldQuit_, nullptr);
+    sigprocmask(SIG_SETMASK, &mask_, nullptr);
+  }
+  SpawnSignals(const SpawnSignals&) = delete;
+  SpawnSignals& operator=(const SpawnSignals&) = delete;
+
+ private:
+  bool active_;
+  sigset_t mask_;
+  struct sigaction oldInt_ = {};
+  struct sigaction oldQuit_ = {};
+};
+
 }  // namespace
 
 int StartChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child) {
@@ -80,11 +123,16 @@ int StartChild(const std::string& commandLine, const ChildOptions& options, Chil
   // the more memory the launcher holds), and it reports the exec error itself.
   posix_spawnattr_t attributes;
   if (int error = posix_spawnattr_init(&attributes)) return error;
-  if (options.detach) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  SpawnSignals signals(attributes, options.ignoreInterrupts);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (options.detach) flags |= POSIX_SPAWN_SETSID;
+  posix_spawnattr_setflags(&attributes, flags);
   int error = ENOENT;
   bool denied = false;
   pid_t pid = 0;
-  for (const std::string& candidate : ProgramCandidates(args.front())) {
+  const std::vector<std::string> candidates =
+      options.program.empty() ? ProgramCandidates(args.front()) : std::vector<std::string>{options.program};
+  for (const std::string& candidate : candidates) {
     error = posix_spawn(&pid, candidate.c_str(), nullptr, &attributes, argv.data(), environ);
     if (error == 0) break;
     if (error == EACCES) denied = true;

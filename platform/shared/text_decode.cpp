@@ -48,4 +48,16 @@ std::u16string DecodeConsoleText(const std::string& text, char16_t (*ansiChar)(u
   return out;
 }
 
+size_t ConsoleTextUnits(const std::string& text) {
+  size_t units = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    char32_t point = 0;
+    const size_t len = Utf8Sequence(text, i, point);
+    units += len == 0 ? 1 : point >= 0x10000 ? 2 : 1;
+    i += len == 0 ? 1 : len;
+  }
+  return units;
+}
+
 }  // namespace platform

@@ -20,6 +20,11 @@ bool PathExists(const std::string& path) {
   return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool NameTaken(const std::string& path) {
+  // The attributes of a link or junction are its own: nothing is followed.
+  return PathExists(path);
+}
+
 bool IsDirectory(const std::string& path) {
   DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -76,6 +81,25 @@ bool CreateDir(const std::string& path, bool ownerOnly) {
   LocalFree(descriptor);
   return made != 0;
 }
+
+std::optional<DirIdentity> DirectoryIdentity(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  HANDLE dir = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (dir == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info = {};
+  const bool known = GetFileInformationByHandle(dir, &info) != 0;
+  CloseHandle(dir);
+  if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return std::nullopt;
+  }
+  return DirIdentity{info.dwVolumeSerialNumber,
+                     (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, 0, 0};
+}
+
+bool IsTrustedTempRoot(const std::string&) { return true; }
 
 std::optional<std::string> CurrentDir() {
   DWORD n = GetCurrentDirectoryA(0, nullptr);

@@ -10,6 +10,7 @@ namespace platform {
 
 const char* const kJavaConsoleExe = "java.exe";
 const char* const kJavaWindowedExe = "javaw.exe";
+const char* const kProgramSuffix = ".exe";
 
 void ChildProcess::Close() {
   if (handle_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -54,7 +55,8 @@ int StartChild(const std::string& commandLine, const ChildOptions& options, Chil
   // CreateProcessA may write into the command line.
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+  const char* application = options.program.empty() ? nullptr : options.program.c_str();
+  if (!CreateProcessA(application, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
                       nullptr, nullptr, &startup, &info)) {
     return static_cast<int>(GetLastError());
   }

@@ -50,6 +50,8 @@ std::optional<std::string> GetEnv(const std::string& name) {
 
 uint32_t TickCountMs() { return static_cast<uint32_t>(GetTickCount()); }
 
+void PrepareProcess() {}
+
 void ExitProcess(int status) { ::ExitProcess(static_cast<UINT>(status)); }
 
 std::string UserLocaleName() {
@@ -173,6 +175,12 @@ bool WriteConsoleUtf8(const std::string& text) {
   DWORD written = 0;
   return WriteConsoleW(h, reinterpret_cast<const WCHAR*>(wide.data()), static_cast<DWORD>(wide.size()),
                        &written, nullptr) != 0;
+}
+
+void DiscardPendingConsoleInput() {
+  if (TestOverrides().stdinData) return;
+  HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
+  if (IsConsoleHandle(h)) FlushConsoleInputBuffer(h);
 }
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }

@@ -244,6 +244,28 @@ test_waiting_launcher_removes_the_scratch_directory() {
   expect_absent "$S_DIR"
 }
 
+test_a_medium_below_a_path_with_a_blank_runs_only_its_own_unzip() {
+  # Unquoted, the program path would be cut at the blank and a program
+  # planted there would run with the launcher's rights.
+  make_medium
+  mkdir -p "$WORK/My Setup"
+  mv "$WORK/medium" "$WORK/My Setup/medium"
+  if [ "$QEL_KIND" = wine ]; then
+    cp "$QEL_BIN_DIR/fakejava.exe" "$WORK/My.exe"  # it would write $WORK/fakejava.log
+  else
+    printf '#!/bin/sh\ntouch "%s/planted"\n' "$WORK" >"$WORK/My"
+    chmod +x "$WORK/My"
+  fi
+  S_DIR=$WORK/scratch/QelInstall$TS
+  run_setup "$WORK/My Setup/medium/install" -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc 259
+  java_args
+  expect_absent "$WORK/planted"
+  expect_absent "$WORK/fakejava.log"
+  expect_exists "$S_DIR/qti/version-10.0.0.0.0"
+  expect_file_has "$(LOG)" "\"$(native_path "$WORK/My Setup/medium/install")${SEP}unzip\" -qqqo .."
+}
+
 test_info_zip_unzip_serves_as_well() {
   [ "$QEL_KIND" = linux ] || return 0
   local system_unzip

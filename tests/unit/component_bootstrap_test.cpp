@@ -61,6 +61,7 @@ class ArchiveExpansionTest : public LauncherTest {
     platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions& how,
                                           int& exitCode) {
       lines_.push_back(line);
+      programs_.push_back(how.program);
       hidden_ = how.hiddenWindow;
       exitCode = status_;
       return startError_;
@@ -77,6 +78,7 @@ class ArchiveExpansionTest : public LauncherTest {
 
   TempDir dir_;
   std::vector<std::string> lines_;
+  std::vector<std::string> programs_;
   bool hidden_ = false;
   int status_ = 0;
   int startError_ = 0;
@@ -91,6 +93,19 @@ TEST_F(ArchiveExpansionTest, CommandLinesToTheByte) {
   EXPECT_EQ(lines_[1], "U" + kSep + "unzip -o src/\"*.jar\" -d \"dst\" ");
   EXPECT_TRUE(hidden_);
   EXPECT_NE(Log().find("Expanding archives with the command line:\n" + lines_[1]), std::string::npos);
+}
+
+TEST_F(ArchiveExpansionTest, TheKnownProgramRunsAndABlankInItsPathIsQuoted) {
+  common::Process().debug = false;
+  EXPECT_EQ(ExpandJars("src", "dst", "My Setup" + kSep + "medium"), 0);
+  EXPECT_EQ(ExpandJars("src", "dst", "U"), 0);
+  ASSERT_EQ(lines_.size(), 2u);
+  EXPECT_EQ(lines_[0], "\"My Setup" + kSep + "medium" + kSep + "unzip\" -qqqo src/\"*.jar\" -d \"dst\" ");
+  EXPECT_EQ(lines_[1].rfind("U" + kSep + "unzip -qqqo", 0), 0u);
+  // Nothing is searched for: the program file is named to the system.
+  EXPECT_EQ(programs_[0], "My Setup" + kSep + "medium" + kSep + "unzip" + platform::kProgramSuffix);
+  EXPECT_EQ(programs_[1], "U" + kSep + "unzip" + platform::kProgramSuffix);
+  EXPECT_NE(Log().find(lines_[0] + "\n"), std::string::npos);
 }
 
 TEST_F(ArchiveExpansionTest, FailureIsShownOnlyForAMissingSource) {
@@ -266,7 +281,6 @@ TEST_F(BootstrapTest, PlainTreesAreCopiedOutsideDistributionMode) {
   WriteFile(dir_ / "mendra/m", "m");
   WriteFile(dir_ / "prereq/p.xml", "p");
   WriteFile(dir_ / "access/acc.txt", "a");
-  fs::create_directories(dir_ / "emptyjre");
   run_.distribution = false;
   run_.copyRuntime = false;  // the runtime came from -jreLoc: it stays
   run_.jreLocation = dir_ / "myjre";
@@ -275,17 +289,61 @@ TEST_F(BootstrapTest, PlainTreesAreCopiedOutsideDistributionMode) {
   run_.mendraLocation = dir_ / "mendra";
   run_.prereqConfigLocation = dir_ / "prereq";
   run_.accessDir = dir_ / "access";
-  run_.scratchJrePath = dir_ / "emptyjre";
+  run_.scratchJrePath = dir_ / "nojre";
 
   EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
   EXPECT_TRUE(lines_.empty());
-  EXPECT_EQ(run_.jreLocation, dir_ / "myjre");  // the empty scratch runtime is not taken
+  EXPECT_EQ(run_.jreLocation, dir_ / "myjre");  // the missing scratch runtime is not taken
   EXPECT_EQ(run_.qtiCoreLocation, Scratch("qti"));
   EXPECT_EQ(run_.prereqConfigLocation, Scratch("prereq"));
   for (const char* f : {"qti/a.jar", "qti/b.jar", "Mendra/m", "prereq/p.xml", "acc.txt"}) {
     EXPECT_TRUE(fs::exists(Scratch(f))) << f;
   }
   EXPECT_NE(ReadFile(runtime::ActionsLogPath()).find("The Java runtime was not found in the scratch"),
+            std::string::npos);
+}
+
+TEST_F(BootstrapTest, AScratchRuntimeThatExistsIsTakenEvenEmpty) {
+  fs::create_directories(dir_ / "emptyjre");
+  run_.distribution = false;
+  run_.copyRuntime = false;
+  run_.jreLocation = dir_ / "myjre";
+  run_.scratchJrePath = dir_ / "emptyjre";
+  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
+  EXPECT_EQ(run_.jreLocation, dir_ / "emptyjre");
+  EXPECT_EQ(ReadFile(runtime::ActionsLogPath()).find("The Java runtime was not found in the scratch"),
+            std::string::npos);
+}
+
+TEST_F(BootstrapTest, FirstRuntimeEntryComparesLettersUpperCased) {
+  StageAll();
+  Stage("quelta.swd.jre", "10.0.0.0.0", "jre/j_1/bin/java\njre/jA/bin/java\njre/jz/bin/java");
+  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
+  EXPECT_EQ(run_.jreLocation, Scratch("jre" + kSep + "jA"));
+}
+
+TEST_F(BootstrapTest, AScratchDirectorySwappedMidwayIsNeitherFilledNorTrusted) {
+  StageAll();
+  WriteFile(dir_ / "jlib/ext.jar", "j");
+  run_.extJlib = dir_ / "jlib";
+  run_.copyRuntime = false;
+  run_.scratchIdentity = platform::DirectoryIdentity(run_.scratchDir);
+  fs::create_directories(dir_ / "victim");
+  // The first archive expands; then another user swaps the directory.
+  platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions&,
+                                        int& exitCode) {
+    lines_.push_back(line);
+    exitCode = FakeUnzip(line);
+    if (lines_.size() == 1) {
+      fs::rename(run_.scratchDir, dir_ / "moved");
+      fs::create_directory_symlink(dir_ / "victim", run_.scratchDir);
+    }
+    return 0;
+  };
+  EXPECT_EQ(BootstrapComponents(run_), kBootstrapFailed);
+  EXPECT_EQ(lines_.size(), 1u);
+  EXPECT_TRUE(fs::is_empty(dir_ / "victim"));
+  EXPECT_NE((boxes_ + out_).find("Cannot create or write to the directory " + run_.scratchDir),
             std::string::npos);
 }
 

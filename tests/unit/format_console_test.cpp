@@ -42,6 +42,13 @@ TEST(Utf16LengthTest, CountsCodeUnits) {
   EXPECT_EQ(Utf16Length("\xf0\x9f\x98\x80"), 2u);      // a surrogate pair
   EXPECT_EQ(Utf16Length("\xff\xfe"), 2u);              // invalid bytes count one each
   EXPECT_EQ(Utf16Length("\xe2\x82"), 2u);              // truncated sequence
+  // The count is the decoder's: overlong forms and encoded surrogates are
+  // shown byte by byte, so they count one unit a byte.
+  auto byte = [](unsigned char b) -> char16_t { return b; };
+  for (const char* text : {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xed\xb0\x80x",
+                           "\xf4\x90\x80\x80", "\xf0\x9f\x98\x80\xed\xa0\x80"}) {
+    EXPECT_EQ(Utf16Length(text), platform::DecodeConsoleText(text, byte).size()) << text;
+  }
 }
 
 TEST(ConsoleTextTest, UnicodeAndCodePageBytesMix) {

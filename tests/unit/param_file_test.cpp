@@ -1,6 +1,7 @@
 #include "params/param_file.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "common/process_state.h"
 #include "params/paths.h"
@@ -216,19 +217,70 @@ TEST_F(ScratchDirTest, TempRootChoice) {
 TEST_F(ScratchDirTest, CreatesParentsAndTakesSuffixes) {
   std::string root = temp_ / "a" + kSep + "b";
   setenv("TEMP", root.c_str(), 1);
-  std::string first, second;
-  ASSERT_EQ(CreateScratchDir(first, "TS"), 0);
+  std::string first, second, third;
+  std::optional<platform::DirIdentity> id;
+  ASSERT_EQ(CreateScratchDir(first, "TS", id), 0);
   EXPECT_EQ(first, root + kSep + "QelInstallTS");
-  ASSERT_EQ(CreateScratchDir(second, "TS"), 0);
+  EXPECT_TRUE(id.has_value());
+  ASSERT_EQ(CreateScratchDir(second, "TS", id), 0);
   EXPECT_EQ(second, root + kSep + "QelInstallTS_1");
   EXPECT_TRUE(platform::IsDirectory(second));
+  // A link at the next name, even one that leads nowhere, counts as taken.
+  std::filesystem::create_directory_symlink(temp_ / "nowhere", root + kSep + "QelInstallTS_2");
+  ASSERT_EQ(CreateScratchDir(third, "TS", id), 0);
+  EXPECT_EQ(third, root + kSep + "QelInstallTS_3");
+  EXPECT_FALSE(platform::PathExists(temp_ / "nowhere"));
+}
+
+TEST_F(ScratchDirTest, ARootOthersMayWriteNeedsTheStickyBit) {
+  namespace fs = std::filesystem;
+  const std::string root = temp_ / "shared";
+  fs::create_directory(root);
+  setenv("TEMP", root.c_str(), 1);
+  std::string dir;
+  std::optional<platform::DirIdentity> id;
+  for (auto perms : {fs::perms::all, fs::perms::owner_all | fs::perms::group_all}) {
+    fs::permissions(root, perms);
+    EXPECT_EQ(CreateScratchDir(dir, "TS", id), -1);
+    EXPECT_NE(boxes_.find("Cannot create or write to the directory " + root), std::string::npos);
+    boxes_.clear();
+  }
+  fs::permissions(root, fs::perms::all | fs::perms::sticky_bit);
+  EXPECT_EQ(CreateScratchDir(dir, "TS", id), 0);
+  fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(CreateScratchDir(dir, "TS", id), 0);
+  EXPECT_EQ((fs::status(dir).permissions() & (fs::perms::group_all | fs::perms::others_all)),
+            fs::perms::none);
+}
+
+TEST_F(ScratchDirTest, AScratchDirectorySwappedForAnotherIsNotTakenForIt) {
+  namespace fs = std::filesystem;
+  setenv("TEMP", temp_.path().c_str(), 1);
+  std::string dir;
+  std::optional<platform::DirIdentity> id;
+  ASSERT_EQ(CreateScratchDir(dir, "TS", id), 0);
+  EXPECT_TRUE(ScratchDirIntact(dir, id));
+  EXPECT_TRUE(ScratchDirIntact(temp_ / "anything", std::nullopt));  // not made by this run
+  // Renamed away and replaced: by a link to the original, by a look-alike.
+  fs::rename(dir, temp_ / "moved");
+  fs::create_directory_symlink(temp_ / "moved", dir);
+  EXPECT_FALSE(ScratchDirIntact(dir, id));
+  EXPECT_NE(boxes_.find("Cannot create or write to the directory " + dir), std::string::npos);
+  fs::remove(dir);
+  fs::create_directory(dir);
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_FALSE(ScratchDirIntact(dir, id));
+  fs::remove(dir);
+  EXPECT_FALSE(ScratchDirIntact(dir, id));
+  EXPECT_FALSE(platform::PathExists(dir));  // never made again
 }
 
 TEST_F(ScratchDirTest, RootThatIsAFileIsReported) {
   WriteFile(temp_ / "file", "x");
   setenv("TEMP", (temp_ / "file").c_str(), 1);
   std::string dir;
-  EXPECT_EQ(CreateScratchDir(dir, "TS"), -1);
+  std::optional<platform::DirIdentity> id;
+  EXPECT_EQ(CreateScratchDir(dir, "TS", id), -1);
   EXPECT_NE(boxes_.find("Cannot create or write to the directory " + temp_ / "file"), std::string::npos);
   EXPECT_EQ(MakeDirTree(""), 0);
 }

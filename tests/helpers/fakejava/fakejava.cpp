@@ -5,10 +5,13 @@
 //   cmdline=<the raw command line>     (Windows only)
 //   cwd=<current directory>
 //   arg=<argv[i]>                      one line per element, argv[0] first
+//   signals=<dispositions>             (Linux only)
 //   end
 // Then, while fakejava.sleep exists beside it, waits up to the number of
-// milliseconds it holds (removing the file ends the wait early), and exits
-// with the decimal number in fakejava.exit (may be negative), else 0.
+// milliseconds it holds (removing the file ends the wait early), appends
+//   done
+// and exits with the decimal number in fakejava.exit (may be negative),
+// else 0.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +29,13 @@ std::string ReadWhole(const std::string& path) {
   return text.str();
 }
 
+void Append(const std::string& path, const std::string& text) {
+  if (FILE* log = std::fopen(path.c_str(), "ab")) {
+    std::fwrite(text.data(), 1, text.size(), log);
+    std::fclose(log);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,11 +49,11 @@ int main(int argc, char** argv) {
   if (fakejava::RawCommandLine(raw)) record += "cmdline=" + raw + "\n";
   record += "cwd=" + fakejava::CurrentDirectory() + "\n";
   for (int i = 0; i < argc; ++i) record += "arg=" + std::string(argv[i]) + "\n";
+  const std::string signals = fakejava::SignalDispositions();
+  if (!signals.empty()) record += "signals=" + signals + "\n";
   record += "end\n";
-  if (FILE* log = std::fopen((dir + "fakejava.log").c_str(), "ab")) {
-    std::fwrite(record.data(), 1, record.size(), log);
-    std::fclose(log);
-  }
+  const std::string logPath = dir + "fakejava.log";
+  Append(logPath, record);
 
   const std::string sleepFile = dir + "fakejava.sleep";
   if (fakejava::FileExists(sleepFile)) {
@@ -55,6 +65,7 @@ int main(int argc, char** argv) {
     }
   }
 
+  Append(logPath, "done\n");
   const std::string exitFile = dir + "fakejava.exit";
   if (fakejava::FileExists(exitFile)) return std::atoi(ReadWhole(exitFile).c_str());
   return 0;

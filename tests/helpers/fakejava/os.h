@@ -12,5 +12,8 @@ bool RawCommandLine(std::string& line);
 std::string CurrentDirectory();
 bool FileExists(const std::string& path);
 void SleepMilliseconds(int ms);
+// How the program found the signals a launcher may have set up for it, e.g.
+// "SIGPIPE=default SIGINT=ignored SIGQUIT=ignored"; "" where there are none.
+std::string SignalDispositions();
 
 }  // namespace fakejava

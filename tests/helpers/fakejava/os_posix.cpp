@@ -1,7 +1,10 @@
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
+
+#include <utility>
 
 #include "os.h"
 
@@ -29,6 +32,17 @@ void SleepMilliseconds(int ms) {
   timespec t = {ms / 1000, (ms % 1000) * 1000000L};
   while (nanosleep(&t, &t) != 0) {
   }
+}
+
+std::string SignalDispositions() {
+  std::string out;
+  for (auto [sig, name] : {std::pair{SIGPIPE, "SIGPIPE"}, {SIGINT, "SIGINT"}, {SIGQUIT, "SIGQUIT"}}) {
+    struct sigaction now = {};
+    sigaction(sig, nullptr, &now);
+    out += std::string(out.empty() ? "" : " ") + name + "=" +
+           (now.sa_handler == SIG_IGN ? "ignored" : now.sa_handler == SIG_DFL ? "default" : "caught");
+  }
+  return out;
 }
 
 }  // namespace fakejava

@@ -33,4 +33,6 @@ bool FileExists(const std::string& path) {
 
 void SleepMilliseconds(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
+std::string SignalDispositions() { return {}; }
+
 }  // namespace fakejava

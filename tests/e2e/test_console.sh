@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The console as users and scripts meet it off the happy path: an output
+# pipe whose reader has gone, Ctrl-C while the launcher waits for the
+# installer, keys typed before the Java prompt appears.
+source "$(dirname "$0")/lib.sh"
+
+TS=2026-05-06_07-08-09PM
+
+# wait_for FILE TEXT: up to 30 s for a line of FILE beginning with TEXT.
+wait_for() {
+  local i
+  for i in $(seq 1 300); do
+    plain "$1" 2>/dev/null | grep -q "^$2" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+linux_only() {
+  [ "$QEL_KIND" = linux ] && return 0
+  echo "    (skipped: $1)"
+  return 1
+}
+
+test_a_closed_output_pipe_does_not_stop_the_run() {
+  linux_only "Wine ends a program whose standard output is a closed pipe" || return
+  make_product "$WORK"
+  # The pipe's reader is gone before the launcher writes its first byte.
+  python3 - "$WORK/dist/setup" -SILENT -rtimestamp $TS >"$WORK/rc" <<'EOF'
+import os, subprocess, sys
+r, w = os.pipe()
+os.close(r)
+print(subprocess.run(sys.argv[1:], stdout=w, stderr=w, stdin=subprocess.DEVNULL,
+                     env=dict(os.environ, TEMP=os.environ["WORK"] + "/temp")).returncode)
+EOF
+  expect_eq "$(cat "$WORK/rc")" 0 "launcher status"
+  expect_file_has "$WORK/jre/bin/fakejava.log" "done"
+  # The installer gets the usual SIGPIPE, whatever the launcher made of it.
+  expect_file_has "$WORK/jre/bin/fakejava.log" "signals=SIGPIPE=default"
+  expect_absent "$WORK/temp/QelInstall$TS"
+}
+export WORK
+
+test_ctrl_c_ends_the_launcher_and_not_the_installer_it_waits_for() {
+  linux_only "signals" || return
+  make_product "$WORK"
+  echo 60000 >"$WORK/jre/bin/fakejava.sleep"
+  # A session of its own, so that the test can signal the launcher's group as
+  # a terminal's Ctrl-C does.
+  (cd "$WORK/dist" && TEMP=$WORK/temp exec setsid ./setup -SILENT -rtimestamp $TS \
+     </dev/null >"$WORK/out" 2>&1) &
+  local pid=$!
+  wait_for "$WORK/jre/bin/fakejava.log" end || fail "the installer was not started"
+  kill -INT -- "-$pid"
+  wait "$pid"
+  RC=$?
+  expect_rc 130
+  expect_file_has "$WORK/jre/bin/fakejava.log" "signals=SIGPIPE=default SIGINT=ignored SIGQUIT=ignored"
+  rm -f "$WORK/jre/bin/fakejava.sleep"
+  wait_for "$WORK/jre/bin/fakejava.log" done || fail "the installer did not run to its end"
+}
+
+test_an_installer_the_launcher_does_not_wait_for_keeps_the_usual_signals() {
+  linux_only "signals" || return
+  # Not waited for: the installer runs in a session of its own, with the
+  # signals it would get from a shell.
+  make_product "$WORK" "BOOTSTRAP=TRUE"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS
+  expect_rc 259
+  wait_for "$WORK/temp/QelInstall$TS/jre/bin/fakejava.log" done || fail "the installer did not end"
+  expect_file_has "$WORK/temp/QelInstall$TS/jre/bin/fakejava.log" \
+    "signals=SIGPIPE=default SIGINT=default SIGQUIT=default"
+}
+
+test_keys_typed_before_the_java_prompt_answer_nothing() {
+  linux_only "the Windows console cannot be driven here" || return
+  make_dist "$WORK/dist"
+  put_fake_java "$WORK/typed-jre"
+  put_fake_java "$WORK/answer-jre"
+  mkdir -p "$WORK/qti" "$WORK/core" "$WORK/mendra"
+  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "BOOTSTRAP=TRUE" \
+    "WAIT_FOR_COMPLETION=TRUE" "QTI_LOCATION=$WORK/qti" "QTI_CORE_LOCATION=$WORK/core" \
+    "MENDRA_LOCATION=$WORK/mendra"
+  # A terminal with a whole valid answer already typed when the launcher
+  # starts; the real answer is typed once the question shows.
+  python3 - "$WORK" >"$WORK/rc" <<'EOF'
+import os, pty, subprocess, sys
+work = sys.argv[1]
+master, slave = pty.openpty()
+os.write(master, (work + "/typed-jre\n").encode())
+child = subprocess.Popen([work + "/dist/setup", "-SILENT", "-rtimestamp", "TS"], cwd=work + "/dist",
+                         stdin=slave, stdout=slave, stderr=slave, env=dict(os.environ, TEMP=work + "/temp"))
+os.close(slave)
+seen = b""
+answered = False
+while True:
+    try:
+        chunk = os.read(master, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    seen += chunk
+    if not answered and b"Enter the location of a Java runtime" in seen:
+        os.write(master, (work + "/answer-jre\n").encode())
+        answered = True
+print(child.wait())
+open(work + "/out", "wb").write(seen)
+EOF
+  expect_eq "$(cat "$WORK/rc")" 0 "launcher status"
+  expect_exists "$WORK/answer-jre/bin/fakejava.log"
+  expect_absent "$WORK/typed-jre/bin/fakejava.log"
+}
+
+e2e_main "$@"
