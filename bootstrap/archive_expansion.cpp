@@ -2,19 +2,19 @@
 
 #include <cstdio>
 
-#include "bootstrap/tree_ops.h"
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/process_facts.h"
+#include "common/text.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 
 namespace bootstrap {
 
 namespace {
 
-constexpr size_t kMessageChars = 1023;
+constexpr size_t kMessageChars = common::kMaxValueChars;  // a 1024-byte buffer
 
 }  // namespace
 
@@ -37,7 +37,7 @@ std::string UnzipCommandLine(const std::string& source, const std::string& desti
   // itself, so no shell is involved on either system.
   std::string program = unzipDir + platform::kPathSep + "unzip";
   if (program.find_first_of(" \t") != std::string::npos) program = "\"" + program + "\"";
-  const char* options = common::Process().debug ? " -o " : " -qqqo ";
+  const char* options = common::Facts().debug ? " -o " : " -qqqo ";
   return program + options + source + "/\"*.jar\" -d \"" + destination + "\" ";
 }
 
@@ -50,11 +50,11 @@ int ExpandJars(const std::string& source, const std::string& destination,
   const std::string commandLine = UnzipCommandLine(source, destination, unzipDir);
   const int status = RunChildAndWait(commandLine, UnzipProgram(unzipDir));
 
-  runtime::WriteActionsLog(messages::LogText("S_UNZIP_COMMANDLINE"));
-  runtime::WriteActionsLog(commandLine + "\n");
+  common::WriteActionsLog(messages::LogText("S_UNZIP_COMMANDLINE"));
+  common::WriteActionsLog(commandLine + "\n");
 
-  if (status != 0 && !PathExists(source)) {
-    runtime::WriteActionsLog(
+  if (status != 0 && !platform::PathExists(source)) {
+    common::WriteActionsLog(
         messages::FormatText(messages::LogText("S_UNZIP_FAILED"), {source}, kMessageChars));
     messages::ShowError(
         messages::FormatText(messages::UserText("S_UNZIP_FAILED"), {source}, kMessageChars));

@@ -2,23 +2,22 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 
 #include "bootstrap/archive_expansion.h"
 #include "bootstrap/free_space.h"
 #include "bootstrap/tree_ops.h"
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/current_dir.h"
+#include "common/paths.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
+#include "params/param_keys.h"
 #include "params/scratch_dir.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 
 namespace bootstrap {
 
 namespace {
-
-constexpr size_t kMaxComponents = 16;
 
 const char* const kQti = "quelta.swd.qti";
 const char* const kQtiCore = "quelta.swd.qti.core";
@@ -27,33 +26,19 @@ const char* const kJre = "quelta.swd.jre";
 const char* const kJdk = "quelta.jdk";
 const char* const kExpanded = "Expanded";
 
-std::string Joined(const std::string& dir, const std::string& name) {
-  std::string path = dir;
-  AppendPathPart(path, name);
-  return path;
-}
-
 // Relative to the current directory at each use: the medium's launcher sits
 // one or two levels below the directory that holds "stage".
 std::string ChooseStageDir() {
-  const std::string sep(1, platform::kPathSep);
-  const std::string near = ".." + sep + "stage" + sep + "Components";
-  if (PathExists(near)) return near;
-  return ".." + sep + ".." + sep + "stage" + sep + "Components";
-}
-
-std::string ComponentDataDir(const std::string& stage, const std::string& name,
-                             const std::string& version) {
-  const std::string sep(1, platform::kPathSep);
-  return stage + sep + name + sep + version + sep + "1" + sep + "DataFiles";
+  const std::string near = common::StageAreaNear();
+  return platform::PathExists(near) ? near : common::StageAreaFar();
 }
 
 std::string HighestVersion(const std::string& stage, const std::string& name) {
-  return FindHighestVersionDir(stage + platform::kPathSep + name + platform::kPathSep);
+  return FindHighestVersionDir(common::JoinExactly(stage, name) + platform::kPathSep);
 }
 
 std::string HighestDataDir(const std::string& stage, const std::string& name) {
-  return ComponentDataDir(stage, name, HighestVersion(stage, name));
+  return common::StageDataDir(stage, name, HighestVersion(stage, name));
 }
 
 // Measures one step on the millisecond tick counter; the unsigned difference
@@ -70,7 +55,7 @@ class StepTimer {
                              : "\n Time taken for bootstrapping %s is %5.5f  seconds";
     char line[1024];
     std::snprintf(line, sizeof line, format, name.c_str(), elapsed * 0.001);
-    runtime::WriteTimingLog(line);
+    common::WriteTimingLog(line);
   }
 
  private:
@@ -99,6 +84,8 @@ ComponentEntry SplitEntry(const std::string& entry) {
   return out;
 }
 
+// The named steps of a distribution medium that the component list asks for
+// (all of them without a list).
 struct StepFlags {
   bool qti = false;
   bool qtiCore = false;
@@ -106,12 +93,14 @@ struct StepFlags {
   bool runtime = false;
 };
 
+// One bootstrap: reads its input, keeps the locations it moves in `moved_`.
 class Bootstrap {
  public:
-  explicit Bootstrap(BootstrapRun& run) : run_(run) {}
-  int Run();
+  explicit Bootstrap(const BootstrapInput& in) : in_(in), moved_(in.locations) {}
+  BootstrapResult Run();
 
  private:
+  bool FillScratchDir();
   bool ExpandComponents();
   void CheckScratchRuntime();
   bool DistributionSteps();
@@ -124,19 +113,20 @@ class Bootstrap {
   bool Intact();
   int Expand(const std::string& source, const std::string& unzipDir);
   int Copy(const std::string& source, const std::string& target);
-  std::string Scratch(const std::string& name) const { return Joined(run_.scratchDir, name); }
+  std::string Scratch(const std::string& name) const { return common::AppendPath(in_.scratchDir, name); }
 
-  BootstrapRun& run_;
+  const BootstrapInput& in_;
+  ComponentLocations moved_;
   StepFlags steps_;
   bool scratchRuntime_ = true;
   bool devKit_ = false;
-  int result_ = kBootstrapNothingCopied;
+  int status_ = kBootstrapNothingCopied;
   bool lost_ = false;  // the scratch directory is no longer the one the run made
   std::string stage_;
 };
 
 bool Bootstrap::Intact() {
-  if (!lost_ && !params::ScratchDirIntact(run_.scratchDir, run_.scratchIdentity)) lost_ = true;
+  if (!lost_ && !params::ScratchDirIntact(in_.scratchDir, in_.scratchIdentity)) lost_ = true;
   return !lost_;
 }
 
@@ -145,7 +135,7 @@ bool Bootstrap::Intact() {
 // steps whose failures are otherwise passed over.
 int Bootstrap::Expand(const std::string& source, const std::string& unzipDir) {
   if (!Intact()) return -1;
-  return ExpandJars(source, run_.scratchDir, unzipDir);
+  return ExpandJars(source, in_.scratchDir, unzipDir);
 }
 
 int Bootstrap::Copy(const std::string& source, const std::string& target) {
@@ -153,90 +143,86 @@ int Bootstrap::Copy(const std::string& source, const std::string& target) {
   return CopyTree(source, target);
 }
 
-int Bootstrap::Run() {
-  if (!Intact()) return kBootstrapFailed;
-  runtime::OpenActionsLog(run_.scratchDir, run_.timestamp, run_.logName);
-  const bool printTime = common::Process().printTime;
-  // A failing step returns at once; its timing lines must still be on disk.
-  struct TimingLogCloser {
-    bool active;
-    ~TimingLogCloser() {
-      if (active) runtime::CloseTimingLog();
-    }
-  } timingCloser{printTime};
-
-  if (!HasFreeSpace(run_.scratchDir, run_.requiredKilobytes)) {
-    result_ = kBootstrapFailed;
-  } else {
-    if (!run_.imagesDir.empty()) {
-      const std::string images = Scratch("images");
-      Copy(run_.imagesDir, images);  // a missing images copy is not fatal
-      run_.imagesDir = images;
-    }
-    if (printTime) runtime::OpenTimingLog(run_.timestamp);
-    stage_ = ChooseStageDir();
-    if (!ExpandComponents()) return kBootstrapFailed;
-    if (run_.shipHomeLoc) platform::SetCurrentDir(run_.secondDir);
-    CheckScratchRuntime();
-    if (run_.distribution) {
-      if (!DistributionSteps()) return kBootstrapFailed;
-    } else if (!PlainTreeCopies()) {
-      return kBootstrapFailed;
-    }
-    if (run_.shipHomeLoc) platform::SetCurrentDir(run_.startupDir);
-    if (scratchRuntime_) run_.jreLocation = run_.scratchJrePath;
-    if (!run_.accessDir.empty()) {
-      StepTimer timer;
-      if (!run_.noBootstrap && Copy(run_.accessDir, run_.scratchDir) != 0) return kBootstrapFailed;
-      timer.Report("Access Files", false);
-    }
-    if (printTime) runtime::CloseTimingLog();
-    if (!run_.prereqConfigLocation.empty()) {
-      const std::string prereq = Scratch("prereq");
-      if (Copy(run_.prereqConfigLocation, prereq) != 0) return kBootstrapFailed;
-      run_.prereqConfigLocation = prereq;
-      result_ = kBootstrapCopied;
-    }
+BootstrapResult Bootstrap::Run() {
+  if (!Intact()) return {kBootstrapFailed, moved_};
+  common::ActionsLogScope log(in_.scratchDir);
+  if (!HasFreeSpace(in_.scratchDir, in_.requiredKilobytes)) {
+    status_ = kBootstrapFailed;
+  } else if (!FillScratchDir()) {
+    return {kBootstrapFailed, moved_};
   }
   // Runs after a space failure too: the installer still finds its extra
   // libraries in a scratch directory that exists.
-  if (!run_.noBootstrap) CopyExtLibraries();
-  LogBootstrapCounts(run_.scratchDir);
-  runtime::CloseActionsLog();
-  return lost_ ? kBootstrapFailed : result_;
+  if (!in_.noBootstrap) CopyExtLibraries();
+  LogBootstrapCounts(in_.scratchDir);
+  return {lost_ ? kBootstrapFailed : status_, moved_};
+}
+
+// The components, the runtime, access files and the prerequisite
+// configuration; false when a step that must not fail failed.
+bool Bootstrap::FillScratchDir() {
+  if (!moved_.images.empty()) {
+    const std::string images = Scratch("images");
+    Copy(moved_.images, images);  // a missing images copy is not fatal
+    moved_.images = images;
+  }
+  {
+    common::TimingLogScope timing(in_.printTime, in_.timestamp);
+    stage_ = ChooseStageDir();
+    if (!ExpandComponents()) return false;
+    {
+      // The named steps run from the launcher's directory when it is not the
+      // startup directory (a ship home elsewhere on the medium).
+      common::ScopedCurrentDir launcherHome(in_.unzipDir, in_.shipHomeLoc);
+      CheckScratchRuntime();
+      if (in_.distribution ? !DistributionSteps() : !PlainTreeCopies()) return false;
+    }
+    if (scratchRuntime_) moved_.jre = in_.scratchJrePath;
+    if (!in_.accessDir.empty()) {
+      StepTimer timer;
+      if (!in_.noBootstrap && Copy(in_.accessDir, in_.scratchDir) != 0) return false;
+      timer.Report("Access Files", false);
+    }
+  }
+  if (!moved_.prereqConfig.empty()) {
+    const std::string prereq = Scratch("prereq");
+    if (Copy(moved_.prereqConfig, prereq) != 0) return false;
+    moved_.prereqConfig = prereq;
+    status_ = kBootstrapCopied;
+  }
+  return true;
 }
 
 bool Bootstrap::ExpandComponents() {
-  std::vector<std::string>& list = run_.components;
-  const size_t count = std::min(list.size(), kMaxComponents);
+  const std::vector<std::string>& list = in_.components;
+  const size_t count = std::min(list.size(), params::kMaxBootstrapComps);
   if (count == 0 || list[0].empty()) {
     steps_ = {true, true, true, true};
     return true;
   }
   for (size_t i = 0; i < count && !list[i].empty(); ++i) {
-    ComponentEntry entry = SplitEntry(list[i]);
-    list[i] = entry.name;
+    const ComponentEntry entry = SplitEntry(list[i]);
     if (entry.name.empty()) {
       // An entry of colons alone names nothing that could be looked up.
-      runtime::WriteActionsLog("WARNING: BOOTSTRAP_COMPS entry without a component name ignored\n");
+      common::WriteActionsLog("WARNING: BOOTSTRAP_COMPS entry without a component name ignored\n");
       continue;
     }
     const std::string version = entry.version ? *entry.version : HighestVersion(stage_, entry.name);
-    const std::string dataDir = ComponentDataDir(stage_, entry.name, version);
+    const std::string dataDir = common::StageDataDir(stage_, entry.name, version);
     if (entry.name == kQti) {
       steps_.qti = true;
-      run_.qtiLocation = dataDir;
+      moved_.qti = dataDir;
     } else if (entry.name == kQtiCore) {
       steps_.qtiCore = true;
-      run_.qtiCoreLocation = dataDir;
+      moved_.qtiCore = dataDir;
     } else if (entry.name == kMendra) {
       steps_.mendra = true;
-      run_.mendraLocation = dataDir;
-    } else if (entry.name == kJre && !run_.bootstrapOnly) {
+      moved_.mendra = dataDir;
+    } else if (entry.name == kJre && !in_.bootstrapOnly) {
       steps_.runtime = true;
     } else {
       StepTimer timer;
-      if (!run_.noBootstrap && Expand(dataDir, run_.startupDir) != 0) return false;
+      if (!in_.noBootstrap && Expand(dataDir, in_.startupDir) != 0) return false;
       timer.Report(entry.name, true);
     }
   }
@@ -247,18 +233,18 @@ bool Bootstrap::ExpandComponents() {
 // runtime missing from it is caught by the Java executable test before the
 // start.
 void Bootstrap::CheckScratchRuntime() {
-  if (run_.scratchJrePath.empty()) {
+  if (in_.scratchJrePath.empty()) {
     scratchRuntime_ = false;
     return;
   }
-  if (!platform::PathExists(run_.scratchJrePath)) {
-    runtime::WriteActionsLog(messages::UserText("S_ERJRE_MISSING"));
+  if (!platform::PathExists(in_.scratchJrePath)) {
+    common::WriteActionsLog(messages::UserText("S_ERJRE_MISSING"));
     scratchRuntime_ = false;
   }
 }
 
 bool Bootstrap::DistributionSteps() {
-  if (run_.copyRuntime && steps_.runtime && !RuntimeStep()) return false;
+  if (in_.copyRuntime && steps_.runtime && !RuntimeStep()) return false;
   if (steps_.qti && !QtiStep()) return false;
   if (steps_.qtiCore) QtiCoreStep();
   if (steps_.mendra && !MendraStep()) return false;
@@ -267,24 +253,22 @@ bool Bootstrap::DistributionSteps() {
 
 bool Bootstrap::RuntimeStep() {
   StepTimer timer;
-  if (!PathExists(run_.jreLocation)) {
+  if (!platform::PathExists(moved_.jre)) {
     std::string dataDir = HighestDataDir(stage_, kJre);
-    if (!PathExists(dataDir)) {
+    if (!platform::PathExists(dataDir)) {
       dataDir = HighestDataDir(stage_, kJdk);
-      if (!PathExists(dataDir)) {
+      if (!platform::PathExists(dataDir)) {
         messages::ConsoleWrite(messages::UserText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
         return false;
       }
       devKit_ = true;
     }
-    run_.jreLocation = dataDir;
+    moved_.jre = dataDir;
   }
-  if (!run_.noBootstrap && Expand(run_.jreLocation, run_.secondDir) != 0) {
-    return false;
-  }
+  if (!in_.noBootstrap && Expand(moved_.jre, in_.unzipDir) != 0) return false;
   timer.Report(kJre, false);
-  if (run_.jreVersion.size() > 2) {
-    Copy(Joined(run_.jreLocation, kExpanded), Joined(Scratch("jre"), run_.jreVersion));
+  if (in_.jreVersion.size() > 2) {
+    Copy(common::AppendPath(moved_.jre, kExpanded), common::AppendPath(Scratch("jre"), in_.jreVersion));
   }
 
   const std::string home = Scratch(devKit_ ? "jdk" : "jre");
@@ -294,7 +278,7 @@ bool Bootstrap::RuntimeStep() {
     return false;
   }
   if (devKit_) {
-    run_.jreLocation = home + platform::kPathSep;
+    moved_.jre = home + platform::kPathSep;
     return true;
   }
   // The first entry as an NTFS listing gives it: by name, letters compared
@@ -308,20 +292,18 @@ bool Bootstrap::RuntimeStep() {
         [&](char x, char y) { return upper(x) < upper(y); });
   };
   const platform::DirEntry& first = *std::min_element(listing->begin(), listing->end(), byName);
-  run_.jreLocation = home + platform::kPathSep + first.name;
+  moved_.jre = common::JoinExactly(home, first.name);
   return true;
 }
 
 bool Bootstrap::QtiStep() {
-  if (!PathExists(run_.qtiLocation)) run_.qtiLocation = HighestDataDir(stage_, kQti);
+  if (!platform::PathExists(moved_.qti)) moved_.qti = HighestDataDir(stage_, kQti);
   StepTimer timer;
-  if (!run_.noBootstrap && Expand(run_.qtiLocation, run_.secondDir) != 0) {
-    return false;
-  }
+  if (!in_.noBootstrap && Expand(moved_.qti, in_.unzipDir) != 0) return false;
   timer.Report(kQti, false);
-  Copy(Joined(run_.qtiLocation, kExpanded), run_.scratchDir);
-  run_.qtiLocation = Scratch("qti");
-  result_ = kBootstrapCopied;
+  Copy(common::AppendPath(moved_.qti, kExpanded), in_.scratchDir);
+  moved_.qti = Scratch("qti");
+  status_ = kBootstrapCopied;
   return true;
 }
 
@@ -329,56 +311,52 @@ bool Bootstrap::QtiStep() {
 // its location alone and the bootstrap goes on.
 void Bootstrap::QtiCoreStep() {
   StepTimer timer;
-  if (!PathExists(run_.qtiCoreLocation)) run_.qtiCoreLocation = HighestDataDir(stage_, kQtiCore);
-  Copy(Joined(run_.qtiCoreLocation, kExpanded), run_.scratchDir);
-  if (!run_.noBootstrap && Expand(run_.qtiCoreLocation, run_.secondDir) != 0) {
-    return;
-  }
+  if (!platform::PathExists(moved_.qtiCore)) moved_.qtiCore = HighestDataDir(stage_, kQtiCore);
+  Copy(common::AppendPath(moved_.qtiCore, kExpanded), in_.scratchDir);
+  if (!in_.noBootstrap && Expand(moved_.qtiCore, in_.unzipDir) != 0) return;
   timer.Report(kQtiCore, false);
-  run_.qtiCoreLocation = Scratch("qti");
-  result_ = kBootstrapCopied;
+  moved_.qtiCore = Scratch("qti");
+  status_ = kBootstrapCopied;
 }
 
 bool Bootstrap::MendraStep() {
   StepTimer timer;
-  if (!PathExists(run_.mendraLocation)) run_.mendraLocation = HighestDataDir(stage_, kMendra);
-  if (!run_.noBootstrap && Expand(run_.mendraLocation, run_.secondDir) != 0) {
-    return false;
-  }
+  if (!platform::PathExists(moved_.mendra)) moved_.mendra = HighestDataDir(stage_, kMendra);
+  if (!in_.noBootstrap && Expand(moved_.mendra, in_.unzipDir) != 0) return false;
   timer.Report(kMendra, false);
-  run_.mendraLocation = Scratch("Mendra");
-  result_ = kBootstrapCopied;
+  moved_.mendra = Scratch("Mendra");
+  status_ = kBootstrapCopied;
   return true;
 }
 
 bool Bootstrap::PlainTreeCopies() {
-  if (run_.copyRuntime) {
+  if (in_.copyRuntime) {
     const std::string jre = Scratch("jre");
-    if (Copy(run_.jreLocation, jre) != 0) return false;
-    run_.jreLocation = jre;
+    if (Copy(moved_.jre, jre) != 0) return false;
+    moved_.jre = jre;
   }
   const std::string qti = Scratch("qti");
-  if (Copy(run_.qtiLocation, qti) != 0) return false;
-  run_.qtiLocation = qti;
-  if (Copy(run_.qtiCoreLocation, qti) != 0) return false;
-  run_.qtiCoreLocation = qti;
+  if (Copy(moved_.qti, qti) != 0) return false;
+  moved_.qti = qti;
+  if (Copy(moved_.qtiCore, qti) != 0) return false;
+  moved_.qtiCore = qti;
   const std::string mendra = Scratch("Mendra");
-  if (Copy(run_.mendraLocation, mendra) != 0) return false;
-  run_.mendraLocation = mendra;
-  result_ = kBootstrapCopied;
+  if (Copy(moved_.mendra, mendra) != 0) return false;
+  moved_.mendra = mendra;
+  status_ = kBootstrapCopied;
   return true;
 }
 
 void Bootstrap::CopyExtLibraries() {
   const std::pair<const std::string*, const char*> libraries[] = {
-      {&run_.extJlib, "jlib"}, {&run_.extLib, "lib"}, {&run_.extBin, "bin"}};
+      {&in_.extJlib, "jlib"}, {&in_.extLib, "lib"}, {&in_.extBin, "bin"}};
   const std::string ext = Scratch("ext");
   bool created = false;
   for (const auto& [source, name] : libraries) {
-    if (!PathExists(*source) || !Intact()) continue;
+    if (!platform::PathExists(*source) || !Intact()) continue;
     if (!created) platform::CreateDir(ext);
     created = true;
-    const std::string target = Joined(ext, name);
+    const std::string target = common::AppendPath(ext, name);
     platform::CreateDir(target);
     Copy(*source, target);
   }
@@ -386,6 +364,6 @@ void Bootstrap::CopyExtLibraries() {
 
 }  // namespace
 
-int BootstrapComponents(BootstrapRun& run) { return Bootstrap(run).Run(); }
+BootstrapResult BootstrapComponents(const BootstrapInput& input) { return Bootstrap(input).Run(); }
 
 }  // namespace bootstrap

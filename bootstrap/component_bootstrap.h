@@ -2,7 +2,7 @@
 // installer, its core, the patch tool, a Java runtime, images, prerequisite
 // configuration, access files and extra libraries) into the run's scratch
 // directory, expanding jar archives from a distribution medium's staged
-// component area or copying plain trees, and moves the run's locations there.
+// component area or copying plain trees, and says where each piece is now.
 #pragma once
 
 #include <cstdint>
@@ -19,39 +19,46 @@ constexpr int kBootstrapNothingCopied = 0;
 constexpr int kBootstrapCopied = 10;
 constexpr int kBootstrapFailed = 30;
 
-// The run's state that the bootstrap reads; "in/out" fields may be replaced
-// by paths in the scratch directory.
-struct BootstrapRun {
+// Where the installer's pieces are; the bootstrap moves some into the
+// scratch directory.
+struct ComponentLocations {
+  std::string qti;           // QTI_LOCATION
+  std::string qtiCore;       // QTI_CORE_LOCATION
+  std::string mendra;        // MENDRA_LOCATION
+  std::string jre;           // the Java runtime location
+  std::string images;        // the images directory, "" when there is none
+  std::string prereqConfig;  // the prerequisite configuration location
+};
+
+struct BootstrapInput {
   std::string scratchDir;
   // Tested before every step when set: the run made the scratch directory.
   std::optional<platform::DirIdentity> scratchIdentity;
-  std::string qtiLocation;             // in/out
-  std::string qtiCoreLocation;         // in/out
-  std::string mendraLocation;          // in/out
-  std::string jreLocation;             // in/out
-  std::string scratchJrePath;          // scratch directory + JRE_SCRATCH_LOC, or ""
-  std::string qtiVersion;              // not used
+  ComponentLocations locations;
+  std::string scratchJrePath;   // scratch directory + JRE_SCRATCH_LOC, or ""
   std::string jreVersion;
-  std::string imagesDir;               // in/out
-  std::string prereqConfigLocation;    // in/out
-  std::string startupDir;              // unzip directory of the component loop
-  std::string secondDir;               // unzip directory of the named steps
+  std::string startupDir;       // its unzip program expands the listed components
+  std::string unzipDir;         // its unzip program expands the named steps' archives
   int64_t requiredKilobytes = 0;
   bool distribution = false;
   std::string extJlib;
   std::string extLib;
   std::string extBin;
-  bool copyRuntime = false;            // the runtime did not come from -jreLoc or the prompt
-  std::string timestamp;
-  std::string logName;
-  std::vector<std::string> components; // in/out: entries are cut at their first colon
+  bool copyRuntime = false;     // the runtime did not come from -jreLoc or the prompt
+  std::vector<std::string> components;  // BOOTSTRAP_COMPS, "name[:version]" each
   std::string accessDir;
   bool bootstrapOnly = false;
   bool noBootstrap = false;
-  bool shipHomeLoc = false;
+  bool shipHomeLoc = false;     // the named steps run from `unzipDir`
+  bool printTime = false;
+  std::string timestamp;
 };
 
-// 0, 10 (installer files were put into the scratch directory) or 30 (failed).
-int BootstrapComponents(BootstrapRun& run);
+struct BootstrapResult {
+  int status = kBootstrapNothingCopied;  // 0, 10 (installer files put there) or 30 (failed)
+  ComponentLocations locations;          // as the later phases must use them
+};
+
+BootstrapResult BootstrapComponents(const BootstrapInput& input);
 
 }  // namespace bootstrap

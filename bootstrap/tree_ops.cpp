@@ -1,12 +1,13 @@
 #include "bootstrap/tree_ops.h"
 
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "messages/catalogue.h"
 #include "messages/format.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
+#include "common/actions_log.h"
 
 namespace bootstrap {
 
@@ -72,12 +73,20 @@ void AppendPathPart(std::string& path, const std::string& part) {
 
 int PathExists(const std::string& path) { return platform::PathExists(path) ? 1 : 0; }
 
-int CopyTree(const std::string& source, const std::optional<std::string>& destination) {
-  if (destination && destination->empty()) return -1;
+int CopyTree(const std::string& source, const std::string& destination) {
+  if (destination.empty()) return -1;
   try {
     return CopyOrDeleteTree(source, destination);
   } catch (const std::bad_alloc&) {
     return -1;
+  }
+}
+
+void DeleteTree(const std::string& root) {
+  try {
+    CopyOrDeleteTree(root, std::nullopt);
+  } catch (const std::bad_alloc&) {
+    // What was not reached stays, as anything else that cannot be deleted.
   }
 }
 
@@ -102,7 +111,7 @@ int64_t CountTreeFiles(const std::string& root) {
 void LogBootstrapCounts(const std::string& scratchDir) {
   for (const char* name : {"jre", "qti"}) {
     const int64_t count = CountTreeFiles(Joined(scratchDir, name));
-    runtime::WriteActionsLog(messages::FormatText(
+    common::WriteActionsLog(messages::FormatText(
         messages::LogText("S_NUMBER_OF_FILES_BOOTSTRAPPED"), {name, count}, kLogLineChars));
   }
 }

@@ -1,7 +1,8 @@
 #include "launcher/installer_cmdline.h"
 
-#include "common/process_state.h"
-#include "params/paths.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "params/param_file.h"
 #include "platform/platform.h"
 
 namespace launcher {
@@ -11,29 +12,12 @@ namespace {
 const char kSep = platform::kPathSep;
 const char kCpSep = platform::kClassPathSep;
 
-std::string Cut(std::string text, size_t maxChars) {
-  if (text.size() > maxChars) text.resize(maxChars);
-  return text;
-}
-
-// "dir<sep>part", without looking at what either holds.
-std::string Join(const std::string& dir, const std::string& part) { return dir + kSep + part; }
+using common::Cut;
+// "dir<sep>part", without looking at what either holds: as the launcher's
+// path formats write it.
+std::string Join(const std::string& dir, const std::string& part) { return common::JoinExactly(dir, part); }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// Words separated by runs of blanks; no empty words.
-std::vector<std::string> SplitWords(const std::string& text) {
-  std::vector<std::string> words;
-  size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && text[i] == ' ') ++i;
-    size_t end = text.find(' ', i);
-    if (end == std::string::npos) end = text.size();
-    if (end > i) words.push_back(text.substr(i, end - i));
-    i = end;
-  }
-  return words;
-}
 
 // The jars of the class path, by directory, in their binding order.
 const char* const kCoreJars[] = {
@@ -65,35 +49,30 @@ void AppendJars(std::string& out, const std::string& dir, const char* const (&ja
 
 // The startup directory that the installer is told about: -rstartupLoc's
 // value, when given, stands for it here and in everything built from it.
-std::string EffectiveStartupDir(const InstallerCommandInput& in) {
-  if (!in.options.rstartupLocGiven) return in.startupDir;
-  std::string startup = in.options.startupLocation;
+std::string EffectiveStartupDir(const Run& run) {
+  if (!run.options.rstartupLocGiven) return run.dirs.startupDir;
+  std::string startup = run.options.startupLocation;
   StripQuotes(startup);
   return startup;
 }
 
 }  // namespace
 
-ClassPathDirs GetClassPathDirs(const std::string& qtiLocation, const std::string& qtiCoreLocation,
-                               const std::string& mendraLocation, const std::string& jreLocation,
-                               const std::string& paramFile) {
+ClassPathDirs GetClassPathDirs(const bootstrap::ComponentLocations& locations, const std::string& paramFile) {
   ClassPathDirs dirs;
-  dirs.javaBinDir = Cut(params::AppendPath(jreLocation, "bin"), params::kMaxPath);
-  dirs.libraryDir = Cut(Join(Join(qtiCoreLocation, "lib"), "win32"), params::kMaxPath);
-  dirs.coreJarDir = Cut(Join(qtiCoreLocation, "jlib"), params::kMaxPath);
-  dirs.installerJarDir = Cut(Join(qtiLocation, "jlib"), params::kMaxPath);
-  dirs.patchToolJarDir = Cut(Join(mendraLocation, "jlib"), params::kMaxPath);
-  dirs.hlpLocation = params::GetParamValue("HLP_LOCATION", dirs.installerJarDir, paramFile);
-  dirs.glazeLocation = params::GetParamValue("GLAZE_LOCATION", dirs.installerJarDir, paramFile);
+  dirs.javaBinDir = Cut(common::AppendPath(locations.jre, "bin"), common::kMaxPath);
+  dirs.libraryDir = Cut(Join(Join(locations.qtiCore, "lib"), "win32"), common::kMaxPath);
+  dirs.coreJarDir = Cut(Join(locations.qtiCore, "jlib"), common::kMaxPath);
+  dirs.installerJarDir = Cut(Join(locations.qti, "jlib"), common::kMaxPath);
+  dirs.patchToolJarDir = Cut(Join(locations.mendra, "jlib"), common::kMaxPath);
   dirs.source = params::GetParamValue("SOURCE", "", paramFile);
   dirs.nlsEnabled = params::GetParamValue("NLS_ENABLED", "TRUE", paramFile);
   return dirs;
 }
 
 bool UsesConsoleJava(const Options& options) {
-  const common::ProcessState& process = common::Process();
-  return process.debug || options.cleanup || options.saveInventory || process.memory ||
-         (!options.noConsole && process.silent);
+  return options.debug || options.Has(Mode::Cleanup) || options.Has(Mode::SaveInventory) || options.memory ||
+         (!options.noConsole && options.silent);
 }
 
 std::string JavaExecutableName(const Options& options) {
@@ -101,17 +80,13 @@ std::string JavaExecutableName(const Options& options) {
 }
 
 std::string JavaExecutablePath(const ClassPathDirs& dirs, const Options& options) {
-  return Cut(Join(dirs.javaBinDir, JavaExecutableName(options)), params::kMaxPath);
+  return Cut(Join(dirs.javaBinDir, JavaExecutableName(options)), common::kMaxPath);
 }
 
 std::string ExpandAddToClasspath(const std::string& scratchDir, const std::string& addToClasspath) {
   std::string out;
-  size_t start = 0;
-  while (start <= addToClasspath.size()) {
-    size_t end = addToClasspath.find(kCpSep, start);
-    if (end == std::string::npos) end = addToClasspath.size();
-    if (end > start) out += Join(scratchDir, addToClasspath.substr(start, end - start)) + kCpSep;
-    start = end + 1;
+  for (const std::string& piece : common::SplitDroppingEmpty(addToClasspath, kCpSep)) {
+    out += Join(scratchDir, piece) + kCpSep;
   }
   return Cut(out, kMaxClassPathPartChars);
 }
@@ -147,22 +122,22 @@ void AddSourceLocation(const std::string& source, std::vector<std::string>& args
   if (source.empty()) return;
   // AppendPath joins like the tree operations' AppendPathPart for every
   // startup directory there is (it is never empty).
-  std::string location = IsWebSource(source) ? source : params::AppendPath(startupDir, source);
+  std::string location = IsWebSource(source) ? source : common::AppendPath(startupDir, source);
   args.push_back("-sourceLoc");
   args.push_back(Cut(Quoted(location) + " ", kMaxArgumentChars));
 }
 
-std::string BuildClassPath(const InstallerCommandInput& in) {
-  const ClassPathDirs& dirs = in.dirs;
-  const params::Settings& settings = in.settings;
-  std::string addTo = ExpandAddToClasspath(in.scratchDir, settings.addToClasspath);
-  std::string extBase = in.bootstrap ? in.scratchDir
-                                     : Join(Join(Join(Join(EffectiveStartupDir(in), ".."), ".."),
-                                                 "inventory"),
-                                            "Scripts");
+std::string BuildClassPath(const Run& run, const ClassPathDirs& dirs) {
+  const params::Settings& settings = run.settings;
+  const std::string& scratchDir = run.dirs.scratchDir;
+  std::string addTo = ExpandAddToClasspath(scratchDir, settings.addToClasspath);
+  std::string extBase = run.bootstrap ? scratchDir
+                                      : Join(Join(Join(Join(EffectiveStartupDir(run), ".."), ".."),
+                                                  "inventory"),
+                                             "Scripts");
   std::string extJars = ListExtJars(extBase, settings.extJlib);
 
-  std::string first = in.scratchDir + kCpSep + extJars;
+  std::string first = scratchDir + kCpSep + extJars;
   AppendJars(first, dirs.coreJarDir, kCoreJars, true);
   AppendJars(first, dirs.patchToolJarDir, kPatchToolJars, true);
   first = Cut(first, kMaxClassPathPartChars);
@@ -178,57 +153,45 @@ std::string BuildClassPath(const InstallerCommandInput& in) {
   return Cut(whole, kMaxClassPathChars - 1) + "\"";
 }
 
-std::vector<std::string> BuildInstallerArgs(const InstallerCommandInput& in) {
-  const Options& options = in.options;
-  const params::Settings& settings = in.settings;
-  const common::ProcessState& process = common::Process();
-  const std::string startupDir = EffectiveStartupDir(in);
+// The Java program, the runtime options and the system properties that tell
+// the installer where its files are.
+void AddJavaAndProperties(const Run& run, const ClassPathDirs& dirs, std::vector<std::string>& args) {
+  const params::Settings& settings = run.settings;
   auto property = [](const std::string& text) { return Cut(text, kMaxPropertyChars); };
-
-  std::vector<std::string> args;
-  args.reserve(kInstallerArgSlots);
-  args.push_back(Quoted(JavaExecutablePath(in.dirs, options)) + " ");
+  args.push_back(Quoted(JavaExecutablePath(dirs, run.options)) + " ");
   if (!settings.jreOsdParam.empty()) args.push_back(settings.jreOsdParam);
-  args.push_back(property("-Dquelta.installer.library_loc=" + Quoted(in.dirs.libraryDir)));
+  args.push_back(property("-Dquelta.installer.library_loc=" + Quoted(dirs.libraryDir)));
   args.push_back(property("-Dquelta.installer.qti_loc=" +
-                          Quoted(in.bootstrap ? Join(in.scratchDir, "qti")
-                                              : Join(in.launcherDir, settings.qtiCoreLocation))));
-  args.push_back(property(std::string("-Dquelta.installer.bootstrap=") +
-                          (in.bootstrap ? "TRUE" : "FALSE")));
-  args.push_back(property("-Dquelta.installer.startup_location=" + Quoted(startupDir)));
+                          Quoted(run.bootstrap ? Join(run.dirs.scratchDir, "qti")
+                                               : Join(run.dirs.launcherDir, run.locations.qtiCore))));
+  args.push_back(property(std::string("-Dquelta.installer.bootstrap=") + (run.bootstrap ? "TRUE" : "FALSE")));
+  args.push_back(property("-Dquelta.installer.startup_location=" + Quoted(EffectiveStartupDir(run))));
   // Outside distribution mode the installer finds its runtime beside itself,
   // whichever runtime the launcher starts.
-  std::string jreLoc = process.distribution ? in.jreLocation : Join(Join("..", ".."), "jre");
+  std::string jreLoc = settings.distribution ? run.locations.jre : Join(Join("..", ".."), "jre");
   args.push_back(property("-Dquelta.installer.jre_loc=" + Quoted(jreLoc)));
-  if (in.externalRuntime) args.push_back(property("-Dquelta.installer.extjre=\"true\" "));
+  if (run.externalRuntime) args.push_back(property("-Dquelta.installer.extjre=\"true\" "));
   if (settings.copyThreads != "0") {
     args.push_back(Cut("-Dquelta.installer.copythreads=" + settings.copyThreads + " ", kMaxArgumentChars));
   }
-  args.push_back(property("-Dquelta.installer.exec_location=" + Quoted(in.programPath) + " "));
-  args.push_back(property("-Dquelta.installer.nlsEnabled=" + Quoted(in.dirs.nlsEnabled) + " "));
-  args.push_back(property("-Dquelta.installer.prereqConfigLoc=" + Quoted(in.prereqConfigLocation) + " "));
-  if (!options.jTextHasMx) {
-    for (std::string& word : SplitWords(settings.jreMemoryOptions)) args.push_back(std::move(word));
+  args.push_back(property("-Dquelta.installer.exec_location=" + Quoted(run.elements.front()) + " "));
+  args.push_back(property("-Dquelta.installer.nlsEnabled=" + Quoted(dirs.nlsEnabled) + " "));
+  args.push_back(property("-Dquelta.installer.prereqConfigLoc=" + Quoted(run.locations.prereqConfig) + " "));
+  if (!run.options.jTextHasMx) {
+    for (std::string& word : common::SplitWords(settings.jreMemoryOptions)) args.push_back(std::move(word));
   }
-  for (std::string& word : SplitWords(options.jvmOptions)) args.push_back(std::move(word));
-  if (options.jText) args.push_back(ConvertJvmArgs(*options.jText));
-  if (process.memory) args.push_back("-verbose:gc");
-  args.push_back("-cp");
-  args.push_back(BuildClassPath(in));
-  args.push_back(options.oneClick ? settings.installOneClickClass : in.installerClass);
-  args.push_back("-scratchPath");
-  args.push_back(Cut(Quoted(in.scratchDir) + " ", kMaxArgumentChars));
-  AddSourceLocation(in.dirs.source, args, startupDir);
-  args.push_back("-sourceType");
-  args.push_back("network");
-  args.push_back("-timestamp");
-  args.push_back(in.timestamp);
+  for (std::string& word : common::SplitWords(run.options.jvmOptions)) args.push_back(std::move(word));
+  if (run.options.jText) args.push_back(ConvertJvmArgs(*run.options.jText));
+  if (run.options.memory) args.push_back("-verbose:gc");
+}
 
-  // The options that hand over an earlier run's state are the launcher's
-  // own business, not the installer's.
-  const std::vector<std::string>& user = in.userElements;
-  for (size_t i = 0; i < user.size(); ++i) {
-    const std::string& element = user[i];
+// The user's elements after the launcher's own file name. The options that
+// hand over an earlier run's state are the launcher's own business, not the
+// installer's.
+void AddUserElements(const Run& run, std::vector<std::string>& args) {
+  const std::vector<std::string>& elements = run.elements;
+  for (size_t i = 1; i < elements.size(); ++i) {
+    const std::string& element = elements[i];
     if (element == "-rstartupLoc" || element == "-rscratchPath" || element == "-rtimestamp" ||
         element == "-shipHomeLoc") {
       ++i;
@@ -237,6 +200,23 @@ std::vector<std::string> BuildInstallerArgs(const InstallerCommandInput& in) {
     if (element == "-nobootStrap") continue;
     args.push_back(element);
   }
+}
+
+std::vector<std::string> BuildInstallerArgs(const Run& run, const ClassPathDirs& dirs) {
+  std::vector<std::string> args;
+  args.reserve(kInstallerArgSlots);
+  AddJavaAndProperties(run, dirs, args);
+  args.push_back("-cp");
+  args.push_back(BuildClassPath(run, dirs));
+  args.push_back(run.options.Has(Mode::OneClick) ? run.settings.installOneClickClass : run.installerClass);
+  args.push_back("-scratchPath");
+  args.push_back(Cut(Quoted(run.dirs.scratchDir) + " ", kMaxArgumentChars));
+  AddSourceLocation(dirs.source, args, EffectiveStartupDir(run));
+  args.push_back("-sourceType");
+  args.push_back("network");
+  args.push_back("-timestamp");
+  args.push_back(run.timestamp);
+  AddUserElements(run, args);
   return args;
 }
 

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "bootstrap/component_bootstrap.h"
 #include "launcher/options.h"
-#include "params/param_file.h"
+#include "launcher/run.h"
 
 namespace launcher {
 
@@ -23,24 +24,21 @@ constexpr size_t kMaxClassPathPartChars = 8191;  // first part, ADDTO_CLASSPATH 
 constexpr size_t kMaxClassPathChars = 16383;     // the whole class-path slot, quotes included
 
 // The Java bin directory, the jar directories and the settings read while
-// the command line is assembled.
+// the command line is assembled. (HLP_LOCATION and GLAZE_LOCATION are not
+// read: every help and toolkit jar comes from the installer's jar directory.)
 struct ClassPathDirs {
   std::string javaBinDir;       // Java runtime location + "bin"
   std::string libraryDir;       // QTI_CORE_LOCATION + "lib" + "win32"
   std::string coreJarDir;       // QTI_CORE_LOCATION + "jlib"
   std::string installerJarDir;  // QTI_LOCATION + "jlib"
   std::string patchToolJarDir;  // MENDRA_LOCATION + "jlib"
-  std::string hlpLocation;      // read, not used: every help jar comes from installerJarDir
-  std::string glazeLocation;    // read, not used, likewise
   std::string source;           // SOURCE
   std::string nlsEnabled;       // NLS_ENABLED, "TRUE" by default
 };
 
-// The directories from the locations as the bootstrap left them, and
-// HLP_LOCATION, GLAZE_LOCATION, SOURCE and NLS_ENABLED from `paramFile`.
-ClassPathDirs GetClassPathDirs(const std::string& qtiLocation, const std::string& qtiCoreLocation,
-                               const std::string& mendraLocation, const std::string& jreLocation,
-                               const std::string& paramFile);
+// The directories from the locations as the bootstrap left them, and SOURCE
+// and NLS_ENABLED from `paramFile`.
+ClassPathDirs GetClassPathDirs(const bootstrap::ComponentLocations& locations, const std::string& paramFile);
 
 // True in debug mode, under -CLEANUP, -SAVEINVENTORY or -MEMORY, and in
 // silent mode with a console: the installer then runs under the console Java
@@ -50,30 +48,11 @@ std::string JavaExecutableName(const Options& options);
 // The Java bin directory and that name; at most 1023 characters.
 std::string JavaExecutablePath(const ClassPathDirs& dirs, const Options& options);
 
-// The run's state that the command line is made from.
-struct InstallerCommandInput {
-  std::string programPath;           // the launcher's own file name
-  std::string timestamp;             // the run timestamp
-  std::string scratchDir;
-  std::string startupDir;            // replaced by -rstartupLoc when given (from `options`)
-  std::string launcherDir;
-  std::string jreLocation;           // the Java runtime location at this point
-  bool bootstrap = false;            // the bootstrap flag is "T"
-  bool externalRuntime = false;      // the runtime came from -jreLoc or the prompt
-  std::string installerClass;        // as the launcher mode chose it
-  std::string prereqConfigLocation;
-  std::vector<std::string> userElements;  // the argument vector from its second element on
-  Options options;
-  params::Settings settings;
-  ClassPathDirs dirs;
-};
-
 // The installer argument vector, slot by slot in the launcher's fixed order.
-// Flags come from `in.options` and common::Process().
-std::vector<std::string> BuildInstallerArgs(const InstallerCommandInput& in);
+std::vector<std::string> BuildInstallerArgs(const Run& run, const ClassPathDirs& dirs);
 
 // The class-path slot: the whole class path inside one pair of double quotes.
-std::string BuildClassPath(const InstallerCommandInput& in);
+std::string BuildClassPath(const Run& run, const ClassPathDirs& dirs);
 
 // For each non-empty piece of `addToClasspath` (split at the class-path
 // separator): the scratch directory, a separator, the piece and a class-path

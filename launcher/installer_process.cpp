@@ -1,45 +1,36 @@
 #include "launcher/installer_process.h"
 
-#include <cstdio>
-#include <memory>
-
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/process_facts.h"
+#include "common/text.h"
 #include "launcher/options.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 
 namespace launcher {
 
 namespace {
 
-constexpr size_t kMessageChars = 4095;  // the run's 4096-byte message buffer
+constexpr size_t kMessageChars = common::kMessageChars;
 
-// The slot listing, appended to the actions-log file of this run, which the
-// run sequence has closed by now.
+// The slot listing, appended to this run's actions log, which the run
+// sequence has closed by now: opened once more for it.
 void LogInstallerArgs(const std::vector<std::string>& args) {
-  const std::string& path = runtime::ActionsLogPath();
-  if (path.empty()) return;
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "a"), std::fclose);
-  if (!file) return;
-  auto write = [&](const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), file.get());
-    std::fflush(file.get());
-  };
-  write("\n");
-  write(messages::FormatText(messages::LogText("S_TOTAL_ARGS"), {static_cast<int>(args.size())},
-                             kMessageChars));
-  write(messages::LogText("S_CMDLINE_ARG_ELTS"));
-  for (const std::string& slot : args) write(slot + "\n");
-  write("\n");
+  common::ActionsLogScope log(common::ActionsLogScope::LastFile{});
+  common::WriteActionsLog("\n");
+  common::WriteActionsLog(messages::FormatText(messages::LogText("S_TOTAL_ARGS"),
+                                               {static_cast<int>(args.size())}, kMessageChars));
+  common::WriteActionsLog(messages::LogText("S_CMDLINE_ARG_ELTS"));
+  for (const std::string& slot : args) common::WriteActionsLog(slot + "\n");
+  common::WriteActionsLog("\n");
 }
 
 }  // namespace
 
 int LaunchInstaller(const std::vector<std::string>& args, bool wait) {
-  const bool debug = common::Process().debug;
+  const bool debug = common::Facts().debug;
   std::string commandLine = JoinArgs(args, true);
   if (debug) {
     messages::ConsoleWrite(messages::FormatText(messages::UserText("S_JVMLOADMSG"),

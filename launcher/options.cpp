@@ -1,6 +1,8 @@
 #include "launcher/options.h"
 
-#include "common/process_state.h"
+#include "common/paths.h"
+#include "common/process_facts.h"
+#include "common/text.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
@@ -11,11 +13,7 @@ namespace launcher {
 
 namespace {
 
-constexpr size_t kMaxValue = 1023;
-
-bool IsWhite(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+constexpr size_t kMaxValue = common::kMaxValueChars;
 
 // Shared by GetOptionText and GetOptionWord: the value runs from right after
 // the option to `endMark`, searched from the value's second character on.
@@ -38,14 +36,14 @@ std::string LogName(const char* name) { return std::string(1, platform::kPathSep
 // The directory value that starts at `i`: the next word, or a double-quoted
 // text that may hold blanks. Empty when nothing follows.
 std::string DirectoryValue(const std::string& text, size_t i) {
-  while (i < text.size() && IsWhite(text[i])) ++i;
+  while (i < text.size() && common::IsSpace(text[i])) ++i;
   if (i >= text.size()) return {};
   if (text[i] == '"') {
     size_t close = text.find('"', i + 1);
     return text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
   }
   size_t end = i;
-  while (end < text.size() && !IsWhite(text[end])) ++end;
+  while (end < text.size() && !common::IsSpace(text[end])) ++end;
   return text.substr(i, end - i);
 }
 
@@ -58,8 +56,8 @@ void TakeDirectoryOption(const std::string& upper, const std::string& original,
                          const std::string& option, std::string& dest) {
   for (size_t at = upper.find(option); at != std::string::npos; at = upper.find(option, at + 1)) {
     const size_t end = at + option.size();
-    if (at > 0 && !IsWhite(upper[at - 1])) continue;
-    if (end < upper.size() && !IsWhite(upper[end])) continue;
+    if (at > 0 && !common::IsSpace(upper[at - 1])) continue;
+    if (end < upper.size() && !common::IsSpace(upper[end])) continue;
     std::string value = DirectoryValue(original, end);
     // A cut directory would be one the caller never named: passed over.
     if (!value.empty() && value.size() <= kMaxValue) dest = value;
@@ -69,7 +67,7 @@ void TakeDirectoryOption(const std::string& upper, const std::string& original,
 }  // namespace
 
 std::string JoinArgs(const std::vector<std::string>& elements, bool listing) {
-  if (listing && common::Process().debug) {
+  if (listing && common::Facts().debug) {
     const std::string dashes = "-------------------------------------------------------\n";
     messages::ConsoleWrite(dashes);
     messages::ConsoleWrite(messages::FormatText(messages::UserText("S_TOTAL_ARGS"),
@@ -99,7 +97,7 @@ void GetOptionWord(const std::string& option, const std::string& searched, std::
   size_t at = searched.find(option);
   if (at != std::string::npos) {
     size_t start = at + option.size();
-    while (start < searched.size() && IsWhite(searched[start])) ++start;
+    while (start < searched.size() && common::IsSpace(searched[start])) ++start;
     if (start < searched.size() && searched[start] == '"') {
       size_t close = searched.find('"', start + 1);
       if (close != std::string::npos) {
@@ -116,9 +114,9 @@ void GetOptionWord(const std::string& option, const std::string& searched, std::
 void TrimBlanks(std::string& text) {
   if (text.size() > kMaxValue) text.resize(kMaxValue);
   size_t end = text.size();
-  while (end > 0 && IsWhite(text[end - 1])) --end;
+  while (end > 0 && common::IsSpace(text[end - 1])) --end;
   size_t start = 0;
-  while (start < end && IsWhite(text[start])) ++start;
+  while (start < end && common::IsSpace(text[start])) ++start;
   text = text.substr(start, end - start);
 }
 
@@ -158,17 +156,17 @@ void GetAssignment(std::string& dest, const std::string& element, char endMark) 
   dest = value;
 }
 
-void GetLocationValue(std::string& dest, const std::string& element, int mode) {
+void GetLocationValue(std::string& dest, const std::string& element, int mode, bool debug) {
   std::string value;
   GetAssignment(value, element, '=');
   if (value.empty()) return;
   if (mode == 0) {
-    dest = params::MakeAbsolutePath(value);
+    dest = params::MakeAbsolutePath(value, debug);
     return;
   }
   std::string dir;
   params::GetDirPart(dir, value);
-  dest = params::MakeAbsolutePath(dir + platform::kPathSep + "prereq");
+  dest = params::MakeAbsolutePath(common::JoinExactly(dir, "prereq"), debug);
 }
 
 std::string ConvertJvmArgs(const std::string& jText) {
@@ -207,10 +205,7 @@ void ParseEarlyOptions(const std::vector<std::string>& elements, Options& option
   }
   take("-rtimestamp", false, options.rtimestamp);
   take("-jreLoc", true, options.jreLoc);
-  if (options.jreLoc) {
-    StripQuotes(*options.jreLoc);
-    common::Process().jreLocGiven = true;
-  }
+  if (options.jreLoc) StripQuotes(*options.jreLoc);
   std::optional<std::string> shipHome;
   take("-shipHomeLoc", true, shipHome);
   if (shipHome) {
@@ -220,115 +215,142 @@ void ParseEarlyOptions(const std::vector<std::string>& elements, Options& option
   }
 }
 
+const ModeRow kModeTable[kModeCount] = {
+    // mode, text, loop order, silent, log name, class source, class, no bootstrap, not from medium
+    {Mode::PreCloneSetup, "-PRECLONESETUP", 1, false, nullptr, ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicPreCloneSetup", false, true},
+    // The prerequisite checker's bootstrap rule depends on distribution mode;
+    // the run sequence applies it.
+    {Mode::PrereqChecker, "-PREREQCHECKER", 20, false, nullptr, ClassSource::Fixed,
+     "quelta.admkit.qsp.qspc.qspcc.QspccPrereqApp", false, false},
+    {Mode::UpdateNodeList, "-UPDATENODELIST", 2, true, "UpdateNodeList", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicUpdateNodeList", true, true},
+    {Mode::AttachHome, "-ATTACHHOME", 3, true, "AttachHome", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicAttachHome", false, false},
+    {Mode::AttachSuite, "-ATTACHSUITE", 4, true, "AttachSuite", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicAttachSuite", true, true},
+    {Mode::InstallAddOns, "-INSTALLADDONS", 5, true, "InstallAddOn", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicInstallAddOn", false, false},
+    {Mode::Relink, "-RELINK", 6, true, nullptr, ClassSource::Fixed, "quelta.admkit.qsi.qsis.QsisMakeDeps",
+     false, false},
+    {Mode::RemoveHome, "-REMOVEHOME", 9, false, "RemoveHome", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicRemoveHome", true, true},
+    {Mode::DetachHome, "-DETACHHOME", 15, true, "DetachHome", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicDetachHome", true, true},
+    {Mode::DetachSuite, "-DETACHSUITE", 16, true, "DetachSuite", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicDetachSuite", true, true},
+    {Mode::SuiteDeinstall, "-SUITEDEINSTALL", 17, true, "SuiteDeinstall", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicSuiteDeinstall", true, true},
+    {Mode::UpdateHomeDeps, "-UPDATEHOMEDEPS", 18, true, "UpdateHomeDeps", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicUpdateHomeDeps", false, false},
+    {Mode::AddNode, "-ADDNODE", 19, false, nullptr, ClassSource::InstallClass, nullptr, true, true},
+    {Mode::Cleanup, "-CLEANUP", 7, false, "Cleanup", ClassSource::Fixed, "quelta.admkit.qsi.qsic.QsicCleanup",
+     false, false},
+    {Mode::SaveInventory, "-SAVEINVENTORY", 8, false, "SaveInventory", ClassSource::Fixed,
+     "quelta.admkit.qsi.qsic.QsicSaveInventory", false, false},
+    {Mode::OneClick, "-ONECLICK", 30, false, nullptr, ClassSource::OneClickClass, nullptr, false, false},
+};
+
+const ModeRow& RowOf(Mode mode) {
+  for (const ModeRow& row : kModeTable) {
+    if (row.mode == mode) return row;
+  }
+  return kModeTable[0];  // every mode has its row
+}
+
+namespace {
+
+void CutJText(std::string& element, Options& options) {
+  size_t j = element.find("-J");
+  if (j == std::string::npos) return;
+  options.jText = element.substr(j + 2);
+  // Once a -J text has asked for its own heap size, a later one does not
+  // bring JRE_MEMORY_OPTIONS back.
+  if (options.jText->find("-mx") != std::string::npos) options.jTextHasMx = true;
+  element.resize(j);
+}
+
+// The mode options of one element. Mode tests change nothing but the mode
+// requests, silent mode and the log name, so they need not run between the
+// other tests: of the log names an element names, the one latest in the
+// option loop's order wins, as one test after another would leave it.
+void TakeModes(const std::string& upper, Options& options) {
+  int logOrder = 0;
+  for (const ModeRow& row : kModeTable) {
+    if (upper.find(row.text) == std::string::npos) continue;
+    options.modes[static_cast<size_t>(row.mode)] = true;
+    if (row.silent) options.silent = true;
+    if (row.logName && row.loopOrder > logOrder) {
+      options.actionsLogName = LogName(row.logName);
+      logOrder = row.loopOrder;
+    }
+  }
+}
+
+void TakeFlags(const std::string& upper, Options& options) {
+  auto has = [&](const char* text) { return upper.find(text) != std::string::npos; };
+  if (has("-BOOTSTRAPONLY")) options.bootstrapOnly = options.silent = true;
+  if (has("-NOBOOTSTRAP")) options.noBootstrap = true;
+  if (has("-PRINTTIME")) options.printTime = true;
+  if (has("-SILENT")) options.silent = true;
+  if (has("-WAITFORCOMPLETION")) options.waitForCompletion = true;
+  if (has("-HELP")) options.help = options.silent = true;
+  if (has("-DEBUG")) options.debug = true;
+  if (has("-MEMORY")) options.memory = true;
+  if (has("-IGNORESYSPREREQS")) options.ignoreSysPrereqs = true;
+  if (has("-EXECUTESYSPREREQS")) options.executeSysPrereqs = true;
+  if (has("-NOCONSOLE")) options.noConsole = true;
+}
+
+// The values, from the element as the cuts left it, in the loop's order:
+// PREREQ_CONFIG_LOCATION first, so that it beats FROM_LOCATION.
+void TakeValues(const std::string& upper, const std::string& element, const std::string& original,
+                Options& options) {
+  auto has = [&](const char* text) { return upper.find(text) != std::string::npos; };
+  if (has("BOOTSTRAP_LOC")) GetAssignment(options.bootstrapLoc, element, '=');
+  if (has("JVM_OPTIONS")) GetAssignment(options.jvmOptions, element, '"');
+  if (has("PREREQ_CONFIG_LOCATION")) {
+    options.prereqLocFromFromLocation = false;
+    GetLocationValue(options.prereqConfigLocation, element, 0, options.debug);
+  }
+  if (has("FROM_LOCATION") && options.prereqConfigLocation.empty()) {
+    options.prereqLocFromFromLocation = true;
+    GetLocationValue(options.prereqConfigLocation, element, 1, options.debug);
+  }
+  TakeDirectoryOption(upper, original, "-SCRATCHPATH", options.scratchRoot);
+  TakeDirectoryOption(upper, original, "-PREREQLOGLOC", options.prereqLogLocation);
+}
+
+}  // namespace
+
 void ParseOptionLoop(std::vector<std::string>& elements, Options& options) {
-  common::ProcessState& process = common::Process();
   for (std::string& element : elements) {
     const std::string original = element;
     const std::string upper = UpperCopy(element);
     options.upperTail = upper;
-
-    size_t j = element.find("-J");
-    if (j != std::string::npos) {
-      options.jText = element.substr(j + 2);
-      // Once a -J text has asked for its own heap size, a later one does not
-      // bring JRE_MEMORY_OPTIONS back.
-      if (options.jText->find("-mx") != std::string::npos) options.jTextHasMx = true;
-      element.resize(j);
-    }
+    CutJText(element, options);
     if (options.shipHomeLocGiven) {
       element = ReplaceFirst(element, "-shipHomeLoc " + options.shipHomeLocRaw, "");
     }
-
-    auto has = [&](const char* text) { return upper.find(text) != std::string::npos; };
-    auto mode = [&](const char* text, bool& request, bool silent, const char* logName) {
-      if (!has(text)) return;
-      request = true;
-      if (silent) process.silent = true;
-      if (logName) process.actionsLogName = LogName(logName);
-    };
-    mode("-PRECLONESETUP", options.preCloneSetup, false, nullptr);
-    mode("-UPDATENODELIST", options.updateNodeList, true, "UpdateNodeList");
-    mode("-ATTACHHOME", options.attachHome, true, "AttachHome");
-    mode("-ATTACHSUITE", options.attachSuite, true, "AttachSuite");
-    mode("-INSTALLADDONS", options.installAddOns, true, "InstallAddOn");
-    mode("-RELINK", options.relink, true, nullptr);
-    mode("-CLEANUP", options.cleanup, false, "Cleanup");
-    mode("-SAVEINVENTORY", options.saveInventory, false, "SaveInventory");
-    mode("-REMOVEHOME", options.removeHome, false, "RemoveHome");
-    mode("-BOOTSTRAPONLY", options.bootstrapOnly, true, nullptr);
-    mode("-NOBOOTSTRAP", options.noBootstrap, false, nullptr);
-    if (has("BOOTSTRAP_LOC")) GetAssignment(options.bootstrapLoc, element, '=');
-    if (has("JVM_OPTIONS")) GetAssignment(options.jvmOptions, element, '"');
-    if (has("-PRINTTIME")) process.printTime = true;
-    mode("-DETACHHOME", options.detachHome, true, "DetachHome");
-    mode("-DETACHSUITE", options.detachSuite, true, "DetachSuite");
-    mode("-SUITEDEINSTALL", options.suiteDeinstall, true, "SuiteDeinstall");
-    mode("-UPDATEHOMEDEPS", options.updateHomeDeps, true, "UpdateHomeDeps");
-    mode("-ADDNODE", options.addNode, false, nullptr);
-    mode("-PREREQCHECKER", options.prereqChecker, false, nullptr);
-    if (options.prereqChecker) process.prereqChecker = true;
-    if (has("-SILENT")) process.silent = true;
-    if (has("-WAITFORCOMPLETION")) options.waitForCompletion = true;
-    mode("-HELP", options.help, true, nullptr);
-    if (has("-DEBUG")) process.debug = true;
-    if (has("-MEMORY")) process.memory = true;
-    if (has("-IGNORESYSPREREQS")) options.ignoreSysPrereqs = true;
-    if (has("-EXECUTESYSPREREQS")) options.executeSysPrereqs = true;
-    if (has("-NOCONSOLE")) options.noConsole = true;
-    if (has("PREREQ_CONFIG_LOCATION")) {
-      process.prereqLocFromFromLocation = 0;
-      GetLocationValue(options.prereqConfigLocation, element, 0);
-    }
-    mode("-ONECLICK", options.oneClick, false, nullptr);
-    if (has("FROM_LOCATION") && options.prereqConfigLocation.empty()) {
-      process.prereqLocFromFromLocation = 1;
-      GetLocationValue(options.prereqConfigLocation, element, 1);
-    }
-    TakeDirectoryOption(upper, original, "-SCRATCHPATH", options.scratchPathOption);
-    TakeDirectoryOption(upper, original, "-PREREQLOGLOC", options.prereqLogLocOption);
+    TakeModes(upper, options);
+    TakeFlags(upper, options);
+    TakeValues(upper, element, original, options);
   }
-  if (!options.scratchPathOption.empty()) process.scratchRoot = options.scratchPathOption;
-  if (!options.prereqLogLocOption.empty()) process.prereqLogLocation = options.prereqLogLocOption;
 }
 
-LauncherMode DecideLauncherMode(const Options& o) {
-  using Class = LauncherMode::Class;
-  struct Row {
-    bool present;
-    const char* installerClass;  // nullptr: INSTALL_CLASS unchanged
-    bool forcesNoBootstrap;
-    bool notFromDistribution;
-  };
-  const Row rows[] = {
-      {o.preCloneSetup, "quelta.admkit.qsi.qsic.QsicPreCloneSetup", false, true},
-      // The prerequisite checker's bootstrap rule depends on distribution
-      // mode and is applied by the run sequence.
-      {o.prereqChecker, "quelta.admkit.qsp.qspc.qspcc.QspccPrereqApp", false, false},
-      {o.updateNodeList, "quelta.admkit.qsi.qsic.QsicUpdateNodeList", true, true},
-      {o.attachHome, "quelta.admkit.qsi.qsic.QsicAttachHome", false, false},
-      {o.attachSuite, "quelta.admkit.qsi.qsic.QsicAttachSuite", true, true},
-      {o.installAddOns, "quelta.admkit.qsi.qsic.QsicInstallAddOn", false, false},
-      {o.relink, "quelta.admkit.qsi.qsis.QsisMakeDeps", false, false},
-      {o.removeHome, "quelta.admkit.qsi.qsic.QsicRemoveHome", true, true},
-      {o.detachHome, "quelta.admkit.qsi.qsic.QsicDetachHome", true, true},
-      {o.detachSuite, "quelta.admkit.qsi.qsic.QsicDetachSuite", true, true},
-      {o.suiteDeinstall, "quelta.admkit.qsi.qsic.QsicSuiteDeinstall", true, true},
-      {o.updateHomeDeps, "quelta.admkit.qsi.qsic.QsicUpdateHomeDeps", false, false},
-      {o.addNode, nullptr, true, true},
-      {o.cleanup, "quelta.admkit.qsi.qsic.QsicCleanup", false, false},
-      {o.saveInventory, "quelta.admkit.qsi.qsic.QsicSaveInventory", false, false},
-  };
-  LauncherMode mode;
-  for (const Row& row : rows) {
-    if (!row.present) continue;
-    mode.kind = row.installerClass ? Class::Fixed : Class::InstallClass;
-    if (row.installerClass) mode.fixedClass = row.installerClass;
-    mode.forcesNoBootstrap = row.forcesNoBootstrap;
-    mode.notFromDistribution = row.notFromDistribution;
-    return mode;
+Options ReadOptions(std::vector<std::string>& elements) {
+  Options options;
+  options.actionsLogName = LogName("installActions");
+  ParseEarlyOptions(elements, options);
+  ParseOptionLoop(elements, options);
+  return options;
+}
+
+const ModeRow* DecideLauncherMode(const Options& options) {
+  for (const ModeRow& row : kModeTable) {
+    if (options.Has(row.mode)) return &row;
   }
-  if (o.oneClick) mode.kind = Class::OneClickClass;
-  return mode;
+  return nullptr;
 }
 
 }  // namespace launcher

@@ -5,6 +5,7 @@
 // -J text and -shipHomeLoc are cut out of the elements.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,14 +32,41 @@ void StripQuotes(std::string& text);
 // The value after the first "=" of `element`, up to the next `endMark`.
 void GetAssignment(std::string& dest, const std::string& element, char endMark);
 // GetAssignment with "=", made absolute (mode 0), or its directory part with
-// "prereq" appended, made absolute (mode 1).
-void GetLocationValue(std::string& dest, const std::string& element, int mode);
+// "prereq" appended, made absolute (mode 1). `debug`: a failure to make it
+// absolute is told on standard error.
+void GetLocationValue(std::string& dest, const std::string& element, int mode, bool debug);
 // "-J-" replaced by "-" throughout.
 std::string ConvertJvmArgs(const std::string& jText);
 
-// What the command line asks for. Process-wide flags (silent, debug, memory,
-// print time, -jreLoc, prerequisite checker, actions-log name) go to
-// common::Process() as well.
+// The launcher modes, in the order in which they decide the installer class
+// (the first present one wins).
+enum class Mode {
+  PreCloneSetup, PrereqChecker, UpdateNodeList, AttachHome, AttachSuite, InstallAddOns, Relink,
+  RemoveHome, DetachHome, DetachSuite, SuiteDeinstall, UpdateHomeDeps, AddNode, Cleanup,
+  SaveInventory, OneClick,
+};
+constexpr size_t kModeCount = static_cast<size_t>(Mode::OneClick) + 1;
+
+// Where a mode's installer class comes from.
+enum class ClassSource { Fixed, InstallClass, OneClickClass };
+
+// One row per mode: everything that a mode option changes.
+struct ModeRow {
+  Mode mode;
+  const char* text;              // searched in the upper-cased element
+  int loopOrder;                 // position among the option loop's tests
+  bool silent;                   // the option turns silent mode on
+  const char* logName;           // the actions log's name, or nullptr
+  ClassSource classSource;
+  const char* installerClass;    // when classSource is Fixed
+  bool forcesNoBootstrap;        // the bootstrap flag goes off
+  bool notFromDistribution;      // refused when run from the medium
+};
+// The rows in precedence order.
+extern const ModeRow kModeTable[kModeCount];
+const ModeRow& RowOf(Mode mode);
+
+// What the command line asks for.
 struct Options {
   // Early pass.
   std::optional<std::string> paramFile;
@@ -51,36 +79,37 @@ struct Options {
   std::string startupLocation;  // -rstartupLoc and -shipHomeLoc share it
 
   // Option loop.
+  std::array<bool, kModeCount> modes{};  // by Mode
+  bool Has(Mode mode) const { return modes[static_cast<size_t>(mode)]; }
   std::optional<std::string> jText;
   bool jTextHasMx = false;
   std::string bootstrapLoc;
   std::string jvmOptions;
   std::string prereqConfigLocation;
-  std::string scratchPathOption;    // -SCRATCHPATH <dir>
-  std::string prereqLogLocOption;   // -PREREQLOGLOC <dir>
-  std::string upperTail;            // upper-cased copy of the last element, before the cuts
+  // The location above came from FROM_LOCATION (not PREREQ_CONFIG_LOCATION),
+  // so the parameter file may still replace it.
+  bool prereqLocFromFromLocation = false;
+  std::string scratchRoot;       // -SCRATCHPATH <dir>
+  std::string prereqLogLocation; // -PREREQLOGLOC <dir>
+  std::string upperTail;         // upper-cased copy of the last element, before the cuts
+  // "<sep>installActions" unless a mode option names another log.
+  std::string actionsLogName;
 
-  bool preCloneSetup = false, updateNodeList = false, attachHome = false, attachSuite = false,
-       installAddOns = false, relink = false, cleanup = false, saveInventory = false,
-       removeHome = false, detachHome = false, detachSuite = false, suiteDeinstall = false,
-       updateHomeDeps = false, addNode = false, prereqChecker = false, oneClick = false;
+  bool silent = false, debug = false, memory = false, printTime = false;
   bool bootstrapOnly = false, noBootstrap = false, waitForCompletion = false, help = false,
        ignoreSysPrereqs = false, executeSysPrereqs = false, noConsole = false;
 };
 
-// Early pass over the joined elements (case-sensitive option names).
+// Both passes over the elements: the early pass for the six value options
+// (case-sensitive names), then the option loop over every element, the
+// program path included, which cuts the -J text and -shipHomeLoc out of the
+// elements.
+Options ReadOptions(std::vector<std::string>& elements);
 void ParseEarlyOptions(const std::vector<std::string>& elements, Options& options);
-// Option loop over every element, the program path included; cuts the -J
-// text and -shipHomeLoc out of the elements.
 void ParseOptionLoop(std::vector<std::string>& elements, Options& options);
 
-// The launcher mode that the first present row of the precedence table picks.
-struct LauncherMode {
-  enum class Class { Fixed, InstallClass, OneClickClass } kind = Class::InstallClass;
-  std::string fixedClass;           // when kind is Fixed
-  bool forcesNoBootstrap = false;   // the row sets the bootstrap flag to "F"
-  bool notFromDistribution = false; // refused in distribution mode
-};
-LauncherMode DecideLauncherMode(const Options& options);
+// The row of the first present mode in precedence order, or nullptr when no
+// mode option is present. -ONECLICK decides only when no other mode does.
+const ModeRow* DecideLauncherMode(const Options& options);
 
 }  // namespace launcher

@@ -17,10 +17,20 @@ long ParseBootstrapSize(const std::string& text) {
 
 bool BootstrapSizeInRange(long megabytes) { return megabytes >= 0 && megabytes <= kMaxBootstrapMegabytes; }
 
-bool DecideWait(bool bootstrap, const std::string& waitForCompletion, const Options& options) {
+bool DecideWait(bool bootstrap, bool waitForCompletion, const Options& options) {
   if (!bootstrap) return true;
-  return waitForCompletion.rfind('T', 0) == 0 || options.waitForCompletion || options.cleanup ||
-         options.saveInventory;
+  return waitForCompletion || options.waitForCompletion || options.Has(Mode::Cleanup) ||
+         options.Has(Mode::SaveInventory);
+}
+
+RuntimeSource DecideRuntimeSource(bool jreLocGiven, bool locationKnown, bool noConsole, bool bootstrapOnly,
+                                  bool promptDisabled) {
+  if (jreLocGiven) return RuntimeSource::CommandLine;
+  if (locationKnown) return RuntimeSource::Settings;
+  if (noConsole) return RuntimeSource::NobodyToAsk;
+  if (bootstrapOnly) return RuntimeSource::NotNeeded;
+  if (promptDisabled) return RuntimeSource::PromptDisabled;
+  return RuntimeSource::Prompt;
 }
 
 }  // namespace launcher

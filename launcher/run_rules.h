@@ -20,8 +20,21 @@ bool BootstrapSizeInRange(long megabytes);
 
 // Whether the launcher waits for the installer. Without a bootstrap the
 // installer runs from the medium, which must stay until it ends: always.
-// With one, only when WAIT_FOR_COMPLETION begins with an upper-case "T" or
-// the command line holds -WAITFORCOMPLETION, -CLEANUP or -SAVEINVENTORY.
-bool DecideWait(bool bootstrap, const std::string& waitForCompletion, const Options& options);
+// With one, only when WAIT_FOR_COMPLETION is set (begins with an upper-case
+// "T") or the command line holds -WAITFORCOMPLETION, -CLEANUP or
+// -SAVEINVENTORY.
+bool DecideWait(bool bootstrap, bool waitForCompletion, const Options& options);
+
+// Where the Java runtime of a bootstrap comes from, decided in this order.
+enum class RuntimeSource {
+  CommandLine,    // -jreLoc: an external runtime, not copied
+  Settings,       // JRE_LOCATION or JRE_SCRATCH_LOC: copied (or taken from the scratch directory)
+  NobodyToAsk,    // -NOCONSOLE and none known: the run ends
+  NotNeeded,      // -BOOTSTRAPONLY and none known: nothing to start
+  PromptDisabled, // DISABLE_JRE_PROMPT is exactly "TRUE" and none known: the run ends
+  Prompt,         // asked for: an external runtime
+};
+RuntimeSource DecideRuntimeSource(bool jreLocGiven, bool locationKnown, bool noConsole, bool bootstrapOnly,
+                                  bool promptDisabled);
 
 }  // namespace launcher

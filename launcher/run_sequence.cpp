@@ -4,10 +4,14 @@
 
 #include "bootstrap/component_bootstrap.h"
 #include "bootstrap/tree_ops.h"
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/paths.h"
+#include "common/process_facts.h"
+#include "common/text.h"
 #include "launcher/installer_cmdline.h"
 #include "launcher/installer_process.h"
 #include "launcher/options.h"
+#include "launcher/run.h"
 #include "launcher/run_rules.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
@@ -17,7 +21,7 @@
 #include "params/scratch_dir.h"
 #include "platform/platform.h"
 #include "prereq/prereq_run.h"
-#include "runtime/actions_log.h"
+#include "runtime/inventory.h"
 #include "runtime/java_runtime.h"
 #include "runtime/registry_probe.h"
 
@@ -25,301 +29,283 @@ namespace launcher {
 
 namespace {
 
-// The state of one run, owned by LauncherMain.
-struct RunState {
-  explicit RunState(std::vector<std::string>& e) : elements(e) {}
-  std::vector<std::string>& elements;
-  Options options;
-  std::string timestamp;
-  std::string productTitle;
-  std::string scratchDir;
-  std::optional<platform::DirIdentity> scratchIdentity;  // when this run made it
-  std::string paramFile;
-  std::string startupDir;
-  std::string secondDir;
-  std::string launcherDir;
-  std::string jreLocation;
-  std::string scratchJrePath;
-  std::string prereqConfigLocation;
-  std::string installerClass;
-  std::string bootstrapFlag;  // "T" or "F"
-  std::string imagesDir;
-  bool externalRuntime = false;  // the runtime came from -jreLoc or the prompt
-  bool wait = false;
-  params::Settings settings;
-};
-
-constexpr size_t kMessageChars = 4095;    // the 4096-byte message buffer
-constexpr size_t kStartMessageChars = 79; // the start message's own 80-byte buffer
-constexpr size_t kProgressChars = 1023;   // the bootstrap progress line's buffer
+constexpr size_t kMessageChars = common::kMessageChars;
+constexpr size_t kStartMessageChars = 79;  // the start message's own 80-byte buffer
+constexpr size_t kProgressChars = 1023;    // the bootstrap progress line's buffer
 constexpr int kDefaultBootstrapMegabytes = 45;  // what S_ERBOOTSTRAP names for a size of 0
 // The oldest runtime the installer runs in, named when none is found.
 constexpr const char* kMinimumJavaVersion = "1.3.1";
 
-// Phase 8: the launcher, startup and second directories.
-void SettleDirectories(RunState& run) {
-  params::GetCurrentDir(run.launcherDir);
-  run.startupDir = params::GetProgramDir(run.elements.front());
-  run.secondDir = run.startupDir;
+std::string Formatted(const char* key, std::initializer_list<messages::FormatArg> args) {
+  return messages::FormatText(messages::UserText(key), args, kMessageChars);
+}
+
+// The launcher's directory, and the startup directory the launcher was
+// started from (or the ship home); -rscratchPath names the scratch directory
+// of an earlier run.
+bool SettleDirectories(Run& run) {
+  std::optional<std::string> launcherDir = params::LauncherDir();
+  run.dirs.launcherDir = launcherDir.value_or("");
+  run.dirs.startupDir = params::GetProgramDir(run.elements.front());
+  run.dirs.unzipDir = run.dirs.startupDir;
   if (run.options.shipHomeLocGiven) {
     std::string ship = run.options.startupLocation;
     StripQuotes(ship);
-    run.startupDir = ship;
-    std::string launcherDir;
-    run.secondDir = params::GetCurrentDir(launcherDir) == 0 ? launcherDir : run.startupDir;
+    run.dirs.startupDir = ship;
+    run.dirs.unzipDir = launcherDir.value_or(ship);
   }
-  if (run.options.rscratchPath) run.scratchDir = *run.options.rscratchPath;
+  if (run.options.rscratchPath) run.dirs.scratchDir = *run.options.rscratchPath;
+  return launcherDir.has_value();
 }
 
-// Phase 9: the parameter file, which also creates the scratch directory.
-int ReadParameters(RunState& run) {
-  params::ParamFileRun in;
-  in.paramFile = run.paramFile;
-  in.scratchDir = run.scratchDir;
-  in.startupDir = run.startupDir;
-  in.jreLocation = run.options.jreLoc.value_or("");
-  in.prereqConfigLocation = run.options.prereqConfigLocation;
-  in.timestamp = run.timestamp;
-  in.bootstrapOnly = run.options.bootstrapOnly;
-  in.rscratchPath = run.options.rscratchPath.has_value();
-  in.shipHomeLoc = run.options.shipHomeLocGiven;
-  int status = params::ReadParamFile(in, run.settings);
-  run.paramFile = in.paramFile;
-  run.scratchDir = in.scratchDir;
-  run.scratchIdentity = in.scratchIdentity;
-  run.startupDir = in.startupDir;
-  run.jreLocation = in.jreLocation;
-  run.scratchJrePath = in.scratchJrePath;
-  run.prereqConfigLocation = in.prereqConfigLocation;
-  run.bootstrapFlag = run.settings.bootstrap.empty() ? "F" : run.settings.bootstrap;
-  if (!run.options.shipHomeLocGiven) run.secondDir = run.startupDir;
-  if (run.options.bootstrapOnly) run.scratchDir = run.options.bootstrapLoc;
-  return status;
+// The scratch directory, unless the run reuses one or fills BOOTSTRAP_LOC.
+// The prerequisite checker keeps its logs below the temp root it was made
+// in. -1 when it cannot be made (reported).
+int MakeScratchDir(Run& run, std::string& logBase) {
+  params::ScratchDir made = params::CreateScratchDir(run.options.scratchRoot, run.timestamp);
+  if (run.options.Has(Mode::PrereqChecker) && logBase.empty()) logBase = made.root;
+  if (made.status != 0) return made.status;
+  run.dirs.scratchDir = made.path;
+  run.dirs.scratchIdentity = made.identity;
+  return 0;
 }
 
-// Phase 10: the installer class of the launcher mode. -1 for a mode that
-// may not run from the distribution medium.
-int ChooseLauncherMode(RunState& run) {
+// The scratch directory, the place of the actions log, and the parameter file
+// with every setting. The startup directory becomes the current one once the
+// file is found (relative values are taken from it); then it is the
+// launcher's directory, unless it is a ship home. 0, -1 or -2: acted on after
+// the prerequisite checks.
+int ReadParameters(Run& run, bool launcherDirKnown) {
+  const Options& o = run.options;
+  std::string logBase = o.prereqLogLocation;
+  const bool makeScratch = launcherDirKnown && !o.bootstrapOnly && !o.rscratchPath;
+  const int scratchStatus = makeScratch ? MakeScratchDir(run, logBase) : 0;
+  common::SetActionsLogTarget({runtime::FixedLogDir(logBase), o.actionsLogName + run.timestamp + ".log"});
+  run.dirs.paramFile = o.paramFile.value_or("");
+  run.locations.jre = o.jreLoc.value_or("");
+  run.locations.prereqConfig = o.prereqConfigLocation;
+  if (scratchStatus != 0) return scratchStatus;
+
+  const params::ParamFileResult read = params::ReadParamFile(
+      {o.paramFile.value_or(""), run.dirs.startupDir, o.shipHomeLocGiven,
+       launcherDirKnown ? std::optional<std::string>(run.dirs.launcherDir) : std::nullopt, run.dirs.scratchDir,
+       o.jreLoc.has_value(), o.prereqConfigLocation, o.prereqLocFromFromLocation});
+  // -BOOTSTRAPONLY fills BOOTSTRAP_LOC; the logs of the later phases go there.
+  if (o.bootstrapOnly) run.dirs.scratchDir = o.bootstrapLoc;
+  if (read.status == -2) return read.status;
+  run.dirs.paramFile = read.paramFile;
+  platform::SetCurrentDir(run.dirs.startupDir);
+  if (read.status != 0) return read.status;
+
+  run.settings = read.settings;
+  if (!o.shipHomeLocGiven) run.dirs.startupDir = run.dirs.unzipDir = run.dirs.launcherDir;
+  run.bootstrap = run.settings.bootstrap;
+  if (!o.jreLoc) run.locations.jre = run.settings.jreLocation;
+  run.locations.qti = run.settings.qtiLocation;
+  run.locations.qtiCore = run.settings.qtiCoreLocation;
+  run.locations.mendra = run.settings.mendraLocation;
+  run.locations.prereqConfig = run.settings.prereqConfigLocation;
+  return 0;
+}
+
+// The installer class of the launcher mode. -1 for a mode that may not run
+// from the distribution medium.
+int ChooseLauncherMode(Run& run) {
   run.installerClass = run.settings.installClass;
-  LauncherMode mode = DecideLauncherMode(run.options);
-  if (mode.kind == LauncherMode::Class::Fixed) run.installerClass = mode.fixedClass;
-  if (mode.kind == LauncherMode::Class::OneClickClass) run.installerClass = run.settings.installOneClickClass;
-  if (mode.forcesNoBootstrap) run.bootstrapFlag = "F";
-  if (mode.notFromDistribution && common::Process().distribution) {
-    messages::ShowError(messages::FormatText(messages::UserText("S_ERRORINVOKINGFROMCD"),
-                                             {run.options.upperTail}, kMessageChars));
+  const ModeRow* mode = DecideLauncherMode(run.options);
+  if (!mode) return 0;
+  if (mode->classSource == ClassSource::Fixed) run.installerClass = mode->installerClass;
+  if (mode->classSource == ClassSource::OneClickClass) run.installerClass = run.settings.installOneClickClass;
+  if (mode->forcesNoBootstrap) run.bootstrap = false;
+  if (mode->notFromDistribution && run.settings.distribution) {
+    messages::ShowError(Formatted("S_ERRORINVOKINGFROMCD", {run.options.upperTail}));
     return -1;
   }
   return 0;
 }
 
-// Phase 11: what the prerequisite checker needs before it can run.
-int CheckPrereqCheckerMode(RunState& run) {
-  if (!run.options.prereqChecker) return 0;
-  if (run.prereqConfigLocation.empty()) {
+// What the prerequisite checker needs before it can run.
+int CheckPrereqCheckerMode(Run& run) {
+  if (!run.options.Has(Mode::PrereqChecker)) return 0;
+  const std::string& location = run.locations.prereqConfig;
+  if (location.empty()) {
     messages::ConsoleWrite(messages::UserText("S_ERR_PREREQ_CONFIG_LOC"));
     return -1;
   }
-  if (!platform::PathExists(run.prereqConfigLocation)) {
-    platform::WriteStdout(messages::FormatText(messages::UserText("S_ERR_INVALID_PREREQ_CONFIG_LOC"),
-                                               {run.prereqConfigLocation}, kMessageChars));
+  if (!platform::PathExists(location)) {
+    platform::WriteStdout(Formatted("S_ERR_INVALID_PREREQ_CONFIG_LOC", {location}));
     return -1;
   }
-  if (!common::Process().distribution) run.bootstrapFlag = "F";
+  if (!run.settings.distribution) run.bootstrap = false;
   return 0;
 }
 
-// Phase 12: the start message and the prerequisite checks. -1 when the
-// checks stop the launch.
-int CheckPrerequisites(RunState& run) {
-  if (run.options.help) return 0;
+// The start message and the prerequisite checks, unless -HELP.
+prereq::PrereqOutcome CheckPrerequisites(const Run& run) {
+  if (run.options.help) return prereq::PrereqOutcome::GoOn;
   if (!run.options.bootstrapOnly) {
     messages::ConsoleWrite(messages::FormatText(messages::UserText("S_STARTINSTALLERMSG"),
                                                 {run.productTitle}, kStartMessageChars));
   }
-  std::string platformPrereqs = platform::ReadProfileString(params::kParamSection, "PLATFORM_PREREQS",
-                                                            "FALSE", run.paramFile, params::kMaxShortChars);
+  std::string platformPrereqs = platform::ReadProfileString(
+      params::kParamSection, "PLATFORM_PREREQS", "FALSE", run.dirs.paramFile, params::kMaxShortChars);
   if (platformPrereqs.empty()) platformPrereqs = "FALSE";
-  const common::ProcessState& process = common::Process();
-  return prereq::RunPrereqs(run.paramFile, run.scratchDir, run.timestamp, process.actionsLogName,
-                            process.silent, run.options.executeSysPrereqs, run.options.ignoreSysPrereqs,
-                            run.options.noConsole, platformPrereqs[0] == 'T' ? 1 : 0);
+  return prereq::RunPrereqs({run.dirs.paramFile, run.dirs.scratchDir, common::Facts().silent,
+                             run.options.executeSysPrereqs, run.options.ignoreSysPrereqs,
+                             run.options.noConsole, platformPrereqs[0] == 'T'});
 }
 
-// Phase 14: the images directory and an installed home around the launcher.
-void LookUpRuntimeDirs(RunState& run) {
-  params::GetCurrentDir(run.launcherDir);
-  run.imagesDir = runtime::FindImagesDir(run.launcherDir);
-  runtime::ProbeInstalledHome(run.launcherDir, run.settings.qtiLocation, run.settings.qtiCoreLocation);
+// The images beside the launcher, and an installed home around it.
+void LocateImagesAndInstalledHome(Run& run) {
+  run.locations.images = runtime::FindImagesDir(run.dirs.launcherDir);
+  runtime::ProbeInstalledHome(run.dirs.launcherDir, run.locations.qti, run.locations.qtiCore);
 }
 
-void WriteBootstrapProgress(const RunState& run) {
+void WriteBootstrapProgress(const Run& run) {
   std::string line;
   if (run.options.bootstrapOnly) {
     line = messages::FormatText("%s  %s", {messages::UserText("S_BOOTSTRAPONLYMSG"),
                                            messages::UserText("S_WAITMSG")}, kProgressChars);
   } else {
-    line = messages::FormatText("%s %s. %s", {messages::UserText("S_BOOTSTRAPMSG"), run.scratchDir,
+    line = messages::FormatText("%s %s. %s", {messages::UserText("S_BOOTSTRAPMSG"), run.dirs.scratchDir,
                                               messages::UserText("S_WAITMSG")}, kProgressChars);
   }
   messages::ConsoleWrite(line);  // written unbuffered: seen before the copying starts
 }
 
-// Phase 16.3: which Java runtime goes into the scratch directory. 1 to go on,
-// else the run's exit status. Nobody to ask (-NOCONSOLE, the prompt
+// Which Java runtime goes into the scratch directory. True to go on, else
+// false with the run's exit status. Nobody to ask (-NOCONSOLE, the prompt
 // disabled, or standard input at its end) ends the run as a failure: nothing
 // was installed, and a script must not read success.
-int DecideJavaRuntime(RunState& run, int& exitStatus) {
-  const common::ProcessState& process = common::Process();
-  if (run.options.jreLoc) {
-    run.externalRuntime = true;
-  } else if (!run.jreLocation.empty() || !run.scratchJrePath.empty()) {
-    run.externalRuntime = false;
-  } else if (run.options.noConsole) {
-    messages::ShowError(messages::UserText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
-    exitStatus = -1;
-    return 0;
-  } else if (run.options.bootstrapOnly) {
-    run.externalRuntime = false;
-  } else if (runtime::JrePromptDisabled()) {
-    runtime::ReportNoJavaLocation(run.scratchDir, run.timestamp, process.actionsLogName);
-    exitStatus = -1;
-    return 0;
-  } else {
-    std::optional<std::string> answer = runtime::PromptJavaLocation();
-    if (!answer) {
-      runtime::ReportNoJavaLocation(run.scratchDir, run.timestamp, process.actionsLogName);
-      exitStatus = -1;
-      return 0;
-    }
-    run.jreLocation = *answer;
-    run.externalRuntime = true;
+bool SettleJavaRuntime(Run& run, int& exitStatus) {
+  const params::JavaChoice& choice = run.settings.java;
+  const bool known = !run.locations.jre.empty() || !run.settings.scratchJrePath.empty();
+  std::optional<std::string> answer;
+  switch (DecideRuntimeSource(run.options.jreLoc.has_value(), known, run.options.noConsole,
+                              run.options.bootstrapOnly, runtime::IsExactlyTrue(choice.disableJrePrompt))) {
+    case RuntimeSource::CommandLine:
+      run.externalRuntime = true;
+      return true;
+    case RuntimeSource::Settings:
+    case RuntimeSource::NotNeeded:
+      run.externalRuntime = false;
+      return true;
+    case RuntimeSource::NobodyToAsk:
+      messages::ShowError(messages::UserText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
+      break;
+    case RuntimeSource::PromptDisabled:
+      runtime::ReportNoJavaLocation(run.dirs.scratchDir);
+      break;
+    case RuntimeSource::Prompt:
+      answer = runtime::PromptJavaLocation(choice);
+      if (!answer) {
+        runtime::ReportNoJavaLocation(run.dirs.scratchDir);
+        break;
+      }
+      run.locations.jre = *answer;
+      run.externalRuntime = true;
+      return true;
   }
-  return 1;
+  exitStatus = -1;
+  return false;
 }
 
-bootstrap::BootstrapRun MakeBootstrapRun(const RunState& run, long megabytes) {
-  bootstrap::BootstrapRun b;
-  b.scratchDir = run.scratchDir;
-  b.scratchIdentity = run.scratchIdentity;
-  b.qtiLocation = run.settings.qtiLocation;
-  b.qtiCoreLocation = run.settings.qtiCoreLocation;
-  b.mendraLocation = run.settings.mendraLocation;
-  b.jreLocation = run.jreLocation;
-  b.scratchJrePath = run.scratchJrePath;
-  b.qtiVersion = run.settings.qtiVersion;
-  b.jreVersion = run.settings.jreVersion;
-  b.imagesDir = run.imagesDir;
-  b.prereqConfigLocation = run.prereqConfigLocation;
-  b.startupDir = run.startupDir;
-  b.secondDir = run.secondDir;
-  b.requiredKilobytes = static_cast<int64_t>(megabytes) * 1024;
-  b.distribution = common::Process().distribution;
-  b.extJlib = run.settings.extJlib;
-  b.extLib = run.settings.extLib;
-  b.extBin = run.settings.extBin;
-  b.copyRuntime = !run.externalRuntime;
-  b.timestamp = run.timestamp;
-  b.logName = common::Process().actionsLogName;
-  b.components = run.settings.bootstrapComponents;
-  b.accessDir = run.settings.accessDir;
-  b.bootstrapOnly = run.options.bootstrapOnly;
-  b.noBootstrap = run.options.noBootstrap;
-  b.shipHomeLoc = run.options.shipHomeLocGiven;
-  return b;
-}
-
-void TakeBootstrapResults(RunState& run, const bootstrap::BootstrapRun& b) {
-  run.settings.qtiLocation = b.qtiLocation;
-  run.settings.qtiCoreLocation = b.qtiCoreLocation;
-  run.settings.mendraLocation = b.mendraLocation;
-  run.jreLocation = b.jreLocation;
-  run.imagesDir = b.imagesDir;
-  run.prereqConfigLocation = b.prereqConfigLocation;
-  run.settings.bootstrapComponents = b.components;
-}
-
-// Phase 16: the component bootstrap. 1 to go on, else the run's exit status.
-// A size out of range leaves the installer where it is: the run goes on
-// without the bootstrap, and the installer is not told that it was
-// bootstrapped.
-int RunBootstrap(RunState& run, long megabytes, int& exitStatus) {
-  if (run.bootstrapFlag != "T") return 1;
-  if (!BootstrapSizeInRange(megabytes)) {
-    messages::ShowError(messages::FormatText(messages::UserText("S_ERBOOTSTRAP_RANGE"),
-                                             {kMaxBootstrapMegabytes}, kMessageChars));
-    run.bootstrapFlag = "F";
-    return 1;
-  }
-  WriteBootstrapProgress(run);
-  if (!DecideJavaRuntime(run, exitStatus)) return 0;
-  bootstrap::BootstrapRun b = MakeBootstrapRun(run, megabytes);
-  int result = bootstrap::BootstrapComponents(b);
-  TakeBootstrapResults(run, b);
-  if (run.options.shipHomeLocGiven) platform::SetCurrentDir(run.startupDir);
-  if (result == bootstrap::kBootstrapFailed) {
-    // The bootstrap's own messages name only some causes (a missing source,
-    // a missing runtime); this one tells the user that it failed at all.
-    messages::ShowError(messages::FormatText(
-        messages::UserText("S_ERBOOTSTRAP"),
-        {run.scratchDir, megabytes > 0 ? static_cast<int>(megabytes) : kDefaultBootstrapMegabytes},
-        kMessageChars));
-    exitStatus = -1;
-    return 0;
-  }
-  return 1;
-}
-
-InstallerCommandInput MakeCommandInput(const RunState& run, const ClassPathDirs& dirs) {
-  InstallerCommandInput in;
-  in.programPath = run.elements.front();
+bootstrap::BootstrapInput MakeBootstrapInput(const Run& run, long megabytes) {
+  const params::Settings& s = run.settings;
+  bootstrap::BootstrapInput in;
+  in.scratchDir = run.dirs.scratchDir;
+  in.scratchIdentity = run.dirs.scratchIdentity;
+  in.locations = run.locations;
+  in.scratchJrePath = s.scratchJrePath;
+  in.jreVersion = s.jreVersion;
+  in.startupDir = run.dirs.startupDir;
+  in.unzipDir = run.dirs.unzipDir;
+  in.requiredKilobytes = static_cast<int64_t>(megabytes) * 1024;
+  in.distribution = s.distribution;
+  in.extJlib = s.extJlib;
+  in.extLib = s.extLib;
+  in.extBin = s.extBin;
+  in.copyRuntime = !run.externalRuntime;
+  in.components = s.bootstrapComponents;
+  in.accessDir = s.accessDir;
+  in.bootstrapOnly = run.options.bootstrapOnly;
+  in.noBootstrap = run.options.noBootstrap;
+  in.shipHomeLoc = run.options.shipHomeLocGiven;
+  in.printTime = run.options.printTime;
   in.timestamp = run.timestamp;
-  in.scratchDir = run.scratchDir;
-  in.startupDir = run.startupDir;
-  in.launcherDir = run.launcherDir;
-  in.jreLocation = run.jreLocation;
-  in.bootstrap = run.bootstrapFlag == "T";
-  in.externalRuntime = run.externalRuntime;
-  in.installerClass = run.installerClass;
-  in.prereqConfigLocation = run.prereqConfigLocation;
-  in.userElements.assign(run.elements.begin() + 1, run.elements.end());
-  in.options = run.options;
-  in.settings = run.settings;
-  in.dirs = dirs;
   return in;
 }
 
-// Phase 22: the installer of a bootstrapped run starts in the temp root, so
-// that it holds no handle on the medium or on the scratch directory.
-void EnterTempRoot(const RunState& run) {
-  std::string root = params::GetTempRoot();
-  if (!bootstrap::PathExists(root)) root = platform::kDefaultTempRoot;
-  if (run.bootstrapFlag == "T") platform::SetCurrentDir(root);
+// The component bootstrap. True to go on, else false with the run's exit
+// status. A size out of range leaves the installer where it is: the run goes
+// on without the bootstrap, and the installer is not told that it was
+// bootstrapped.
+bool RunBootstrap(Run& run, int& exitStatus) {
+  if (!run.bootstrap) return true;
+  const long megabytes = ParseBootstrapSize(run.settings.bootstrapSize);
+  if (!BootstrapSizeInRange(megabytes)) {
+    messages::ShowError(Formatted("S_ERBOOTSTRAP_RANGE", {kMaxBootstrapMegabytes}));
+    run.bootstrap = false;
+    return true;
+  }
+  WriteBootstrapProgress(run);
+  if (!SettleJavaRuntime(run, exitStatus)) return false;
+  const bootstrap::BootstrapResult result = bootstrap::BootstrapComponents(MakeBootstrapInput(run, megabytes));
+  run.locations = result.locations;
+  if (result.status == bootstrap::kBootstrapFailed) {
+    // The bootstrap's own messages name only some causes (a missing source,
+    // a missing runtime); this one tells the user that it failed at all.
+    const int shown = megabytes > 0 ? static_cast<int>(megabytes) : kDefaultBootstrapMegabytes;
+    messages::ShowError(Formatted("S_ERBOOTSTRAP", {run.dirs.scratchDir, shown}));
+    exitStatus = -1;
+    return false;
+  }
+  return true;
 }
 
-// Phase 23: validate the runtime and start the installer.
-int HandOver(RunState& run, const std::vector<std::string>& args, int status) {
-  const common::ProcessState& process = common::Process();
+// The Java executable the command line names must be there (unless nothing
+// is to be started). -1 after S_ERJRENFD, else 0.
+int CheckJavaExecutable(const Run& run, const ClassPathDirs& dirs) {
+  if (run.options.bootstrapOnly) return 0;
+  const std::string java = JavaExecutablePath(dirs, run.options);
+  if (platform::PathExists(java)) return 0;
+  messages::ShowError(Formatted("S_ERJRENFD", {java, kMinimumJavaVersion}));
+  return -1;
+}
+
+// The installer of a bootstrapped run starts in the temp root, so that it
+// holds no handle on the medium or on the scratch directory.
+void EnterTempRoot(const Run& run) {
+  std::string root = params::GetTempRoot(run.options.scratchRoot);
+  if (!platform::PathExists(root)) root = platform::kDefaultTempRoot;
+  if (run.bootstrap) platform::SetCurrentDir(root);
+}
+
+// Validates the runtime and starts the installer; after a wait the scratch
+// directory goes. What stands at the scratch directory's path must still be
+// the run's own: nothing is started from anything else, nor deleted.
+int HandOver(const Run& run, const std::vector<std::string>& args, int status) {
   if (run.options.bootstrapOnly) {
-    platform::WriteStdout(messages::FormatText("\nBootStrap To %s Completed\n", {run.scratchDir},
+    platform::WriteStdout(messages::FormatText("\nBootStrap To %s Completed\n", {run.dirs.scratchDir},
                                                kMessageChars));
     return status;
   }
-  // What stands at the scratch directory's path now is not the run's own:
-  // nothing is started from it, and it is not deleted.
-  const bool intact = params::ScratchDirIntact(run.scratchDir, run.scratchIdentity);
+  const bool intact = params::ScratchDirIntact(run.dirs.scratchDir, run.dirs.scratchIdentity);
   if (!intact) status = -1;
   if (status == 0) {
-    runtime::OpenActionsLog(run.scratchDir, run.timestamp, process.actionsLogName);
-    int valid = runtime::ValidateJavaHome(run.jreLocation, run.externalRuntime);
-    runtime::CloseActionsLog();
+    int valid = 0;
+    {
+      common::ActionsLogScope log(run.dirs.scratchDir);
+      valid = runtime::ValidateJavaHome(run.locations.jre, run.options.jreLoc.has_value(), run.externalRuntime,
+                                        run.settings.java);
+    }
     status = valid == 0 ? LaunchInstaller(args, run.wait) : valid;
-  } else if (process.silent) {
+  } else if (common::Facts().silent) {
     messages::ConsoleWrite(messages::UserText("S_ENTER_ENTER"));
     messages::ReadAnswerChar();
   }
-  if (run.wait && intact && params::ScratchDirIntact(run.scratchDir, run.scratchIdentity)) {
-    bootstrap::CopyTree(run.scratchDir, std::nullopt);
+  if (run.wait && intact && params::ScratchDirIntact(run.dirs.scratchDir, run.dirs.scratchIdentity)) {
+    bootstrap::DeleteTree(run.dirs.scratchDir);
   }
   return status;
 }
@@ -338,64 +324,49 @@ std::string MakeRunTimestamp() {
 int LauncherMain(std::vector<std::string>& elements) {
   platform::PrepareProcess();
   if (elements.empty()) elements.emplace_back();
-  RunState run(elements);
+  Run run(elements);
   run.timestamp = MakeRunTimestamp();
-
   if (messages::InitMessages() != 0) return 1;
 
-  ParseEarlyOptions(elements, run.options);
+  run.options = ReadOptions(elements);
   if (run.options.rtimestamp) run.timestamp = *run.options.rtimestamp;
-  run.paramFile = run.options.paramFile.value_or("");
-  run.productTitle = "Trevanic Installer";
-
-  ParseOptionLoop(elements, run.options);
-  if (run.options.prereqChecker) run.productTitle = "Prerequisite Checker";
-
+  common::SetProcessFacts({run.options.silent, run.options.debug});
+  run.productTitle = run.options.Has(Mode::PrereqChecker) ? "Prerequisite Checker" : "Trevanic Installer";
   if (!run.options.noConsole) {
     messages::OpenConsoleWindow();
     messages::RefreshConsoleHandle();
   }
 
-  SettleDirectories(run);
-  int paramStatus = ReadParameters(run);
+  const bool launcherDirKnown = SettleDirectories(run);
+  const int paramStatus = ReadParameters(run, launcherDirKnown);
   if (ChooseLauncherMode(run) != 0) return -1;
   if (CheckPrereqCheckerMode(run) != 0) return -1;
-  if (CheckPrerequisites(run) != 0) return -1;
+  if (CheckPrerequisites(run) == prereq::PrereqOutcome::Stop) return -1;
   if (paramStatus != 0) {
     if (paramStatus == -2) messages::WaitForEnter();
     return paramStatus;
   }
 
-  LookUpRuntimeDirs(run);
-  const long megabytes = ParseBootstrapSize(run.settings.bootstrapSize);
+  LocateImagesAndInstalledHome(run);
   int exitStatus = 0;
-  if (!RunBootstrap(run, megabytes, exitStatus)) return exitStatus;
+  if (!RunBootstrap(run, exitStatus)) return exitStatus;
 
-  ClassPathDirs dirs = GetClassPathDirs(run.settings.qtiLocation, run.settings.qtiCoreLocation,
-                                        run.settings.mendraLocation, run.jreLocation, run.paramFile);
-  run.wait = DecideWait(run.bootstrapFlag == "T", run.settings.waitForCompletion, run.options);
-  int status = 0;
-  if (common::Process().debug) {
+  const ClassPathDirs dirs = GetClassPathDirs(run.locations, run.dirs.paramFile);
+  run.wait = DecideWait(run.bootstrap, run.settings.waitForCompletion, run.options);
+  if (common::Facts().debug) {
     // No library path is set for the installer; the line says so.
     messages::ConsoleWrite(messages::UserText("S_LDLIBPATH_VAR") + "\n");
   }
-  std::vector<std::string> args = BuildInstallerArgs(MakeCommandInput(run, dirs));
-  if (!run.options.bootstrapOnly) {
-    std::string java = JavaExecutablePath(dirs, run.options);
-    if (!bootstrap::PathExists(java)) {
-      messages::ShowError(messages::FormatText(messages::UserText("S_ERJRENFD"),
-                                               {java, kMinimumJavaVersion}, kMessageChars));
-      status = -1;
-    }
-  }
+  const std::vector<std::string> args = BuildInstallerArgs(run, dirs);
+  const int status = CheckJavaExecutable(run, dirs);
   if (runtime::ProbeRegistryWrite() == 0) {
     messages::ShowError(messages::UserText("S_ERR_REG_ACCESS"));
     return -1;
   }
   EnterTempRoot(run);
-  status = HandOver(run, args, status);
+  const int result = HandOver(run, args, status);
   messages::FreeMessages();
-  return status;
+  return result;
 }
 
 }  // namespace launcher

@@ -1,6 +1,6 @@
 #include "messages/console.h"
 
-#include "common/process_state.h"
+#include "common/process_facts.h"
 #include "messages/catalogue.h"
 #include "platform/platform.h"
 #include "platform/shared/text_decode.h"
@@ -29,7 +29,7 @@ void ConsoleWrite(const std::string& text) {
 }
 
 void ShowError(const std::string& text) {
-  if (common::Process().silent) {
+  if (common::Facts().silent) {
     ConsoleWrite(text);
   } else {
     platform::ShowMessageBox(UserText("S_QTI"), text);
@@ -37,7 +37,7 @@ void ShowError(const std::string& text) {
 }
 
 void WaitForEnter() {
-  if (!common::Process().silent) return;
+  if (!common::Facts().silent) return;
   ConsoleWrite(UserText("S_ENTER_ENTER"));
   ReadAnswerChar();
 }

@@ -1,203 +1,182 @@
 #include "params/param_file.h"
 
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/paths.h"
+#include "common/process_facts.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
 #include "params/paths.h"
-#include "params/scratch_dir.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 
 namespace params {
 
-const char* const kParamSection = "Quelta";
-
 namespace {
 
-constexpr size_t kMessageChars = 4095;
 const char* const kParamFileName = "qelparam.ini";
 
-std::string Cut(std::string text, size_t capacity) {
-  if (text.size() > capacity) text.resize(capacity);
-  return text;
-}
-
 std::string LogFormat(const char* key, const std::string& path) {
-  return messages::FormatText(messages::LogText(key), {path}, kMessageChars);
+  return messages::FormatText(messages::LogText(key), {path}, common::kMessageChars);
 }
 
 std::string UserFormat(const char* key, const std::string& path) {
-  return messages::FormatText(messages::UserText(key), {path}, kMessageChars);
+  return messages::FormatText(messages::UserText(key), {path}, common::kMessageChars);
 }
 
 // "<dir>\..\qelparam.ini": the parent of a directory, named through it.
 std::string ParentCandidate(const std::string& dir) {
-  const char sep = platform::kPathSep;
-  return dir + sep + ".." + sep + kParamFileName;
+  return common::JoinExactly(common::JoinExactly(dir, ".."), kParamFileName);
 }
 
-// Steps 1 to 11 of the search: the parameter file in use, or -1/-2.
-int FindParamFile(ParamFileRun& run) {
-  std::string launcherDir;
-  bool haveLauncherDir = GetCurrentDir(launcherDir) == 0;
-  if (haveLauncherDir && !run.bootstrapOnly && !run.rscratchPath) {
-    if (CreateScratchDir(run.scratchDir, run.timestamp, run.scratchIdentity) != 0) return -1;
+// The file -paramFile names when it exists, else the first of the four
+// places beside and above the startup and launcher directories; each place
+// tried in vain is recorded. "" when there is none.
+std::string SearchParamFile(const ParamFileInput& in, std::string& requested) {
+  if (!in.paramFileOption.empty()) {
+    if (platform::PathExists(in.paramFileOption)) return in.paramFileOption;
+    requested = in.paramFileOption;
   }
-  const std::string& logName = common::Process().actionsLogName;
-  runtime::OpenActionsLog(run.scratchDir, run.timestamp, logName);
-
-  std::string found;
-  std::string requested;
-  if (!run.paramFile.empty()) {
-    if (platform::PathExists(run.paramFile)) {
-      found = run.paramFile;
-    } else {
-      requested = run.paramFile;
-    }
+  for (const std::string& candidate :
+       {common::JoinExactly(in.startupDir, kParamFileName), ParentCandidate(in.startupDir),
+        common::JoinExactly(in.launcherDir.value_or(""), kParamFileName),
+        ParentCandidate(in.launcherDir.value_or(""))}) {
+    if (platform::PathExists(candidate)) return candidate;
+    common::WriteActionsLog(LogFormat("S_ERQELPARAMNFD_LOC", candidate));
   }
-  if (found.empty()) {
-    const char sep = platform::kPathSep;
-    for (const std::string& candidate :
-         {run.startupDir + sep + kParamFileName, ParentCandidate(run.startupDir),
-          launcherDir + sep + kParamFileName, ParentCandidate(launcherDir)}) {
-      if (platform::PathExists(candidate)) {
-        found = candidate;
-        break;
-      }
-      runtime::WriteActionsLog(LogFormat("S_ERQELPARAMNFD_LOC", candidate));
-    }
-  }
-  if (found.empty()) {
-    messages::ShowError(messages::UserText("S_ERQELPARAMNFD"));
-    runtime::WriteActionsLog(messages::LogText("S_ERQELPARAMNFD"));
-    runtime::CloseActionsLog();
-    return -2;
-  }
-
-  run.paramFile = MakeAbsolutePath(found);
-  if (!requested.empty()) {
-    messages::ConsoleWrite(UserFormat("S_ERUSR_PARAMFILE_NOT_FOUND", requested));
-    runtime::WriteActionsLog(LogFormat("S_ERUSR_PARAMFILE_NOT_FOUND", requested));
-    messages::ConsoleWrite(UserFormat("S_DEF_PARAMFILE", run.paramFile));
-    runtime::WriteActionsLog(LogFormat("S_DEF_PARAMFILE", run.paramFile));
-  } else {
-    runtime::WriteActionsLog(LogFormat("S_USING_PARAMFILE", run.paramFile));
-  }
-  runtime::CloseActionsLog();
-
-  platform::SetCurrentDir(run.startupDir);
-  int status = GetCurrentDir(launcherDir);
-  if (status != 0) return status;
-  if (!run.shipHomeLoc) run.startupDir = launcherDir;
-  return 0;
+  return {};
 }
 
-// "..\stage\Components\<component>\<version>\1\DataFiles\" with the
-// platform's separator.
+// A requested file that was missing is told on the console as well.
+void ReportChoice(const std::string& requested, const std::string& paramFile) {
+  if (requested.empty()) {
+    common::WriteActionsLog(LogFormat("S_USING_PARAMFILE", paramFile));
+    return;
+  }
+  messages::ConsoleWrite(UserFormat("S_ERUSR_PARAMFILE_NOT_FOUND", requested));
+  common::WriteActionsLog(LogFormat("S_ERUSR_PARAMFILE_NOT_FOUND", requested));
+  messages::ConsoleWrite(UserFormat("S_DEF_PARAMFILE", paramFile));
+  common::WriteActionsLog(LogFormat("S_DEF_PARAMFILE", paramFile));
+}
+
+// The distribution default of a component: its staged data directory for
+// QTI_VERSION, relative to the launcher's directory, ending with a separator.
 std::string StagedDefault(const std::string& component, const std::string& version) {
-  const std::string sep(1, platform::kPathSep);
-  return ".." + sep + "stage" + sep + "Components" + sep + component + sep + version + sep + "1" +
-         sep + "DataFiles" + sep;
+  return common::StageDataDir(common::StageAreaNear(), component, version) + platform::kPathSep;
 }
 
-void ReportDroppedComponents(const ParamFileRun& run, const std::vector<std::string>& dropped) {
+void ReportDroppedComponents(const std::string& scratchDir, const std::vector<std::string>& dropped) {
   std::string names;
   for (const std::string& name : dropped) names += (names.empty() ? "" : ",") + name;
-  runtime::OpenActionsLog(run.scratchDir, run.timestamp, common::Process().actionsLogName);
-  runtime::WriteActionsLog("WARNING: BOOTSTRAP_COMPS names more than 16 components; not bootstrapped: " +
-                           names + "\n");
-  runtime::CloseActionsLog();
+  common::ActionsLogScope log(scratchDir);
+  common::WriteActionsLog("WARNING: BOOTSTRAP_COMPS names more than 16 components; not bootstrapped: " +
+                          names + "\n");
 }
 
-void ReadSettings(ParamFileRun& run, Settings& s) {
-  common::ProcessState& process = common::Process();
-  const std::string& file = run.paramFile;
-  auto whole = [&](const char* key, const std::string& dflt, size_t capacity = kMaxValueChars) {
-    return GetParamValue(key, dflt, file, ValueMode::Whole, capacity);
-  };
-  auto first = [&](const char* key, const std::string& dflt) {
-    return GetParamValue(key, dflt, file, ValueMode::First);
-  };
+// Reads the keys in the order of the key table, each with the table's
+// default and limit unless the run supplies the default.
+class SettingsReader {
+ public:
+  explicit SettingsReader(const std::string& file) : file_(file) {}
+  std::string Whole(const char* key) const { return Read(key, Row(key).defaultValue); }
+  std::string Whole(const char* key, const std::string& dflt) const { return Read(key, dflt); }
+  bool Flag(const char* key) const {
+    return GetParamValue(key, Row(key).defaultValue, file_, ValueMode::First) == "T";
+  }
 
-  s.distribution = first("DISTRIBUTION", "F");
-  process.distribution = s.distribution == "T";
-  if (!process.jreLocGiven) {
-    s.jreScratchLoc = whole("JRE_SCRATCH_LOC", "");
-    run.jreLocation = whole("JRE_LOCATION", "");
+ private:
+  static const ParamKey& Row(const char* key) { return *FindParamKey(key); }
+  std::string Read(const char* key, const std::string& dflt) const {
+    return GetParamValue(key, dflt, file_, ValueMode::Whole, Row(key).maxChars);
+  }
+  const std::string& file_;
+};
+
+Settings ReadSettings(const ParamFileInput& in, const std::string& file) {
+  const SettingsReader read(file);
+  Settings s;
+  s.distribution = read.Flag("DISTRIBUTION");
+  if (!in.jreLocGiven) {
+    s.jreScratchLoc = read.Whole("JRE_SCRATCH_LOC");
+    s.jreLocation = read.Whole("JRE_LOCATION");
     if (!s.jreScratchLoc.empty()) {
-      run.scratchJrePath = Cut(run.scratchDir + platform::kPathSep + s.jreScratchLoc, kMaxValueChars);
+      s.scratchJrePath = common::Cut(common::JoinExactly(in.scratchDir, s.jreScratchLoc), common::kMaxPath);
     }
   }
-  s.accessDir = whole("ACCESS_DIR", "");
-  s.jreMemoryOptions = whole("JRE_MEMORY_OPTIONS", "");
-  s.qtiVersion = whole("QTI_VERSION", "0.0.0.0.0", kMaxVersionChars);
-  s.jreVersion = whole("JRE_VERSION", "", kMaxVersionChars);
-  process.useJreOnly = whole("USEJREONLY", "FALSE");
-  process.useJdkOnly = whole("USEJDKONLY", "FALSE");
-  process.disableJrePrompt = whole("DISABLE_JRE_PROMPT", "FALSE");
+  s.accessDir = read.Whole("ACCESS_DIR");
+  s.jreMemoryOptions = read.Whole("JRE_MEMORY_OPTIONS");
+  s.qtiVersion = read.Whole("QTI_VERSION");
+  s.jreVersion = read.Whole("JRE_VERSION");
+  s.java = {read.Whole("USEJREONLY"), read.Whole("USEJDKONLY"), read.Whole("DISABLE_JRE_PROMPT")};
 
-  std::string qtiDefault = run.startupDir, coreDefault = run.startupDir, mendraDefault = run.startupDir;
-  if (process.distribution) {
-    qtiDefault = StagedDefault("quelta.swd.qti", s.qtiVersion);
-    coreDefault = StagedDefault("quelta.swd.qti.core", s.qtiVersion);
-    mendraDefault = StagedDefault("quelta.swd.mendra", s.qtiVersion);
+  const std::string home = common::Cut(in.shipHomeLoc ? in.startupDir : *in.launcherDir, common::kMaxPath);
+  auto component = [&](const char* key, const char* name) {
+    return read.Whole(key, s.distribution ? common::Cut(StagedDefault(name, s.qtiVersion), common::kMaxPath)
+                                          : home);
+  };
+  s.qtiLocation = component("QTI_LOCATION", "quelta.swd.qti");
+  s.qtiCoreLocation = component("QTI_CORE_LOCATION", "quelta.swd.qti.core");
+  s.mendraLocation = component("MENDRA_LOCATION", "quelta.swd.mendra");
+  s.bootstrap = read.Flag("BOOTSTRAP");
+  s.bootstrapSize = read.Whole("BOOTSTRAP_SIZE");
+  s.thinJdbcFilename = read.Whole("THIN_JDBC_FILENAME");
+  s.jreOsdParam = read.Whole("JRE_OSDPARAM");
+  s.addToClasspath = read.Whole("ADDTO_CLASSPATH");
+  s.installClass = read.Whole("INSTALL_CLASS");
+  s.installOneClickClass = read.Whole("INSTALL_ONECLICK_CLASS");
+  if (s.distribution) s.bootstrap = true;  // a medium always bootstraps
+  s.prereqConfigLocation = in.prereqConfigLocation;
+  if (in.prereqConfigLocation.empty() || in.prereqLocFromFromLocation) {
+    s.prereqConfigLocation = read.Whole("PREREQ_CONFIG_LOCATION", in.prereqConfigLocation);
   }
-  s.qtiLocation = whole("QTI_LOCATION", Cut(qtiDefault, kMaxValueChars));
-  s.qtiCoreLocation = whole("QTI_CORE_LOCATION", Cut(coreDefault, kMaxValueChars));
-  s.mendraLocation = whole("MENDRA_LOCATION", Cut(mendraDefault, kMaxValueChars));
-  s.bootstrap = first("BOOTSTRAP", "F");
-  s.bootstrapSize = whole("BOOTSTRAP_SIZE", "45");
-  s.thinJdbcFilename = whole("THIN_JDBC_FILENAME", "");
-  s.jreOsdParam = whole("JRE_OSDPARAM", "");
-  s.addToClasspath = whole("ADDTO_CLASSPATH", "");
-  s.installClass = whole("INSTALL_CLASS", "quelta.admkit.qsi.qsic.QsicInstaller");
-  s.installOneClickClass = whole("INSTALL_ONECLICK_CLASS", "quelta.admkit.qso.qsoc.QsocOneClickInstaller");
-  if (process.distribution) s.bootstrap = "T";  // a medium always bootstraps
-  if (run.prereqConfigLocation.empty() || process.prereqLocFromFromLocation == 1) {
-    run.prereqConfigLocation = whole("PREREQ_CONFIG_LOCATION", run.prereqConfigLocation);
-  }
-  s.waitForCompletion = first("WAIT_FOR_COMPLETION", "F");
-  s.copyThreads = whole("COPY_THREADS", "0", kMaxShortChars);
-  s.extJlib = whole("EXT_JLIB", "");
-  s.extLib = whole("EXT_LIB", "");
-  s.extBin = whole("EXT_BIN", "");
+  s.waitForCompletion = read.Flag("WAIT_FOR_COMPLETION");
+  s.copyThreads = read.Whole("COPY_THREADS");
+  s.extJlib = read.Whole("EXT_JLIB");
+  s.extLib = read.Whole("EXT_LIB");
+  s.extBin = read.Whole("EXT_BIN");
 
-  std::vector<std::string> components = SplitBootstrapComps(whole("BOOTSTRAP_COMPS", ""));
+  std::vector<std::string> components = common::SplitDroppingEmpty(read.Whole("BOOTSTRAP_COMPS"), ',');
   if (components.size() > kMaxBootstrapComps) {
-    ReportDroppedComponents(run, {components.begin() + kMaxBootstrapComps, components.end()});
+    ReportDroppedComponents(in.scratchDir, {components.begin() + kMaxBootstrapComps, components.end()});
     components.resize(kMaxBootstrapComps);
   }
   s.bootstrapComponents = components;
+  return s;
 }
 
 }  // namespace
 
 std::string GetParamValue(const std::string& key, const std::string& defaultValue,
                           const std::string& path, ValueMode mode, size_t capacity) {
-  std::string value = platform::ReadProfileString(kParamSection, key, defaultValue, path, kMaxValueChars);
-  if (value.empty()) value = Cut(defaultValue, kMaxValueChars);
+  std::string value =
+      platform::ReadProfileString(kParamSection, key, defaultValue, path, common::kMaxValueChars);
+  if (value.empty()) value = common::Cut(defaultValue, common::kMaxValueChars);
   if (mode == ValueMode::First && value.size() > 1) value.resize(1);
-  return Cut(value, capacity);
+  return common::Cut(value, capacity);
 }
 
-std::vector<std::string> SplitBootstrapComps(const std::string& value) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= value.size()) {
-    size_t comma = value.find(',', start);
-    if (comma == std::string::npos) comma = value.size();
-    if (comma > start) parts.push_back(value.substr(start, comma - start));
-    start = comma + 1;
+ParamFileResult ReadParamFile(const ParamFileInput& in) {
+  ParamFileResult result;
+  std::string found;
+  std::string requested;
+  {
+    common::ActionsLogScope log(in.scratchDir);
+    found = SearchParamFile(in, requested);
+    if (found.empty()) {
+      messages::ShowError(messages::UserText("S_ERQELPARAMNFD"));
+      common::WriteActionsLog(messages::LogText("S_ERQELPARAMNFD"));
+      result.status = -2;
+      return result;
+    }
+    // Made absolute against the directory the launcher was started in.
+    result.paramFile = MakeAbsolutePath(found, common::Facts().debug);
+    ReportChoice(requested, result.paramFile);
   }
-  return parts;
-}
-
-int ReadParamFile(ParamFileRun& run, Settings& settings) {
-  int status = FindParamFile(run);
-  if (status != 0) return status;
-  ReadSettings(run, settings);
-  return 0;
+  if (!in.launcherDir) {
+    result.status = -1;
+    return result;
+  }
+  result.settings = ReadSettings(in, result.paramFile);
+  return result;
 }
 
 }  // namespace params

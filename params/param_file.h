@@ -1,21 +1,16 @@
-// The parameter file qelparam.ini: finding it (with the search recorded in
-// the actions log), creating the scratch directory, and reading every
-// launcher setting of section "Quelta" with its default.
+// The parameter file qelparam.ini: finding it (the search recorded in the
+// actions log) and reading every launcher setting of section "Quelta" with its
+// default.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "common/text.h"
+#include "params/param_keys.h"
 
 namespace params {
-
-constexpr size_t kMaxValueChars = 1023;   // 1024-byte buffers
-constexpr size_t kMaxVersionChars = 31;   // QTI_VERSION, JRE_VERSION
-constexpr size_t kMaxShortChars = 11;     // COPY_THREADS, WAIT_FOR_COMPLETION, PLATFORM_PREREQS
-constexpr size_t kMaxBootstrapComps = 16;
-extern const char* const kParamSection;   // "Quelta"
 
 enum class ValueMode { Whole, First };
 
@@ -24,27 +19,38 @@ enum class ValueMode { Whole, First };
 // characters.
 std::string GetParamValue(const std::string& key, const std::string& defaultValue,
                           const std::string& path, ValueMode mode = ValueMode::Whole,
-                          size_t capacity = kMaxValueChars);
+                          size_t capacity = common::kMaxValueChars);
 
-// The settings of one run, as ReadParamFile leaves them.
+// The Java runtime choice texts, compared whole ("TRUE" exactly counts).
+struct JavaChoice {
+  std::string useJreOnly = "FALSE";
+  std::string useJdkOnly = "FALSE";
+  std::string disableJrePrompt = "FALSE";
+};
+
+// The settings of one run, as the parameter file gives them.
 struct Settings {
-  std::string distribution;  // first character
+  bool distribution = false;  // DISTRIBUTION begins with "T"
   std::string jreScratchLoc;
+  std::string jreLocation;    // JRE_LOCATION; empty with -jreLoc, which stands for it
+  std::string scratchJrePath; // scratch directory + JRE_SCRATCH_LOC, or ""
   std::string accessDir;
   std::string jreMemoryOptions;
   std::string qtiVersion;
   std::string jreVersion;
+  JavaChoice java;
   std::string qtiLocation;
   std::string qtiCoreLocation;
   std::string mendraLocation;
-  std::string bootstrap;  // first character ("T" forced in distribution mode)
+  bool bootstrap = false;  // BOOTSTRAP begins with "T"; always in distribution mode
   std::string bootstrapSize;
   std::string thinJdbcFilename;
   std::string jreOsdParam;
   std::string addToClasspath;
   std::string installClass;
   std::string installOneClickClass;
-  std::string waitForCompletion;  // first character
+  std::string prereqConfigLocation;
+  bool waitForCompletion = false;  // WAIT_FOR_COMPLETION begins with "T"
   std::string copyThreads;
   std::string extJlib;
   std::string extLib;
@@ -52,26 +58,32 @@ struct Settings {
   std::vector<std::string> bootstrapComponents;  // at most 16, in order
 };
 
-// What ReadParamFile reads and fills besides the settings.
-struct ParamFileRun {
-  std::string paramFile;     // in: -paramFile value; out: absolute path in use
-  std::string scratchDir;    // in: -rscratchPath or empty; out: the scratch directory
-  std::string startupDir;    // in: startup directory; out: the launcher directory (unless -shipHomeLoc)
-  std::string jreLocation;   // in: -jreLoc value; out: JRE_LOCATION unless -jreLoc
-  std::optional<platform::DirIdentity> scratchIdentity;  // out: when this run made it
-  std::string scratchJrePath;         // out: scratch directory + JRE_SCRATCH_LOC
-  std::string prereqConfigLocation;   // in: command-line value; out: final value
-  std::string timestamp;     // for the scratch directory and the actions log
-  bool bootstrapOnly = false;
-  bool rscratchPath = false;
-  bool shipHomeLoc = false;
+// What the search and the reading start from.
+struct ParamFileInput {
+  std::string paramFileOption;  // -paramFile's value; "" when absent
+  std::string startupDir;       // searched first
+  bool shipHomeLoc = false;     // the startup directory is a ship home, not the launcher's
+  std::optional<std::string> launcherDir;  // nullopt when it could not be determined
+  std::string scratchDir;       // JRE_SCRATCH_LOC is below it; the log goes there without a fixed one
+  bool jreLocGiven = false;     // -jreLoc: JRE_LOCATION and JRE_SCRATCH_LOC are not read
+  // From the command line; the file's value replaces it when it is empty
+  // or came from FROM_LOCATION.
+  std::string prereqConfigLocation;
+  bool prereqLocFromFromLocation = false;
 };
 
-// 0; -1 when the launcher directory cannot be determined or the scratch
-// directory cannot be created; -2 when no parameter file exists.
-int ReadParamFile(ParamFileRun& run, Settings& settings);
+struct ParamFileResult {
+  // 0; -1 when the launcher directory is unknown; -2 when no parameter file
+  // exists (S_ERQELPARAMNFD shown).
+  int status = 0;
+  std::string paramFile;  // the absolute path of the file in use
+  Settings settings;
+};
 
-// BOOTSTRAP_COMPS split at commas, empty pieces dropped.
-std::vector<std::string> SplitBootstrapComps(const std::string& value);
+// Finds the parameter file and reads the settings. Outside distribution mode
+// the components default to the launcher's directory (the ship home under
+// -shipHomeLoc). The current directory is left alone: relative values stay
+// relative, taken later from the startup directory.
+ParamFileResult ReadParamFile(const ParamFileInput& input);
 
 }  // namespace params

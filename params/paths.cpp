@@ -1,6 +1,7 @@
 #include "params/paths.h"
 
-#include "common/process_state.h"
+#include "common/paths.h"
+#include "common/text.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "messages/format.h"
@@ -8,11 +9,11 @@
 
 namespace params {
 
-std::string MakeAbsolutePath(const std::string& path) {
+std::string MakeAbsolutePath(const std::string& path, bool reportFailure) {
   std::optional<std::string> full = platform::FullPath(path);
-  if (full && full->size() <= kMaxPath) return *full;
+  if (full && full->size() <= common::kMaxPath) return *full;
   int error = platform::LastError();
-  if (common::Process().debug) {
+  if (reportFailure) {
     platform::WriteStderr(messages::FormatText(messages::UserText("S_ERABS_PATH"), {path}) + ": " +
                           platform::ErrorText(error) + "\n");
   }
@@ -25,27 +26,20 @@ void GetDirPart(std::string& dest, const std::string& path) {
   dest = cut == std::string::npos ? path : path.substr(0, cut);
 }
 
-std::string AppendPath(const std::string& path, const std::string& component) {
-  if (path.empty()) return component;
-  if (path.back() == platform::kPathSep) return path + component;
-  return path + platform::kPathSep + component;
-}
-
-int GetCurrentDir(std::string& dest) {
+std::optional<std::string> LauncherDir() {
   std::string module = platform::ModuleFileName();
   if (module.empty()) {
     int error = platform::LastError();
-    messages::ConsoleWrite(
-        messages::FormatText(messages::UserText("S_ERGOSLST"), {"GetCurrentDir()", error}, 4095));
-    return -1;
+    messages::ConsoleWrite(messages::FormatText(messages::UserText("S_ERGOSLST"), {"GetCurrentDir()", error},
+                                                common::kMessageChars));
+    return std::nullopt;
   }
   size_t cut = module.rfind(platform::kPathSep);
   std::string dir = cut == std::string::npos ? std::string() : module.substr(0, cut + 1);
-  if (dir.size() > kMaxPath) dir.resize(kMaxPath);
+  dir = common::Cut(dir, common::kMaxPath);
   // A root directory keeps its separator on Linux ("/"), where nothing else names it.
   if (dir.size() > 1 && dir.back() == platform::kPathSep) dir.pop_back();
-  dest = dir;
-  return 0;
+  return dir;
 }
 
 std::string GetProgramDir(const std::string& programPath) {

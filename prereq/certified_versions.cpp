@@ -6,7 +6,8 @@
 #include "messages/console.h"
 #include "platform/platform.h"
 #include "prereq/prereq_reader.h"
-#include "runtime/actions_log.h"
+#include "common/actions_log.h"
+#include "common/text.h"
 
 namespace prereq {
 
@@ -26,37 +27,14 @@ const char* const kAnswerYes =
 const char* const kAnswerNo =
     "The user has verified that the product cannot be installed on this platform. Quitting the install...\n";
 
-std::vector<std::string> ListItems(const std::string& list) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t comma = list.find(',', start);
-    if (comma == std::string::npos) comma = list.size();
-    if (comma > start) items.push_back(list.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return items;
-}
-
-// The yes/no prompt: true for yes, false for no. The end of input answers no,
-// since no answer can come any more.
-bool AskToContinue() {
-  for (;;) {
-    ShowAndLog(kPrompt);
-    std::optional<std::string> answer = messages::ReadAnswerLine(kMaxAnswerChars);
-    char first = !answer ? 'n' : answer->empty() ? '\n' : answer->front();
-    if (first == 'y' || first == 'Y') return true;
-    if (first == 'n' || first == 'N' || first == '\n') return false;
-  }
-}
+std::vector<std::string> ListItems(const std::string& list) { return common::SplitDroppingEmpty(list, ','); }
 
 VersionCheck Stop(const PrereqState& state) {
-  ReportMessage("S_EXIT_MSG", {runtime::ActionsLogPath()});
+  ReportMessage("S_EXIT_MSG", {common::ActionsLogPath()});
   if (!state.silent && !state.noConsole) {
     ReportMessage("S_EXIT_CONTINUE");
     messages::ReadAnswerChar();
   }
-  runtime::CloseActionsLog();
   return VersionCheck::Stop;
 }
 
@@ -114,7 +92,7 @@ VersionCheck CheckCertifiedVersion(PrereqState& state) {
   messages::ConsoleWrite("\n\n");
   ShowAndLog(location.empty() ? std::string(kNotice) : messages::FormatText(kNoticeWithLocation, {location}));
   if (state.silent || state.noConsole) return Stop(state);
-  if (AskToContinue()) {
+  if (AskYesNo([] { ShowAndLog(kPrompt); })) {
     ShowAndLog(kAnswerYes);
     return VersionCheck::Accepted;
   }

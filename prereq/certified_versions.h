@@ -14,7 +14,7 @@ enum class VersionCheck {
   Accepted,   // not certified, the user went on: pass result 0
   Ignored,    // not certified under -IGNORESYSPREREQS: pass result 1
   NoList,     // no certified list: pass result 3
-  Stop,       // reported and the actions log closed: the launch ends with -1
+  Stop,       // reported: the launch ends with -1
 };
 
 // The check at the start of the required pass. The certified list is the

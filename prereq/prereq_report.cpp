@@ -2,31 +2,37 @@
 
 #include "messages/catalogue.h"
 #include "messages/console.h"
-#include "runtime/actions_log.h"
+#include "common/actions_log.h"
+#include "common/text.h"
 
 namespace prereq {
-
-namespace {
-// Formatted texts are built in a 4096-byte buffer.
-constexpr size_t kMaxMessageChars = 4095;
-}  // namespace
 
 const char* const kGenericSection = "Generic Prereqs";
 const char* const kCertifiedSection = "Certified Versions";
 
 void ShowAndLog(const std::string& text) {
   messages::ConsoleWrite(text);
-  runtime::WriteActionsLog(text);
+  common::WriteActionsLog(text);
 }
 
 void ReportMessage(const std::string& key) {
   messages::ConsoleWrite(messages::UserText(key));
-  runtime::WriteActionsLog(messages::LogText(key));
+  common::WriteActionsLog(messages::LogText(key));
 }
 
 void ReportMessage(const std::string& key, std::initializer_list<messages::FormatArg> args) {
-  messages::ConsoleWrite(messages::FormatText(messages::UserText(key), args, kMaxMessageChars));
-  runtime::WriteActionsLog(messages::FormatText(messages::LogText(key), args, kMaxMessageChars));
+  messages::ConsoleWrite(messages::FormatText(messages::UserText(key), args, common::kMessageChars));
+  common::WriteActionsLog(messages::FormatText(messages::LogText(key), args, common::kMessageChars));
+}
+
+bool AskYesNo(const std::function<void()>& showPrompt) {
+  for (;;) {
+    showPrompt();
+    std::optional<std::string> answer = messages::ReadAnswerLine(kMaxAnswerChars);
+    const char first = !answer ? 'n' : answer->empty() ? '\n' : answer->front();
+    if (first == 'y' || first == 'Y') return true;
+    if (first == 'n' || first == 'N' || first == '\n') return false;
+  }
 }
 
 void AppendFailureText(PrereqState& state, const std::string& text) {
@@ -35,7 +41,7 @@ void AppendFailureText(PrereqState& state, const std::string& text) {
   state.failureText.resize(kMaxFailureTextChars);
   if (!state.failureTextCut) {
     state.failureTextCut = true;
-    runtime::WriteActionsLog("\nThe failure text of this pass was cut after " +
+    common::WriteActionsLog("\nThe failure text of this pass was cut after " +
                              std::to_string(kMaxFailureTextChars) + " characters.\n");
   }
 }

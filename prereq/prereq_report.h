@@ -3,6 +3,7 @@
 // run of the checks carries from pass to pass.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -44,6 +45,11 @@ void ShowAndLog(const std::string& text);
 void ReportMessage(const std::string& key);
 // Reports a message formatted with `args`.
 void ReportMessage(const std::string& key, std::initializer_list<messages::FormatArg> args);
+
+// Shows the prompt and reads answers until one begins with y or Y (true), n
+// or N, or is empty (false). The end of input answers no: no answer can come
+// any more.
+bool AskYesNo(const std::function<void()>& showPrompt);
 
 // Appends to the failure text, keeping its first kMaxFailureTextChars
 // characters; the first cut of a pass is noted in the actions log.

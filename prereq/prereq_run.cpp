@@ -2,12 +2,12 @@
 
 #include <fstream>
 
+#include "common/actions_log.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "prereq/certified_versions.h"
 #include "prereq/prereq_reader.h"
 #include "prereq/resource_checks.h"
-#include "runtime/actions_log.h"
 
 namespace prereq {
 
@@ -44,29 +44,70 @@ void RunCheck(const std::string& key, const std::string& value, PrereqState& sta
   }
 }
 
-int StopRun() {
-  ReportMessage("S_EXIT_MSG", {runtime::ActionsLogPath()});
-  runtime::CloseActionsLog();
-  return -1;
+PrereqOutcome StopRun() {
+  ReportMessage("S_EXIT_MSG", {common::ActionsLogPath()});
+  return PrereqOutcome::Stop;
 }
 
-// The prompt after a failed pass. The end of input answers no.
-int AskToContinue(const PrereqState& state) {
-  for (;;) {
-    ReportMessage("S_CONTINUE");
-    std::optional<std::string> answer = messages::ReadAnswerLine(kMaxAnswerChars);
-    char first = !answer ? 'n' : answer->empty() ? '\n' : answer->front();
-    if (first == 'y' || first == 'Y') {
-      ReportMessage("S_CONTINUE_YES");
-      if (state.requiredFlag) ReportMessage("S_IGNORE_REQ_SYS_PREREQ");
-      runtime::CloseActionsLog();
-      return 0;
-    }
-    if (first == 'n' || first == 'N' || first == '\n') {
-      ReportMessage("S_CONTINUE_NO");
-      return StopRun();
-    }
+// After a failed pass: go on only when the user says so.
+PrereqOutcome AskToContinue(const PrereqState& state) {
+  if (!AskYesNo([] { ReportMessage("S_CONTINUE"); })) {
+    ReportMessage("S_CONTINUE_NO");
+    return StopRun();
   }
+  ReportMessage("S_CONTINUE_YES");
+  if (state.requiredFlag) ReportMessage("S_IGNORE_REQ_SYS_PREREQ");
+  return PrereqOutcome::GoOn;
+}
+
+void ReportIgnored(const PrereqState& state) {
+  if (state.requiredFlag) {
+    ReportMessage("S_IGNORE_REQ_SYS_PREREQ");
+  } else if (state.failureText.find(messages::UserText("S_FAILED_PATCHES_1")) != std::string::npos) {
+    ReportMessage("S_IGNORE_PATCH_SYS_PREREQ");
+  } else {
+    ReportMessage("S_IGNORE_OPT_SYS_PREREQ");
+  }
+}
+
+// -EXECUTESYSPREREQS: the generic pass's findings, then the end.
+PrereqOutcome EndAfterChecks(const PrereqInput& in, const PrereqState& state) {
+  ShowAndLog(state.failureText);
+  ReportMessage("S_EXIT_MSG", {common::ActionsLogPath()});
+  if (!in.silent && !in.noConsole) {
+    messages::ConsoleWrite(messages::UserText("S_EXIT_CONTINUE"));
+    messages::ReadAnswerChar();
+  }
+  return PrereqOutcome::Stop;
+}
+
+// The next pass after one that passed or does not count: false when none is
+// left.
+bool NextPass(PrereqState& state, int result, bool platformPrereqs) {
+  if (state.genericFlag) {
+    state.genericFlag = 0;
+    return platformPrereqs;
+  }
+  if (state.requiredFlag) {
+    state.requiredFlag = 0;
+    if (result == 0) ReportMessage("S_PRE_REQREQ_PASSED");
+    return true;
+  }
+  return false;
+}
+
+// A failed pass: its findings, and the user's choice where there is a user.
+PrereqOutcome ReportFailedPass(const PrereqInput& in, const PrereqState& state) {
+  if (!state.failureText.empty()) ShowAndLog(state.failureText);
+  if (state.requiredFlag) {
+    ReportMessage("S_FAILED_PRE_REQ_1");
+    ReportMessage("S_FAILED_PRE_REQ_2");
+    messages::ConsoleWrite("\n\n");
+  } else if (state.failureText.empty()) {
+    ReportMessage("S_FAILED_OPTIONAL");
+  }
+  if (in.silent || in.noConsole) return StopRun();
+  return AskToContinue(state);
 }
 
 }  // namespace
@@ -103,74 +144,25 @@ int RunPrereqPass(PrereqState& state) {
   return state.passResult;
 }
 
-int RunPrereqs(const std::string& paramFile, const std::string& scratchDir, const std::string& timestamp,
-               const std::string& logName, bool silent, bool execute, bool ignore, bool noConsole,
-               int platformFlag) {
-  runtime::OpenActionsLog(scratchDir, timestamp, logName);
+PrereqOutcome RunPrereqs(const PrereqInput& in) {
+  common::ActionsLogScope log(in.scratchDir);
   PrereqState state;
-  state.paramFile = paramFile;
-  state.silent = silent;
-  state.ignore = ignore;
-  state.noConsole = noConsole;
-  state.genericFlag = 1;
-  state.requiredFlag = 1;
-
+  state.paramFile = in.paramFile;
+  state.silent = in.silent;
+  state.ignore = in.ignore;
+  state.noConsole = in.noConsole;
   for (;;) {
     state.failureText.clear();
     state.failureTextCut = false;
-    int result = RunPrereqPass(state);
-    if (result == kPassStop) return -1;
-
-    if (ignore && result != 0) {
-      if (state.requiredFlag) {
-        ReportMessage("S_IGNORE_REQ_SYS_PREREQ");
-      } else if (state.failureText.find(messages::UserText("S_FAILED_PATCHES_1")) != std::string::npos) {
-        ReportMessage("S_IGNORE_PATCH_SYS_PREREQ");
-      } else {
-        ReportMessage("S_IGNORE_OPT_SYS_PREREQ");
-      }
-    }
-
-    if (execute) {
-      // The checks only: report and end after the generic pass.
-      ShowAndLog(state.failureText);
-      ReportMessage("S_EXIT_MSG", {runtime::ActionsLogPath()});
-      runtime::CloseActionsLog();
-      if (!silent && !noConsole) {
-        messages::ConsoleWrite(messages::UserText("S_EXIT_CONTINUE"));
-        messages::ReadAnswerChar();
-      }
-      return -1;
-    }
-
-    if (result == 0 || result == 3 || ignore) {
-      if (state.genericFlag) {
-        state.genericFlag = 0;
-        if (!platformFlag) break;
-      } else if (state.requiredFlag) {
-        state.requiredFlag = 0;
-        if (result == 0) ReportMessage("S_PRE_REQREQ_PASSED");
-      } else {
-        break;
-      }
-      continue;
-    }
-
-    if (!state.failureText.empty()) ShowAndLog(state.failureText);
-    if (state.requiredFlag) {
-      ReportMessage("S_FAILED_PRE_REQ_1");
-      ReportMessage("S_FAILED_PRE_REQ_2");
-      messages::ConsoleWrite("\n\n");
-    } else if (state.failureText.empty()) {
-      ReportMessage("S_FAILED_OPTIONAL");
-    }
-    if (silent || noConsole) return StopRun();
-    return AskToContinue(state);
+    const int result = RunPrereqPass(state);
+    if (result == kPassStop) return PrereqOutcome::Stop;
+    if (in.ignore && result != 0) ReportIgnored(state);
+    if (in.execute) return EndAfterChecks(in, state);
+    if (result != 0 && result != 3 && !in.ignore) return ReportFailedPass(in, state);
+    if (!NextPass(state, result, in.platformPrereqs)) break;
   }
-
   ShowAndLog("\n");
-  runtime::CloseActionsLog();
-  return 0;
+  return PrereqOutcome::GoOn;
 }
 
 }  // namespace prereq

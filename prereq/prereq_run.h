@@ -9,19 +9,29 @@
 
 namespace prereq {
 
-// RunPrereqPass's result when the launch must end (reported, log closed).
+// RunPrereqPass's result when the launch must end (reported).
 constexpr int kPassStop = -1;
 
 // One pass, chosen by state's flags: 0 passed (or nothing to check), 1
 // failed, 3 no certified list (required pass), kPassStop.
 int RunPrereqPass(PrereqState& state);
 
-// The whole run, with the actions log open from start to end. 0 when the
-// launch goes on; -1 when it must end with exit status -1 (everything is
-// reported and the log closed by then). `platformFlag` (PLATFORM_PREREQS
-// begins with "T") adds the version-specific passes.
-int RunPrereqs(const std::string& paramFile, const std::string& scratchDir, const std::string& timestamp,
-               const std::string& logName, bool silent, bool execute, bool ignore, bool noConsole,
-               int platformFlag);
+struct PrereqInput {
+  std::string paramFile;
+  std::string scratchDir;  // where the actions log goes when it has no fixed place
+  bool silent = false;
+  bool execute = false;    // -EXECUTESYSPREREQS: the checks only, then the end
+  bool ignore = false;     // -IGNORESYSPREREQS
+  bool noConsole = false;
+  bool platformPrereqs = false;  // PLATFORM_PREREQS begins with "T": the version's passes too
+};
+
+enum class PrereqOutcome {
+  GoOn,  // the launch goes on
+  Stop,  // everything is reported; the launch ends with -1
+};
+
+// The whole run, with the actions log open from start to end.
+PrereqOutcome RunPrereqs(const PrereqInput& input);
 
 }  // namespace prereq

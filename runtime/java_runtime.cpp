@@ -1,28 +1,21 @@
 #include "runtime/java_runtime.h"
 
-#include "bootstrap/tree_ops.h"
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/paths.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 
 namespace runtime {
 
 namespace {
 
-bool JdkOnly() { return IsExactlyTrue(common::Process().useJdkOnly); }
-bool JreOnly() { return IsExactlyTrue(common::Process().useJreOnly); }
-
 bool HasJavaLauncher(const std::string& home) {
-  std::string program = home;
-  bootstrap::AppendPathPart(program, "bin");
-  bootstrap::AppendPathPart(program, platform::kJavaConsoleExe);
-  return bootstrap::PathExists(program) == 1;
+  return platform::PathExists(common::AppendPath(common::AppendPath(home, "bin"), platform::kJavaConsoleExe));
 }
 
 void Reject(const char* key) {
-  WriteActionsLog(messages::LogText(key));
+  common::WriteActionsLog(messages::LogText(key));
   messages::ConsoleWrite("\n\n" + messages::UserText(key));
 }
 
@@ -30,11 +23,9 @@ void Reject(const char* key) {
 
 bool IsExactlyTrue(const std::string& value) { return value == "TRUE"; }
 
-bool JrePromptDisabled() { return IsExactlyTrue(common::Process().disableJrePrompt); }
-
-std::optional<std::string> PromptJavaLocation() {
-  const bool jdkOnly = JdkOnly();
-  const bool jreOnly = JreOnly();
+std::optional<std::string> PromptJavaLocation(const params::JavaChoice& choice) {
+  const bool jdkOnly = IsExactlyTrue(choice.useJdkOnly);
+  const bool jreOnly = IsExactlyTrue(choice.useJreOnly);
   messages::ConsoleWrite("\n");
   const char* key = jdkOnly   ? "S_SPECIFY_JDK_ONLY_LOCATION"
                     : jreOnly ? "S_SPECIFY_JRE_ONLY_LOCATION"
@@ -60,28 +51,26 @@ std::optional<std::string> PromptJavaLocation() {
   }
 }
 
-void ReportNoJavaLocation(const std::string& scratchDir, const std::string& timestamp,
-                          const std::string& logName) {
-  OpenActionsLog(scratchDir, timestamp, logName);
-  WriteActionsLog(messages::LogText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
-  CloseActionsLog();
+void ReportNoJavaLocation(const std::string& scratchDir) {
+  {
+    common::ActionsLogScope log(scratchDir);
+    common::WriteActionsLog(messages::LogText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
+  }
   messages::ConsoleWrite("\n\n" + messages::UserText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
 }
 
 int HasRuntimeLibrary(const std::string& home) {
   for (const char* library : {"rt.jar", "core.jar"}) {
-    std::string path = home;
-    bootstrap::AppendPathPart(path, "lib");
-    bootstrap::AppendPathPart(path, library);
-    if (bootstrap::PathExists(path)) return 1;
+    if (platform::PathExists(common::AppendPath(common::AppendPath(home, "lib"), library))) return 1;
   }
   return 0;
 }
 
-int ValidateJavaHome(const std::string& location, bool external) {
-  if (!common::Process().jreLocGiven && !external) return 0;
-  const bool jdkOnly = JdkOnly();
-  const bool jreOnly = JreOnly();
+int ValidateJavaHome(const std::string& location, bool jreLocGiven, bool external,
+                     const params::JavaChoice& choice) {
+  if (!jreLocGiven && !external) return 0;
+  const bool jdkOnly = IsExactlyTrue(choice.useJdkOnly);
+  const bool jreOnly = IsExactlyTrue(choice.useJreOnly);
   if (!jdkOnly && !jreOnly) return 0;
   const bool runtimeHome = HasRuntimeLibrary(location) == 1;
   if (jdkOnly && runtimeHome) {
@@ -96,20 +85,16 @@ int ValidateJavaHome(const std::string& location, bool external) {
 }
 
 std::string FindImagesDir(const std::string& launcherDir) {
-  const std::string sep(1, platform::kPathSep);
-  for (const std::string& candidate :
-       {launcherDir + sep + "images", launcherDir + sep + ".." + sep + "images"}) {
-    if (bootstrap::PathExists(candidate)) return candidate;
+  for (const std::string& candidate : {common::JoinExactly(launcherDir, "images"),
+                                       common::JoinExactly(common::JoinExactly(launcherDir, ".."), "images")}) {
+    if (platform::PathExists(candidate)) return candidate;
   }
   return {};
 }
 
 void ProbeInstalledHome(const std::string& launcherDir, std::string& qtiLocation,
                         std::string& qtiCoreLocation) {
-  std::string jlib = launcherDir;
-  bootstrap::AppendPathPart(jlib, "..");
-  bootstrap::AppendPathPart(jlib, "jlib");
-  if (!bootstrap::PathExists(jlib)) return;
+  if (!platform::PathExists(common::AppendPath(common::AppendPath(launcherDir, ".."), "jlib"))) return;
   qtiLocation = "..";
   qtiCoreLocation = "..";
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "params/param_file.h"
+
 namespace runtime {
 
 // A typed answer longer than this is no location (it would not fit the
@@ -20,30 +22,29 @@ constexpr size_t kMaxJavaLocationChars = 1023;
 // USEJDKONLY, DISABLE_JRE_PROMPT; other cases and trailing blanks do not
 // count).
 bool IsExactlyTrue(const std::string& value);
-// DISABLE_JRE_PROMPT is exactly "TRUE".
-bool JrePromptDisabled();
 
 // Asks on the console until the user types a directory whose bin directory
-// holds the Java launcher program, and returns the line as typed. nullopt
-// when standard input ends first: nobody can answer, and the caller ends the
-// run as for a forbidden prompt (see ReportNoJavaLocation).
-std::optional<std::string> PromptJavaLocation();
+// holds the Java launcher program, and returns the line as typed; the
+// prompts follow USEJREONLY and USEJDKONLY. nullopt when standard input ends
+// first: nobody can answer, and the caller ends the run as for a forbidden
+// prompt (see ReportNoJavaLocation).
+std::optional<std::string> PromptJavaLocation(const params::JavaChoice& choice);
 
 // The run knows no Java runtime and may not (or can no longer) ask for one:
 // records the log text of S_JRELOC_ERROR_NOCONSOLE_WIN in the actions log
-// (opened and closed here) and writes "\n\n" and its user text to the
-// console.
-void ReportNoJavaLocation(const std::string& scratchDir, const std::string& timestamp,
-                          const std::string& logName);
+// (of `scratchDir` when the log has no fixed place) and writes "\n\n" and
+// its user text to the console.
+void ReportNoJavaLocation(const std::string& scratchDir);
 
 // 1 when home/lib/rt.jar or home/lib/core.jar exists, else 0.
 int HasRuntimeLibrary(const std::string& home);
 
-// Tests a location that came from -jreLoc or from the prompt (`external`)
-// against USEJREONLY and USEJDKONLY. 0 when accepted or no test is due; -1
-// after S_INVALID_JDK_HOME / S_INVALID_JRE_HOME (actions log and console).
-// The caller has the actions log open.
-int ValidateJavaHome(const std::string& location, bool external);
+// Tests a location that came from -jreLoc (`jreLocGiven`) or from the prompt
+// (`external`) against USEJREONLY and USEJDKONLY. 0 when accepted or no test
+// is due; -1 after S_INVALID_JDK_HOME / S_INVALID_JRE_HOME (actions log and
+// console). The caller has the actions log open.
+int ValidateJavaHome(const std::string& location, bool jreLocGiven, bool external,
+                     const params::JavaChoice& choice);
 
 // <launcher dir>/images, else <launcher dir>/../images (spelled so), else "".
 std::string FindImagesDir(const std::string& launcherDir);

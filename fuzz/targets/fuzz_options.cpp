@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "common/process_state.h"
 #include "launcher/options.h"
 #include "platform/platform.h"
 #include "platform/shared/cmdline.h"
@@ -12,11 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string tail(reinterpret_cast<const char*>(data), size);
   platform::TestOverrides().stdoutSink = [](const std::string&) {};
   platform::TestOverrides().stderrSink = [](const std::string&) {};
-  common::ResetProcess();
   std::vector<std::string> elements = {"/opt/setup", tail};
-  launcher::Options options;
-  launcher::ParseEarlyOptions(elements, options);
-  launcher::ParseOptionLoop(elements, options);
+  const launcher::Options options = launcher::ReadOptions(elements);
   launcher::DecideLauncherMode(options);
   launcher::ConvertJvmArgs(tail);
 

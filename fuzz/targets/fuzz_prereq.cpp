@@ -5,14 +5,14 @@
 #include <sstream>
 #include <string>
 
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/process_facts.h"
 #include "messages/catalogue.h"
 #include "platform/platform.h"
 #include "prereq/certified_versions.h"
 #include "prereq/prereq_reader.h"
 #include "prereq/prereq_run.h"
 #include "prereq/resource_checks.h"
-#include "runtime/actions_log.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   ScanText(text);
 
-  common::ResetProcess();
+  common::SetProcessFacts({});
+  common::SetActionsLogTarget({"", "installActionsTS.log"});
   auto& o = platform::TestOverrides();
   o.stdoutSink = [](const std::string&) {};
   o.stderrSink = [](const std::string&) {};
@@ -93,12 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string param = fuzz_support::WriteInput("qelparam.ini", data + 1, size - 1);
   std::string logDir = fuzz_support::ScratchArea() + "/";
-  int result = prereq::RunPrereqs(param, logDir, "TS", "installActions", flags & 1, flags & 2, flags & 4,
-                                  flags & 8, flags & 0x10);
-  Check(result == 0 || result == -1);
+  const prereq::PrereqOutcome outcome =
+      prereq::RunPrereqs({param, logDir, (flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0, (flags & 8) != 0,
+                          (flags & 0x10) != 0});
+  Check(outcome == prereq::PrereqOutcome::GoOn || outcome == prereq::PrereqOutcome::Stop);
   std::string value = prereq::GetPrereqValue(prereq::kGenericSection, "CPU", "d", param);
   Check(!value.empty() && value.size() <= prereq::kMaxPrereqLineChars);
-  runtime::CloseActionsLog();
   std::remove((logDir + "installActionsTS.log").c_str());
   return 0;
 }

@@ -1,18 +1,22 @@
-#include "runtime/actions_log.h"
+#include "common/actions_log.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 
-#include "common/process_state.h"
 #include "platform/platform.h"
 #include "platform/shared/locale_name.h"
+#include "runtime/inventory.h"
 #include "test_support.h"
 
 namespace runtime {
 namespace {
 
+using common::ActionsLogPath;
+using common::ActionsLogScope;
+using common::WriteActionsLog;
 using testing_support::LauncherTest;
 using testing_support::ReadFile;
 using testing_support::TempDir;
@@ -27,33 +31,39 @@ class ActionsLogTest : public LauncherTest {
     setenv("QEL_REGISTRY_ROOT", (dir_ / "registry").c_str(), 1);
   }
   void TearDown() override {
-    CloseActionsLog();
     unsetenv("QEL_REGISTRY_ROOT");
     LauncherTest::TearDown();
   }
   void SetValue(const std::string& key, const std::string& data) {
     WriteFile(dir_ / "registry/HKEY_LOCAL_MACHINE/" + key + "/inst_loc", data);
   }
-  std::string LogName() const { return common::Process().actionsLogName; }
   TempDir dir_;
 };
 
-TEST_F(ActionsLogTest, FallbackDirectoryWithoutInventory) {
-  OpenActionsLog(dir_.path(), "TS", LogName());
-  EXPECT_EQ(ActionsLogPath(), dir_.path() + kSep + "installActionsTS.log");
-  WriteActionsLog("one\n");
-  CloseActionsLog();
+TEST_F(ActionsLogTest, TheScratchDirectoryWithoutAFixedPlaceAndOnlyWhileAScopeIsOpen) {
+  ASSERT_EQ(FixedLogDir(""), "");  // no inventory
+  {
+    ActionsLogScope log(dir_.path());
+    EXPECT_EQ(ActionsLogPath(), dir_.path() + kSep + "installActionsTS.log");
+    WriteActionsLog("one\n");
+    {
+      ActionsLogScope inner(dir_ / "elsewhere");  // shares the open file
+      WriteActionsLog("two\n");
+    }
+    WriteActionsLog("three\n");
+  }
   WriteActionsLog("dropped\n");
-  OpenActionsLog(dir_.path(), "TS", LogName());
-  WriteActionsLog("two\n");
-  EXPECT_EQ(ReadFile(ActionsLogPath()), "one\ntwo\n");
+  { ActionsLogScope again(ActionsLogScope::LastFile{}); WriteActionsLog("four\n"); }
+  EXPECT_EQ(ReadFile(ActionsLogPath()), "one\ntwo\nthree\nfour\n");
+  EXPECT_FALSE(platform::PathExists(dir_ / "elsewhere"));
   EXPECT_FALSE(platform::PathExists(dir_ / "logs"));
 }
 
 TEST_F(ActionsLogTest, InventoryLogsDirectoryIsCreated) {
   SetValue("SOFTWARE/Quelta", dir_ / "inv" + "\n");
-  common::Process().actionsLogName = kSep + "DetachHome";
-  OpenActionsLog(dir_ / "scratch", "TS", LogName());
+  ASSERT_EQ(FixedLogDir(""), dir_ / "inv" + kSep + "logs");
+  testing_support::LogInto(FixedLogDir(""), "DetachHomeTS.log");
+  ActionsLogScope log(dir_ / "scratch");
   EXPECT_EQ(ActionsLogPath(), dir_ / "inv" + kSep + "logs" + kSep + "DetachHomeTS.log");
   EXPECT_TRUE(platform::IsDirectory(dir_ / "inv" + kSep + "logs"));
 }
@@ -75,30 +85,30 @@ TEST_F(ActionsLogTest, UnusableInventoryValues) {
   EXPECT_EQ(ReadInventoryLocation(), "/inv");
 }
 
-TEST_F(ActionsLogTest, PrereqLogLocationWinsAndUnwritableMeansNoLog) {
+TEST_F(ActionsLogTest, ALogBaseWinsOverTheInventoryAndUnwritableMeansNoLog) {
   SetValue("SOFTWARE/QUELTA", dir_ / "inv");
-  common::Process().prereqLogLocation = dir_ / "pl";
-  OpenActionsLog(dir_.path(), "TS", LogName());
-  EXPECT_EQ(ActionsLogPath(), dir_ / "pl" + kSep + "logs" + kSep + "installActionsTS.log");
-  CloseActionsLog();
+  EXPECT_EQ(FixedLogDir(dir_ / "pl"), dir_ / "pl" + kSep + "logs");
 
   WriteFile(dir_ / "ro/keep", "");
   chmod((dir_ / "ro").c_str(), 0555);
   if (access((dir_ / "ro").c_str(), W_OK) == 0) GTEST_SKIP() << "permissions do not bind this user";
-  common::Process().prereqLogLocation = dir_ / "ro";
-  OpenActionsLog(dir_.path(), "TS", LogName());
+  testing_support::LogInto(FixedLogDir(dir_ / "ro"), "installActionsTS.log");
+  ActionsLogScope log(dir_.path());
   EXPECT_EQ(ActionsLogPath(), "");
   WriteActionsLog("vanishes");
 }
 
 TEST_F(ActionsLogTest, TimingLogBesideTheActionsLog) {
-  OpenTimingLog("TS");
-  EXPECT_EQ(TimingLogPath(), "");
-  OpenActionsLog(dir_.path(), "TS", LogName());
-  OpenTimingLog("TS");
-  EXPECT_EQ(TimingLogPath(), dir_.path() + kSep + "launcherTimingTS.log");
-  WriteTimingLog("step 12 ms\n");
-  CloseTimingLog();
+  { ActionsLogScope failed(""); }  // an opening that found no place
+  { common::TimingLogScope timing(true, "TS"); EXPECT_EQ(common::TimingLogPath(), ""); }
+  ActionsLogScope log(dir_.path());
+  { common::TimingLogScope off(false, "TS"); EXPECT_EQ(common::TimingLogPath(), ""); }
+  {
+    common::TimingLogScope timing(true, "TS");
+    EXPECT_EQ(common::TimingLogPath(), dir_.path() + kSep + "launcherTimingTS.log");
+    common::WriteTimingLog("step 12 ms\n");
+  }
+  common::WriteTimingLog("dropped\n");
   EXPECT_EQ(ReadFile(dir_.path() + kSep + "launcherTimingTS.log"), "step 12 ms\n");
 }
 

@@ -6,10 +6,11 @@
 #include <sstream>
 
 #include "bootstrap/archive_expansion.h"
-#include "common/process_state.h"
+#include <optional>
+
+#include "common/actions_log.h"
 #include "messages/console.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 #include "test_support.h"
 
 namespace bootstrap {
@@ -57,7 +58,7 @@ class ArchiveExpansionTest : public LauncherTest {
   void SetUp() override {
     LauncherTest::SetUp();
     setenv("QEL_REGISTRY_ROOT", (dir_ / "registry").c_str(), 1);
-    runtime::OpenActionsLog(dir_.path(), "TS", common::Process().actionsLogName);
+    log_.emplace(dir_.path());
     platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions& how,
                                           int& exitCode) {
       lines_.push_back(line);
@@ -68,15 +69,16 @@ class ArchiveExpansionTest : public LauncherTest {
     };
   }
   void TearDown() override {
-    runtime::CloseActionsLog();
+    log_.reset();
     platform::TestChildStarter() = nullptr;
     platform::DiskSpaceTestOverrides() = {};
     unsetenv("QEL_REGISTRY_ROOT");
     LauncherTest::TearDown();
   }
-  std::string Log() const { return ReadFile(runtime::ActionsLogPath()); }
+  std::string Log() const { return ReadFile(common::ActionsLogPath()); }
 
   TempDir dir_;
+  std::optional<common::ActionsLogScope> log_;
   std::vector<std::string> lines_;
   std::vector<std::string> programs_;
   bool hidden_ = false;
@@ -86,7 +88,7 @@ class ArchiveExpansionTest : public LauncherTest {
 
 TEST_F(ArchiveExpansionTest, CommandLinesToTheByte) {
   EXPECT_EQ(ExpandJars("src", "C:dest dir", "U"), 0);
-  common::Process().debug = true;
+  testing_support::SetFacts(false, true);
   EXPECT_EQ(ExpandJars("src", "dst", "U"), 0);
   ASSERT_EQ(lines_.size(), 2u);
   EXPECT_EQ(lines_[0], "U" + kSep + "unzip -qqqo src/\"*.jar\" -d \"C:dest dir\" ");
@@ -96,7 +98,7 @@ TEST_F(ArchiveExpansionTest, CommandLinesToTheByte) {
 }
 
 TEST_F(ArchiveExpansionTest, TheKnownProgramRunsAndABlankInItsPathIsQuoted) {
-  common::Process().debug = false;
+  testing_support::SetFacts(false, false);
   EXPECT_EQ(ExpandJars("src", "dst", "My Setup" + kSep + "medium"), 0);
   EXPECT_EQ(ExpandJars("src", "dst", "U"), 0);
   ASSERT_EQ(lines_.size(), 2u);
@@ -129,7 +131,7 @@ class BootstrapTest : public ArchiveExpansionTest {
  protected:
   void SetUp() override {
     ArchiveExpansionTest::SetUp();
-    runtime::CloseActionsLog();
+    log_.reset();
     messages::RefreshConsoleHandle();
     platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions&,
                                           int& exitCode) {
@@ -143,11 +145,10 @@ class BootstrapTest : public ArchiveExpansionTest {
     fs::current_path(dir_ / "medium/install");
     run_.scratchDir = dir_ / "scratch";
     run_.startupDir = "STARTUP";
-    run_.secondDir = "SECOND";
+    run_.unzipDir = "SECOND";
     run_.distribution = true;
     run_.copyRuntime = true;
     run_.timestamp = "TS";
-    run_.logName = common::Process().actionsLogName;
   }
   void TearDown() override {
     fs::current_path(oldCwd_);
@@ -178,7 +179,16 @@ class BootstrapTest : public ArchiveExpansionTest {
     return out;
   }
 
-  BootstrapRun run_;
+  // Runs the bootstrap with run_; its result in result_.
+  int Bootstrap() { return Bootstrap(run_); }
+  int Bootstrap(const BootstrapInput& in) {
+    result_ = BootstrapComponents(in);
+    return result_.status;
+  }
+  const ComponentLocations& Moved() const { return result_.locations; }
+
+  BootstrapInput run_;
+  BootstrapResult result_;
   fs::path oldCwd_;
 };
 
@@ -187,27 +197,27 @@ TEST_F(BootstrapTest, DistributionTakesTheHighestVersionOfEveryStep) {
   WriteFile(dir_ / "medium/stage/Components/quelta.swd.qti/10.0.0.0.0/1/DataFiles/Expanded/qti/extra.txt", "e");
   WriteFile(dir_ / "images/logo.gif", "g");
   WriteFile(dir_ / "jlib/ext.jar", "j");
-  run_.imagesDir = dir_ / "images";
+  run_.locations.images = dir_ / "images";
   run_.extJlib = dir_ / "jlib";
-  run_.jreLocation = dir_ / "no-such-runtime";
+  run_.locations.jre = dir_ / "no-such-runtime";
   run_.jreVersion = "1.8";
 
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
   const std::string u = "SECOND" + kSep + "unzip ";
   const std::string v = kSep + "10.0.0.0.0";
   EXPECT_EQ(Unzips(), u + "quelta.swd.jre" + v + ";" + u + "quelta.swd.qti" + v + ";" + u +
                           "quelta.swd.qti.core" + v + ";" + u + "quelta.swd.mendra" + v + ";");
-  EXPECT_EQ(run_.qtiLocation, Scratch("qti"));
-  EXPECT_EQ(run_.qtiCoreLocation, Scratch("qti"));
-  EXPECT_EQ(run_.mendraLocation, Scratch("Mendra"));
-  EXPECT_EQ(run_.jreLocation, Scratch("jre" + kSep + "A"));  // first by name
-  EXPECT_EQ(run_.imagesDir, Scratch("images"));
+  EXPECT_EQ(Moved().qti, Scratch("qti"));
+  EXPECT_EQ(Moved().qtiCore, Scratch("qti"));
+  EXPECT_EQ(Moved().mendra, Scratch("Mendra"));
+  EXPECT_EQ(Moved().jre, Scratch("jre" + kSep + "A"));  // first by name
+  EXPECT_EQ(Moved().images, Scratch("images"));
   EXPECT_TRUE(fs::exists(Scratch("qti/qti-10.0.0.0.0")));
   EXPECT_TRUE(fs::exists(Scratch("qti/extra.txt")));
   EXPECT_TRUE(fs::exists(Scratch("images/logo.gif")));
   EXPECT_TRUE(fs::exists(Scratch("ext/jlib/ext.jar")));
   EXPECT_FALSE(fs::exists(Scratch("ext/lib")));
-  const std::string log = ReadFile(runtime::ActionsLogPath());
+  const std::string log = ReadFile(common::ActionsLogPath());
   EXPECT_NE(log.find("Number of files bootstrapped in jre: 2"), std::string::npos);
   EXPECT_NE(log.find("Number of files bootstrapped in qti: 4"), std::string::npos);
 }
@@ -215,27 +225,25 @@ TEST_F(BootstrapTest, DistributionTakesTheHighestVersionOfEveryStep) {
 TEST_F(BootstrapTest, ListedComponentsWithVersionsAndOddEntries) {
   StageAll();
   Stage("extras", "2.0", "extras.txt");
-  common::Process().printTime = true;
+  run_.printTime = true;
   std::vector<std::string> list = {"quelta.swd.qti:4.2.0.1.0", ":::", "extras",
                                    "quelta.swd.mendra:7.7"};
   // A full list has no empty slot to end it.
   while (list.size() < 16) list.push_back("extras:2.0:ignored");
   run_.components = list;
 
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
   const std::string s = "STARTUP" + kSep + "unzip ";
   const std::string u = "SECOND" + kSep + "unzip ";
   std::string expected = s + "extras" + kSep + "2.0;";
   for (int i = 0; i < 12; ++i) expected += s + "extras" + kSep + "2.0;";
   expected += u + "quelta.swd.qti" + kSep + "4.2.0.1.0;" + u + "quelta.swd.mendra" + kSep + "10.0.0.0.0;";
   EXPECT_EQ(Unzips(), expected);
-  EXPECT_EQ(run_.components[0], "quelta.swd.qti");
-  EXPECT_EQ(run_.components[15], "extras");
   EXPECT_TRUE(fs::exists(Scratch("qti/qti-4.2.0.1.0")));
   EXPECT_TRUE(fs::exists(Scratch("extras.txt")));
-  EXPECT_EQ(run_.jreLocation, "");  // no runtime step: not listed
+  EXPECT_EQ(Moved().jre, "");  // no runtime step: not listed
 
-  const std::string timing = ReadFile(runtime::TimingLogPath());
+  const std::string timing = ReadFile(common::TimingLogPath());
   // Loop lines have three blanks before "seconds", the named steps two.
   EXPECT_TRUE(std::regex_search(timing, std::regex("^\n Time taken for bootstrapping extras is \\d\\.\\d{5}   seconds\n")));
   EXPECT_TRUE(std::regex_search(timing, std::regex("\n Time taken for bootstrapping quelta\\.swd\\.qti is \\d\\.\\d{5}  seconds\n")));
@@ -248,8 +256,8 @@ TEST_F(BootstrapTest, DevelopmentKitFromTheOuterStageArea) {
   for (const char* name : {"quelta.swd.qti", "quelta.swd.qti.core", "quelta.swd.mendra"}) {
     Stage(name, "1.0", "qti/x", outer);
   }
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
-  EXPECT_EQ(run_.jreLocation, Scratch("jdk") + kSep);
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
+  EXPECT_EQ(Moved().jre, Scratch("jdk") + kSep);
   EXPECT_NE(Unzips().find("quelta.jdk" + kSep + "11.0"), std::string::npos);
 }
 
@@ -265,11 +273,11 @@ TEST_F(BootstrapTest, NoBootstrapStillMovesLocationsAndCopiesExpandedTrees) {
   run_.noBootstrap = true;
   run_.copyRuntime = false;
 
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
   EXPECT_TRUE(lines_.empty());
-  EXPECT_EQ(run_.qtiLocation, Scratch("qti"));
-  EXPECT_EQ(run_.mendraLocation, Scratch("Mendra"));
-  EXPECT_EQ(run_.jreLocation, dir_ / "scratchjre");
+  EXPECT_EQ(Moved().qti, Scratch("qti"));
+  EXPECT_EQ(Moved().mendra, Scratch("Mendra"));
+  EXPECT_EQ(Moved().jre, dir_ / "scratchjre");
   EXPECT_TRUE(fs::exists(Scratch("core.txt")));
   EXPECT_FALSE(fs::exists(Scratch("acc.txt")));
   EXPECT_FALSE(fs::exists(Scratch("ext")));
@@ -283,23 +291,23 @@ TEST_F(BootstrapTest, PlainTreesAreCopiedOutsideDistributionMode) {
   WriteFile(dir_ / "access/acc.txt", "a");
   run_.distribution = false;
   run_.copyRuntime = false;  // the runtime came from -jreLoc: it stays
-  run_.jreLocation = dir_ / "myjre";
-  run_.qtiLocation = dir_ / "qti";
-  run_.qtiCoreLocation = dir_ / "core";
-  run_.mendraLocation = dir_ / "mendra";
-  run_.prereqConfigLocation = dir_ / "prereq";
+  run_.locations.jre = dir_ / "myjre";
+  run_.locations.qti = dir_ / "qti";
+  run_.locations.qtiCore = dir_ / "core";
+  run_.locations.mendra = dir_ / "mendra";
+  run_.locations.prereqConfig = dir_ / "prereq";
   run_.accessDir = dir_ / "access";
   run_.scratchJrePath = dir_ / "nojre";
 
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
   EXPECT_TRUE(lines_.empty());
-  EXPECT_EQ(run_.jreLocation, dir_ / "myjre");  // the missing scratch runtime is not taken
-  EXPECT_EQ(run_.qtiCoreLocation, Scratch("qti"));
-  EXPECT_EQ(run_.prereqConfigLocation, Scratch("prereq"));
+  EXPECT_EQ(Moved().jre, dir_ / "myjre");  // the missing scratch runtime is not taken
+  EXPECT_EQ(Moved().qtiCore, Scratch("qti"));
+  EXPECT_EQ(Moved().prereqConfig, Scratch("prereq"));
   for (const char* f : {"qti/a.jar", "qti/b.jar", "Mendra/m", "prereq/p.xml", "acc.txt"}) {
     EXPECT_TRUE(fs::exists(Scratch(f))) << f;
   }
-  EXPECT_NE(ReadFile(runtime::ActionsLogPath()).find("The Java runtime was not found in the scratch"),
+  EXPECT_NE(ReadFile(common::ActionsLogPath()).find("The Java runtime was not found in the scratch"),
             std::string::npos);
 }
 
@@ -307,19 +315,19 @@ TEST_F(BootstrapTest, AScratchRuntimeThatExistsIsTakenEvenEmpty) {
   fs::create_directories(dir_ / "emptyjre");
   run_.distribution = false;
   run_.copyRuntime = false;
-  run_.jreLocation = dir_ / "myjre";
+  run_.locations.jre = dir_ / "myjre";
   run_.scratchJrePath = dir_ / "emptyjre";
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
-  EXPECT_EQ(run_.jreLocation, dir_ / "emptyjre");
-  EXPECT_EQ(ReadFile(runtime::ActionsLogPath()).find("The Java runtime was not found in the scratch"),
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
+  EXPECT_EQ(Moved().jre, dir_ / "emptyjre");
+  EXPECT_EQ(ReadFile(common::ActionsLogPath()).find("The Java runtime was not found in the scratch"),
             std::string::npos);
 }
 
 TEST_F(BootstrapTest, FirstRuntimeEntryComparesLettersUpperCased) {
   StageAll();
   Stage("quelta.swd.jre", "10.0.0.0.0", "jre/j_1/bin/java\njre/jA/bin/java\njre/jz/bin/java");
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapCopied);
-  EXPECT_EQ(run_.jreLocation, Scratch("jre" + kSep + "jA"));
+  EXPECT_EQ(Bootstrap(), kBootstrapCopied);
+  EXPECT_EQ(Moved().jre, Scratch("jre" + kSep + "jA"));
 }
 
 TEST_F(BootstrapTest, AScratchDirectorySwappedMidwayIsNeitherFilledNorTrusted) {
@@ -340,7 +348,7 @@ TEST_F(BootstrapTest, AScratchDirectorySwappedMidwayIsNeitherFilledNorTrusted) {
     }
     return 0;
   };
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapFailed);
+  EXPECT_EQ(Bootstrap(), kBootstrapFailed);
   EXPECT_EQ(lines_.size(), 1u);
   EXPECT_TRUE(fs::is_empty(dir_ / "victim"));
   EXPECT_NE((boxes_ + out_).find("Cannot create or write to the directory " + run_.scratchDir),
@@ -355,14 +363,14 @@ TEST_F(BootstrapTest, TooLittleSpaceStillCopiesExtraLibrariesAndCounts) {
   WriteFile(dir_ / "bin/tool", "t");
   WriteFile(dir_ / "images/logo.gif", "g");
   run_.extBin = dir_ / "bin";
-  run_.imagesDir = dir_ / "images";
+  run_.locations.images = dir_ / "images";
   run_.requiredKilobytes = 1;
-  EXPECT_EQ(BootstrapComponents(run_), kBootstrapFailed);
+  EXPECT_EQ(Bootstrap(), kBootstrapFailed);
   EXPECT_TRUE(lines_.empty());
   EXPECT_TRUE(fs::exists(Scratch("ext/bin/tool")));
   EXPECT_FALSE(fs::exists(Scratch("images")));
-  EXPECT_EQ(run_.imagesDir, dir_ / "images");
-  EXPECT_NE(ReadFile(runtime::ActionsLogPath()).find("bootstrapped in qti: 0"), std::string::npos);
+  EXPECT_EQ(Moved().images, dir_ / "images");
+  EXPECT_NE(ReadFile(common::ActionsLogPath()).find("bootstrapped in qti: 0"), std::string::npos);
 }
 
 TEST_F(BootstrapTest, FailuresEndWithThirty) {
@@ -391,19 +399,19 @@ TEST_F(BootstrapTest, FailuresEndWithThirty) {
     lines_.clear();
     out_.clear();
     c.stage();
-    BootstrapRun run = run_;
+    BootstrapInput run = run_;
     run.components = c.list;
-    EXPECT_EQ(BootstrapComponents(run), kBootstrapFailed) << c.what;
+    EXPECT_EQ(Bootstrap(run), kBootstrapFailed) << c.what;
     EXPECT_EQ(lines_.size(), size_t(c.unzips)) << c.what;
     EXPECT_NE(out_.find(c.console), std::string::npos) << c.what;
-    runtime::CloseActionsLog();
+
   }
   // A failing core expansion is not fatal: the location stays where it was.
   lines_.clear();
-  BootstrapRun run = run_;
+  BootstrapInput run = run_;
   run.components = {"quelta.swd.qti.core"};
-  EXPECT_EQ(BootstrapComponents(run), kBootstrapNothingCopied);
-  EXPECT_EQ(run.qtiCoreLocation.find(".."), 0u);
+  EXPECT_EQ(Bootstrap(run), kBootstrapNothingCopied);
+  EXPECT_EQ(Moved().qtiCore.find(".."), 0u);
 }
 
 }  // namespace

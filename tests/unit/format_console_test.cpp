@@ -1,6 +1,5 @@
 #include "messages/format.h"
 
-#include "common/process_state.h"
 #include "messages/console.h"
 #include "platform/platform.h"
 #include "platform/shared/text_decode.h"
@@ -84,7 +83,7 @@ TEST_F(ConsoleTest, ErrorDisplayRule) {
   ShowError("boom\n");
   EXPECT_EQ(boxes_, "Quelta Trevanic Installer|boom\n\n");
   EXPECT_EQ(out_, "");
-  common::Process().silent = true;
+  testing_support::SetFacts(true, false);
   ShowError("quiet\n");
   EXPECT_EQ(out_, "quiet\n");
 }
@@ -94,7 +93,7 @@ TEST_F(ConsoleTest, WaitForEnterOnlyInSilentMode) {
   WaitForEnter();
   EXPECT_EQ(out_, "");
   EXPECT_EQ(*platform::TestOverrides().stdinData, "xy");
-  common::Process().silent = true;
+  testing_support::SetFacts(true, false);
   WaitForEnter();
   EXPECT_EQ(out_, "\nPress Enter to exit...\n");
   EXPECT_EQ(*platform::TestOverrides().stdinData, "y");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/process_state.h"
 #include "test_support.h"
 
 namespace launcher {
@@ -35,41 +34,37 @@ const char kClassPathQCM[] =
 class InstallerCmdlineTest : public LauncherTest {
  protected:
   // A plain installation bootstrapped from the medium into kScratch.
-  InstallerCommandInput Plain() {
-    InstallerCommandInput in;
-    in.programPath = "/media/dvd/install/setup";
-    in.timestamp = kTimestamp;
-    in.scratchDir = kScratch;
-    in.startupDir = "/media/dvd/install";
-    in.launcherDir = "/media/dvd/install";
-    in.jreLocation = "/tmp/S/jre";
-    in.bootstrap = true;
-    in.installerClass = kInstallClass;
-    in.userElements = {""};
-    in.settings.copyThreads = "0";
-    in.settings.qtiLocation = "/tmp/S/qti";
-    in.settings.qtiCoreLocation = "/tmp/S/qti";
-    in.settings.mendraLocation = "/tmp/S/Mendra";
-    in.settings.installOneClickClass = "quelta.OneClick";
-    in.dirs = GetClassPathDirs("/tmp/S/qti", "/tmp/S/qti", "/tmp/S/Mendra", "/tmp/S/jre", NoFile());
-    common::Process().distribution = true;
-    return in;
+  launcher::Run Plain() {
+    elements_ = {"/media/dvd/install/setup", ""};
+    launcher::Run run(elements_);
+    run.timestamp = kTimestamp;
+    run.dirs.scratchDir = kScratch;
+    run.dirs.startupDir = "/media/dvd/install";
+    run.dirs.launcherDir = "/media/dvd/install";
+    run.locations.qti = "/tmp/S/qti";
+    run.locations.qtiCore = "/tmp/S/qti";
+    run.locations.mendra = "/tmp/S/Mendra";
+    run.locations.jre = "/tmp/S/jre";
+    run.bootstrap = true;
+    run.installerClass = kInstallClass;
+    run.settings.copyThreads = "0";
+    run.settings.installOneClickClass = "quelta.OneClick";
+    run.settings.distribution = true;
+    dirs_ = GetClassPathDirs(run.locations, NoFile());
+    return run;
   }
 
   // Short locations for exact class-path texts.
-  InstallerCommandInput Short() {
-    InstallerCommandInput in = Plain();
-    in.scratchDir = "/s";
-    in.dirs = GetClassPathDirs("/q", "/c", "/m", "/j", NoFile());
-    return in;
+  launcher::Run Short() {
+    launcher::Run run = Plain();
+    run.dirs.scratchDir = "/s";
+    dirs_ = GetClassPathDirs({"/q", "/c", "/m", "/j", "", ""}, NoFile());
+    return run;
   }
 
   Options ParseTail(const std::string& tail) {
     std::vector<std::string> elements = {"/media/dvd/install/setup", tail};
-    Options options;
-    ParseEarlyOptions(elements, options);
-    ParseOptionLoop(elements, options);
-    return options;
+    return ReadOptions(elements);
   }
 
   std::string NoFile() { return temp_ / "absent.ini"; }
@@ -78,12 +73,14 @@ class InstallerCmdlineTest : public LauncherTest {
     return static_cast<size_t>(std::find(slots.begin(), slots.end(), text) - slots.begin());
   }
 
+  std::vector<std::string> elements_;
+  ClassPathDirs dirs_;
   TempDir temp_;
 };
 
 TEST_F(InstallerCmdlineTest, PlainInstallationGivesTheFixedSlotsInOrder) {
-  InstallerCommandInput in = Plain();
-  Slots slots = BuildInstallerArgs(in);
+  launcher::Run in = Plain();
+  Slots slots = BuildInstallerArgs(in, dirs_);
   Slots expected = {
       "\"/tmp/S/jre/bin/java\" ",
       "-Dquelta.installer.library_loc=\"/tmp/S/qti/lib/win32\"",
@@ -95,7 +92,7 @@ TEST_F(InstallerCmdlineTest, PlainInstallationGivesTheFixedSlotsInOrder) {
       "-Dquelta.installer.nlsEnabled=\"TRUE\" ",
       "-Dquelta.installer.prereqConfigLoc=\"\" ",
       "-cp",
-      BuildClassPath(in),
+      BuildClassPath(in, dirs_),
       kInstallClass,
       "-scratchPath",
       "\"/tmp/S\" ",
@@ -108,23 +105,21 @@ TEST_F(InstallerCmdlineTest, PlainInstallationGivesTheFixedSlotsInOrder) {
 }
 
 TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
-  InstallerCommandInput in = Plain();
+  launcher::Run in = Plain();
   in.bootstrap = false;
   in.externalRuntime = true;
-  in.jreLocation = "/opt/jdk";
-  in.dirs = GetClassPathDirs("../qti", "../core", "../mendra", "/opt/jdk", NoFile());
-  in.settings.qtiCoreLocation = "../core";
+  in.locations = {"../qti", "../core", "../mendra", "/opt/jdk", "", "/cfg/prereq"};
+  dirs_ = GetClassPathDirs(in.locations, NoFile());
   in.settings.jreOsdParam = "-server -Xss2m";
   in.settings.copyThreads = "4";
   in.settings.jreMemoryOptions = " -Xms64m  -Xmx256m ";
-  in.prereqConfigLocation = "/cfg/prereq";
   in.options.jvmOptions = "-Da=1 -Db=2";
   in.options.jText = "-Xss1m -J-Dx=y";
-  in.dirs.source = "http://host/dist";
-  in.userElements = {"-SILENT -DEBUG", "extra"};
-  common::Process().memory = true;
-  common::Process().distribution = false;  // jre_loc relative, whatever runtime runs
-  Slots slots = BuildInstallerArgs(in);
+  dirs_.source = "http://host/dist";
+  elements_ = {"/media/dvd/install/setup", "-SILENT -DEBUG", "extra"};
+  in.options.memory = true;
+  in.settings.distribution = false;  // jre_loc relative, whatever runtime runs
+  Slots slots = BuildInstallerArgs(in, dirs_);
   Slots expected = {
       "\"/opt/jdk/bin/java\" ",
       "-server -Xss2m",
@@ -145,7 +140,7 @@ TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
       "-Xss1m -Dx=y",
       "-verbose:gc",
       "-cp",
-      BuildClassPath(in),
+      BuildClassPath(in, dirs_),
       kInstallClass,
       "-scratchPath",
       "\"/tmp/S\" ",
@@ -163,35 +158,25 @@ TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
 TEST_F(InstallerCmdlineTest, ConsoleJavaForDebugMemoryCleanupSaveInventoryAndSilentWithConsole) {
   Options options;
   EXPECT_FALSE(UsesConsoleJava(options));
-  common::Process().silent = true;
+  options.silent = true;
   EXPECT_TRUE(UsesConsoleJava(options));
   options.noConsole = true;  // silent without a console keeps the windowless one
   EXPECT_FALSE(UsesConsoleJava(options));
-  common::ResetProcess();
-  for (int which = 0; which < 4; ++which) {
-    common::ResetProcess();
-    Options o;
-    o.noConsole = true;
-    if (which == 0) common::Process().debug = true;
-    if (which == 1) common::Process().memory = true;
-    if (which == 2) o.cleanup = true;
-    if (which == 3) o.saveInventory = true;
-    EXPECT_TRUE(UsesConsoleJava(o)) << which;
+  for (const char* tail : {"-DEBUG", "-MEMORY", "-cleanup", "-SaveInventory"}) {
+    EXPECT_TRUE(UsesConsoleJava(ParseTail(std::string("-NOCONSOLE ") + tail))) << tail;
   }
-  common::ResetProcess();
-  EXPECT_TRUE(UsesConsoleJava(ParseTail("-cleanup")));
   // An empty runtime location leaves the path relative to the current directory.
-  ClassPathDirs dirs = GetClassPathDirs("q", "c", "m", "", NoFile());
+  ClassPathDirs dirs = GetClassPathDirs({"q", "c", "m", "", "", ""}, NoFile());
   EXPECT_EQ(dirs.javaBinDir, "bin");
   EXPECT_EQ(JavaExecutablePath(dirs, Options()), "bin/java");
-  EXPECT_EQ(GetClassPathDirs("q", "c", "m", "/j/", NoFile()).javaBinDir, "/j/bin");
+  EXPECT_EQ(GetClassPathDirs({"q", "c", "m", "/j/", "", ""}, NoFile()).javaBinDir, "/j/bin");
 }
 
 TEST_F(InstallerCmdlineTest, CopyThreadsZeroAloneAddsNoProperty) {
-  InstallerCommandInput in = Plain();
+  launcher::Run in = Plain();
   for (const char* value : {"0", "00", "4"}) {
     in.settings.copyThreads = value;
-    Slots slots = BuildInstallerArgs(in);
+    Slots slots = BuildInstallerArgs(in, dirs_);
     bool present = IndexOf(slots, std::string("-Dquelta.installer.copythreads=") + value + " ") < slots.size();
     EXPECT_EQ(present, std::string(value) != "0") << value;
   }
@@ -216,10 +201,10 @@ TEST_F(InstallerCmdlineTest, SourceIsJoinedToTheStartupDirectoryUnlessItIsAWebAd
 }
 
 TEST_F(InstallerCmdlineTest, JTextIsConvertedAndMxSuppressesMemoryOptions) {
-  InstallerCommandInput in = Plain();
+  launcher::Run in = Plain();
   in.settings.jreMemoryOptions = "-Xms64m  -Xmx256m";
   in.options = ParseTail("-SILENT -J-Xmx512m -J-Dx=y");
-  Slots slots = BuildInstallerArgs(in);
+  Slots slots = BuildInstallerArgs(in, dirs_);
   size_t mem = IndexOf(slots, "-Xms64m");
   ASSERT_LT(mem + 3, slots.size());
   EXPECT_EQ(slots[mem + 1], "-Xmx256m");
@@ -227,7 +212,7 @@ TEST_F(InstallerCmdlineTest, JTextIsConvertedAndMxSuppressesMemoryOptions) {
   EXPECT_EQ(slots[mem + 3], "-cp");
 
   in.options = ParseTail("-SILENT -J-mx512m");
-  slots = BuildInstallerArgs(in);
+  slots = BuildInstallerArgs(in, dirs_);
   EXPECT_EQ(IndexOf(slots, "-Xms64m"), slots.size());
   size_t j = IndexOf(slots, "-mx512m");
   ASSERT_LT(j + 1, slots.size());
@@ -236,22 +221,22 @@ TEST_F(InstallerCmdlineTest, JTextIsConvertedAndMxSuppressesMemoryOptions) {
 }
 
 TEST_F(InstallerCmdlineTest, OneClickClassWinsOverAHomeManagementMode) {
-  InstallerCommandInput in = Plain();
+  launcher::Run in = Plain();
   in.options = ParseTail("-ATTACHHOME -ONECLICK");
   in.installerClass = "quelta.admkit.qsi.qsic.QsicAttachHome";  // what the precedence chose
-  Slots slots = BuildInstallerArgs(in);
+  Slots slots = BuildInstallerArgs(in, dirs_);
   size_t cp = IndexOf(slots, "-cp");
   ASSERT_LT(cp + 2, slots.size());
   EXPECT_EQ(slots[cp + 2], "quelta.OneClick");
 }
 
 TEST_F(InstallerCmdlineTest, ManyMemoryWordsGrowTheVectorInOrder) {
-  InstallerCommandInput in = Plain();
+  launcher::Run in = Plain();
   std::string words;
   for (int i = 0; i < 200; ++i) words += " -Dw" + std::to_string(i) + "=x ";
   in.settings.jreMemoryOptions = words;
   in.options.jvmOptions = "-Dlast=1";
-  Slots slots = BuildInstallerArgs(in);
+  Slots slots = BuildInstallerArgs(in, dirs_);
   ASSERT_EQ(slots.size(), 19u + 201u);
   size_t first = IndexOf(slots, "-Dw0=x");
   ASSERT_EQ(first, 9u);
@@ -262,46 +247,46 @@ TEST_F(InstallerCmdlineTest, ManyMemoryWordsGrowTheVectorInOrder) {
 }
 
 TEST_F(InstallerCmdlineTest, HandOverOptionsAreDroppedFromTheUserElements) {
-  InstallerCommandInput in = Plain();
-  in.userElements = {"-rstartupLoc", "/a", "-nobootStrap", "-SILENT", "-rscratchPath",  "/b",
-                     "-NOBOOTSTRAP", "-shipHomeLoc", "/c", "-RTIMESTAMP", "x", "-rtimestamp"};
-  Slots slots = BuildInstallerArgs(in);
+  launcher::Run in = Plain();
+  elements_ = {"/media/dvd/install/setup", "-rstartupLoc", "/a", "-nobootStrap", "-SILENT", "-rscratchPath", "/b",
+               "-NOBOOTSTRAP", "-shipHomeLoc", "/c", "-RTIMESTAMP", "x", "-rtimestamp"};
+  Slots slots = BuildInstallerArgs(in, dirs_);
   size_t ts = IndexOf(slots, "-timestamp");
   EXPECT_EQ(Slots(slots.begin() + ts + 2, slots.end()), (Slots{"-SILENT", "-NOBOOTSTRAP", "-RTIMESTAMP", "x"}));
 }
 
 TEST_F(InstallerCmdlineTest, RstartupLocReplacesTheStartupDirectory) {
-  InstallerCommandInput in = Plain();
+  launcher::Run in = Plain();
   in.options = ParseTail("-rstartupLoc \"/r/start\" -SILENT");
-  in.dirs.source = "dvd";
-  Slots slots = BuildInstallerArgs(in);
+  dirs_.source = "dvd";
+  Slots slots = BuildInstallerArgs(in, dirs_);
   EXPECT_EQ(slots[4], "-Dquelta.installer.startup_location=\"/r/start\"");
   EXPECT_EQ(slots[IndexOf(slots, "-sourceLoc") + 1], "\"/r/start/dvd\" ");
 }
 
 TEST_F(InstallerCmdlineTest, ClassPathTextIsExact) {
-  InstallerCommandInput in = Short();
-  EXPECT_EQ(BuildClassPath(in), kClassPathQCM);
+  launcher::Run in = Short();
+  EXPECT_EQ(BuildClassPath(in, dirs_), kClassPathQCM);
 
   in.settings.addToClasspath = "x.jar::lib/y.jar:";
   in.settings.thinJdbcFilename = "ojdbc.jar";
   std::string expected = kClassPathQCM;
   expected.replace(expected.find("uiaccess.jar:/:"), 15, "uiaccess.jar:/s/x.jar:/s/lib/y.jar:/:");
   expected.insert(expected.size() - 1, "/q/jlib/ojdbc.jar");
-  EXPECT_EQ(BuildClassPath(in), expected);
+  EXPECT_EQ(BuildClassPath(in, dirs_), expected);
 }
 
 TEST_F(InstallerCmdlineTest, ExtJarsComeFromTheScratchOrTheInventoryScripts) {
   // Bootstrapped: <scratch>/ext/jlib. Files only, each after a separator, one more at the end.
-  InstallerCommandInput in = Short();
-  in.scratchDir = temp_ / "scratch";
+  launcher::Run in = Short();
+  in.dirs.scratchDir = temp_ / "scratch";
   in.settings.extJlib = "/anything";
   testing_support::WriteFile(temp_ / "scratch/ext/jlib/a.jar", "x");
   testing_support::WriteFile(temp_ / "scratch/ext/jlib/sub/b.jar", "x");
   std::string dir = temp_ / "scratch/ext/jlib/";
-  EXPECT_EQ(ListExtJars(in.scratchDir, "x"), ":" + dir + "a.jar:");
-  EXPECT_EQ(BuildClassPath(in).substr(0, in.scratchDir.size() + 2 + dir.size() + 7),
-            "\"" + in.scratchDir + "::" + dir + "a.jar:");
+  EXPECT_EQ(ListExtJars(in.dirs.scratchDir, "x"), ":" + dir + "a.jar:");
+  EXPECT_EQ(BuildClassPath(in, dirs_).substr(0, in.dirs.scratchDir.size() + 2 + dir.size() + 7),
+            "\"" + in.dirs.scratchDir + "::" + dir + "a.jar:");
 
   // Not bootstrapped: <startup>/../../inventory/Scripts/ext/jlib, with
   // -rstartupLoc standing for the startup directory.
@@ -310,11 +295,11 @@ TEST_F(InstallerCmdlineTest, ExtJarsComeFromTheScratchOrTheInventoryScripts) {
   testing_support::WriteFile(temp_ / "inventory/Scripts/ext/jlib/i.jar", "x");
   testing_support::WriteFile(temp_ / "r/s/setup", "");
   std::string invDir = temp_ / "r/s/../../inventory/Scripts/ext/jlib/";
-  EXPECT_NE(BuildClassPath(in).find(in.scratchDir + "::" + invDir + "i.jar::/c/jlib/QelInstaller.jar"),
+  EXPECT_NE(BuildClassPath(in, dirs_).find(in.dirs.scratchDir + "::" + invDir + "i.jar::/c/jlib/QelInstaller.jar"),
             std::string::npos);
 
   // Empty EXT_JLIB, or a directory that cannot be listed: nothing.
-  EXPECT_EQ(ListExtJars(in.scratchDir, ""), "");
+  EXPECT_EQ(ListExtJars(in.dirs.scratchDir, ""), "");
   EXPECT_EQ(ListExtJars(temp_ / "none", "x"), "");
   testing_support::WriteFile(temp_ / "empty/ext/jlib/sub/x", "");
   EXPECT_EQ(ListExtJars(temp_ / "empty", "x"), ":");
@@ -327,12 +312,12 @@ TEST_F(InstallerCmdlineTest, AddToClasspathSkipsEmptyPieces) {
 }
 
 TEST_F(InstallerCmdlineTest, AnOverlongClassPathIsCutButKeepsItsClosingQuote) {
-  InstallerCommandInput in = Short();
+  launcher::Run in = Short();
   std::string piece(1000, 'p');
   for (int i = 0; i < 8; ++i) in.settings.addToClasspath += piece + ":";
   in.settings.thinJdbcFilename = std::string(1000, 't');
-  in.dirs.installerJarDir = "/" + std::string(1000, 'q');
-  std::string cp = BuildClassPath(in);
+  dirs_.installerJarDir = "/" + std::string(1000, 'q');
+  std::string cp = BuildClassPath(in, dirs_);
   EXPECT_EQ(cp.size(), kMaxClassPathChars);
   EXPECT_EQ(cp.front(), '"');
   EXPECT_EQ(cp.back(), '"');
@@ -342,13 +327,11 @@ TEST_F(InstallerCmdlineTest, AnOverlongClassPathIsCutButKeepsItsClosingQuote) {
 TEST_F(InstallerCmdlineTest, ClassPathDirsAndSettingsFromTheParameterFile) {
   std::string ini = temp_ / "qelparam.ini";
   testing_support::WriteFile(ini, "[Quelta]\nSOURCE=dvd\nNLS_ENABLED=\nGLAZE_LOCATION=/g\n");
-  ClassPathDirs dirs = GetClassPathDirs("/q/", "/c", "/m", "/j", ini);
+  ClassPathDirs dirs = GetClassPathDirs({"/q/", "/c", "/m", "/j", "", ""}, ini);
   EXPECT_EQ(dirs.libraryDir, "/c/lib/win32");
   EXPECT_EQ(dirs.coreJarDir, "/c/jlib");
   EXPECT_EQ(dirs.installerJarDir, "/q//jlib");  // joined as given, as the launcher always has
   EXPECT_EQ(dirs.patchToolJarDir, "/m/jlib");
-  EXPECT_EQ(dirs.hlpLocation, "/q//jlib");
-  EXPECT_EQ(dirs.glazeLocation, "/g");
   EXPECT_EQ(dirs.source, "dvd");
   EXPECT_EQ(dirs.nlsEnabled, "TRUE");
 }

@@ -8,10 +8,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "common/process_state.h"
+#include "common/actions_log.h"
 #include "messages/console.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 #include "test_support.h"
 
 namespace launcher {
@@ -97,7 +96,7 @@ TEST_F(InstallerProcessTest, CreationFailureShowsTheErrorNumberAndReturnsIt) {
 
   // Silent mode: the console instead of a box, then one key.
   boxes_.clear();
-  common::Process().silent = true;
+  testing_support::SetFacts(true, false);
   platform::TestOverrides().stdinData = "ab";
   EXPECT_EQ(LaunchInstaller({missing}, true), ENOENT);
   EXPECT_EQ(out_, "\nThe call CreateQTIProcess() failed with system error 2.\n\nPress Enter to exit...\n");
@@ -112,19 +111,10 @@ TEST_F(InstallerProcessTest, CreationFailureShowsTheErrorNumberAndReturnsIt) {
 }
 
 TEST_F(InstallerProcessTest, DebugModeListsTheSlotsOnTheConsoleAndAfterAStartInTheActionsLog) {
-  common::Process().debug = true;
-  // No inventory location: the log goes to temp_.
-  const char* savedRoot = std::getenv("QEL_REGISTRY_ROOT");
-  std::string saved = savedRoot ? savedRoot : "";
-  setenv("QEL_REGISTRY_ROOT", (temp_ / "registry").c_str(), 1);
-  runtime::OpenActionsLog(temp_.path(), "TS", "/installActions");
-  runtime::CloseActionsLog();
-  if (savedRoot) {
-    setenv("QEL_REGISTRY_ROOT", saved.c_str(), 1);
-  } else {
-    unsetenv("QEL_REGISTRY_ROOT");
-  }
-  ASSERT_EQ(runtime::ActionsLogPath(), temp_ / "installActionsTS.log");
+  testing_support::SetFacts(false, true);
+  // The run's earlier phases opened the log in temp_ and closed it.
+  { common::ActionsLogScope earlier(temp_.path()); }
+  ASSERT_EQ(common::ActionsLogPath(), temp_ / "installActionsTS.log");
   Slots slots = Java({"-cp", "\"a b\""});
 
   EXPECT_EQ(LaunchInstaller(slots, true), 0);
@@ -134,13 +124,13 @@ TEST_F(InstallerProcessTest, DebugModeListsTheSlotsOnTheConsoleAndAfterAStartInT
                       "Starting the Java virtual machine " + slots[0] + "\n");
   const std::string listing = "\nTotal number of arguments: 3\nCommand-line arguments:\n" + slots[0] +
                               "\n-cp\n\"a b\"\n\n";
-  EXPECT_EQ(ReadFile(runtime::ActionsLogPath()), listing);
+  EXPECT_EQ(ReadFile(common::ActionsLogPath()), listing);
 
   // A process that was not created leaves the log alone.
   out_.clear();
   EXPECT_EQ(LaunchInstaller({"\"" + (temp_ / "none") + "\" "}, true), ENOENT);
   EXPECT_NE(out_.find("Arg:0:"), std::string::npos);
-  EXPECT_EQ(ReadFile(runtime::ActionsLogPath()), listing);
+  EXPECT_EQ(ReadFile(common::ActionsLogPath()), listing);
 }
 
 TEST_F(InstallerProcessTest, TheCommandLineIsEverySlotFollowedByOneBlank) {

@@ -1,10 +1,11 @@
 #include "runtime/java_runtime.h"
 
-#include "common/process_state.h"
+#include <optional>
+
+#include "common/actions_log.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 #include "test_support.h"
 
 namespace runtime {
@@ -28,7 +29,7 @@ class JavaRuntimeTest : public testing_support::LauncherTest {
     jdk_ = tmp_ / "jdk";
   }
   void TearDown() override {
-    CloseActionsLog();
+    log_.reset();
     messages::ForgetConsoleHandle();
     LauncherTest::TearDown();
   }
@@ -40,54 +41,63 @@ class JavaRuntimeTest : public testing_support::LauncherTest {
     return count;
   }
   void OpenLog(const std::string& timestamp = "T") {
-    common::Process().prereqLogLocation = tmp_.path();
-    OpenActionsLog(tmp_.path(), timestamp, std::string(1, platform::kPathSep) + "installActions");
+    log_.reset();
+    testing_support::LogInto(tmp_.path(), "installActions" + timestamp + ".log");
+    log_.emplace(tmp_.path());
   }
+  static params::JavaChoice Choice(const char* jdkOnly, const char* jreOnly) {
+    params::JavaChoice choice;
+    choice.useJdkOnly = jdkOnly;
+    choice.useJreOnly = jreOnly;
+    return choice;
+  }
+  std::optional<common::ActionsLogScope> log_;
 
   TempDir tmp_;
   std::string jre_;
   std::string jdk_;
+  params::JavaChoice choice_;
 };
 
 TEST_F(JavaRuntimeTest, PromptRepeatsUntilJavaLauncherFound) {
   Answer("\n" + tmp_ / "nothing" + "\n" + jre_ + "\nnot read\n");
-  EXPECT_EQ(PromptJavaLocation(), jre_);
+  EXPECT_EQ(PromptJavaLocation(choice_), jre_);
   EXPECT_EQ(out_.substr(0, 1 + UserText("S_SPECIFY_JRE_LOCATION").size()),
             "\n" + UserText("S_SPECIFY_JRE_LOCATION"));
   EXPECT_EQ(Shown(UserText("S_SPECIFY_VALID_JRE_LOCATION")), 2u);
   EXPECT_EQ(platform::TestOverrides().stdinData, "not read\n");
   Answer(jdk_ + platform::kPathSep + "\r\n");  // returned as typed
-  EXPECT_EQ(PromptJavaLocation(), jdk_ + platform::kPathSep);
+  EXPECT_EQ(PromptJavaLocation(choice_), jdk_ + platform::kPathSep);
 }
 
 TEST_F(JavaRuntimeTest, PromptKeysFollowTheChoiceSettings) {
-  common::Process().useJdkOnly = "TRUE";
+  choice_.useJdkOnly = "TRUE";
   Answer("\n" + jdk_ + "\n");
-  PromptJavaLocation();
+  PromptJavaLocation(choice_);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_JDK_ONLY_LOCATION")), 1u);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_VALID_JDK_ONLY_LOCATION")), 1u);
 
   // Both set: the first prompt is the kit's, every repeat the runtime's.
   out_.clear();
-  common::Process().useJreOnly = "TRUE";
+  choice_.useJreOnly = "TRUE";
   Answer("\n\n" + jre_ + "\n");
-  PromptJavaLocation();
+  PromptJavaLocation(choice_);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_JDK_ONLY_LOCATION")), 1u);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_VALID_JRE_ONLY_LOCATION")), 2u);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_VALID_JDK_ONLY_LOCATION")), 0u);
 
   out_.clear();
-  common::Process().useJdkOnly = "true";  // only exactly "TRUE" counts
+  choice_.useJdkOnly = "true";  // only exactly "TRUE" counts
   Answer(jre_ + "\n");
-  PromptJavaLocation();
+  PromptJavaLocation(choice_);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_JRE_ONLY_LOCATION")), 1u);
 }
 
 TEST_F(JavaRuntimeTest, EndOfInputEndsThePrompt) {
   Answer("");
-  EXPECT_EQ(PromptJavaLocation(), std::nullopt);
+  EXPECT_EQ(PromptJavaLocation(choice_), std::nullopt);
   Answer("\n" + tmp_ / "nothing");  // a last line without its line end is still read
-  EXPECT_EQ(PromptJavaLocation(), std::nullopt);
+  EXPECT_EQ(PromptJavaLocation(choice_), std::nullopt);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_VALID_JRE_LOCATION")), 2u);
 }
 
@@ -96,19 +106,19 @@ TEST_F(JavaRuntimeTest, OverlongAnswerIsNoLocation) {
   // longer than a location holds must still be refused, not cut.
   std::string longLine = jre_ + std::string(kMaxJavaLocationChars + 1 - jre_.size(), platform::kPathSep);
   Answer(longLine + "\n" + jre_ + "\n");
-  EXPECT_EQ(PromptJavaLocation(), jre_);
+  EXPECT_EQ(PromptJavaLocation(choice_), jre_);
   EXPECT_EQ(Shown(UserText("S_SPECIFY_VALID_JRE_LOCATION")), 1u);
 
   std::string fits = longLine.substr(0, kMaxJavaLocationChars);
   Answer(fits + "\n");
-  EXPECT_EQ(PromptJavaLocation(), fits);
+  EXPECT_EQ(PromptJavaLocation(choice_), fits);
 }
 
 TEST_F(JavaRuntimeTest, NoLocationReportGoesToConsoleAndLog) {
-  common::Process().prereqLogLocation = tmp_.path();
-  ReportNoJavaLocation(tmp_.path(), "T", std::string(1, platform::kPathSep) + "installActions");
+  ReportNoJavaLocation(tmp_.path());
   EXPECT_EQ(out_, "\n\n" + UserText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
-  EXPECT_EQ(ReadFile(ActionsLogPath()), messages::LogText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
+  EXPECT_EQ(common::ActionsLogPath(), tmp_ / "installActionsTS.log");
+  EXPECT_EQ(ReadFile(common::ActionsLogPath()), messages::LogText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
 }
 
 TEST_F(JavaRuntimeTest, RuntimeLibraryInOwnLibOnly) {
@@ -121,22 +131,16 @@ TEST_F(JavaRuntimeTest, RuntimeLibraryInOwnLibOnly) {
 
 TEST_F(JavaRuntimeTest, ValidationAcceptsTheRightKind) {
   OpenLog();
-  common::Process().useJreOnly = "TRUE";
-  EXPECT_EQ(ValidateJavaHome(jre_, true), 0);
-  common::Process().useJreOnly = "FALSE";
-  common::Process().useJdkOnly = "TRUE";
-  EXPECT_EQ(ValidateJavaHome(jdk_, true), 0);
-  common::Process().useJdkOnly = "TRUE ";  // trailing blank: not set
-  EXPECT_EQ(ValidateJavaHome(jre_, true), 0);
+  EXPECT_EQ(ValidateJavaHome(jre_, false, true, Choice("FALSE", "TRUE")), 0);
+  EXPECT_EQ(ValidateJavaHome(jdk_, false, true, Choice("TRUE", "FALSE")), 0);
+  // A trailing blank: not set.
+  EXPECT_EQ(ValidateJavaHome(jre_, false, true, Choice("TRUE ", "FALSE")), 0);
   // A location from the parameter file is never tested.
-  common::Process().useJreOnly = "TRUE";
-  common::Process().useJdkOnly = "TRUE";
-  EXPECT_EQ(ValidateJavaHome(jre_, false), 0);
+  EXPECT_EQ(ValidateJavaHome(jre_, false, false, Choice("TRUE", "TRUE")), 0);
   EXPECT_EQ(out_, "");
 }
 
 TEST_F(JavaRuntimeTest, ValidationRejectsTheWrongKind) {
-  common::Process().jreLocGiven = true;  // -jreLoc alone makes the test due
   struct Case {
     const char* jdkOnly;
     const char* jreOnly;
@@ -149,12 +153,11 @@ TEST_F(JavaRuntimeTest, ValidationRejectsTheWrongKind) {
   for (const Case& c : cases) {
     out_.clear();
     OpenLog(c.jdkOnly + std::string(c.jreOnly) + c.key);
-    common::Process().useJdkOnly = c.jdkOnly;
-    common::Process().useJreOnly = c.jreOnly;
-    EXPECT_EQ(ValidateJavaHome(c.home, false), -1) << c.key;
+    // -jreLoc alone makes the test due.
+    EXPECT_EQ(ValidateJavaHome(c.home, true, false, Choice(c.jdkOnly, c.jreOnly)), -1) << c.key;
     EXPECT_EQ(out_, "\n\n" + UserText(c.key));
-    CloseActionsLog();
-    EXPECT_EQ(ReadFile(ActionsLogPath()), messages::LogText(c.key));
+    log_.reset();
+    EXPECT_EQ(ReadFile(common::ActionsLogPath()), messages::LogText(c.key));
   }
 }
 

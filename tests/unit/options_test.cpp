@@ -1,6 +1,5 @@
 #include "launcher/options.h"
 
-#include "common/process_state.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -13,10 +12,7 @@ class OptionsTest : public LauncherTest {
  protected:
   Options Parse(const std::string& tail, const std::string& program = "/opt/dvd/setup") {
     elements_ = {program, tail};
-    Options options;
-    ParseEarlyOptions(elements_, options);
-    ParseOptionLoop(elements_, options);
-    return options;
+    return ReadOptions(elements_);
   }
   std::vector<std::string> elements_;
 };
@@ -91,25 +87,19 @@ TEST(OptionTextTest, AssignmentsTakeTheFirstEqualsSign) {
 
 TEST_F(OptionsTest, OptionsAreFoundInsideWordsInAnyCase) {
   for (const char* tail : {"-silent", "-Silent", "-SILENT", "-SILENTLY"}) {
-    common::ResetProcess();
-    Parse(tail);
-    EXPECT_TRUE(common::Process().silent) << tail;
+    EXPECT_TRUE(Parse(tail).silent) << tail;
   }
-  common::ResetProcess();
-  Parse("", "/home/x/-DEBUG/setup");
-  EXPECT_TRUE(common::Process().debug);
+  EXPECT_TRUE(Parse("", "/home/x/-DEBUG/setup").debug);
 }
 
 TEST_F(OptionsTest, EarlyPassIsCaseSensitive) {
   Options o = Parse("-jreloc /jdk");
   EXPECT_FALSE(o.jreLoc.has_value());
-  EXPECT_FALSE(common::Process().jreLocGiven);
   o = Parse("-jreLoc /jdk -paramFile /a b/q.ini -rtimestamp T1 -rscratchPath /s");
   EXPECT_EQ(o.jreLoc.value_or(""), "/jdk");
   EXPECT_EQ(o.paramFile.value_or(""), "/a b/q.ini");
   EXPECT_EQ(o.rtimestamp.value_or(""), "T1");
   EXPECT_EQ(o.rscratchPath.value_or(""), "/s");
-  EXPECT_TRUE(common::Process().jreLocGiven);
 }
 
 TEST_F(OptionsTest, ShipHomeLocWinsTheSharedStartupBufferAndIsCutOut) {
@@ -132,7 +122,7 @@ TEST_F(OptionsTest, JTextIsCutButLaterOptionsStillCount) {
   EXPECT_EQ(*o.jText, "-Xmx512m -mx -SILENT");
   EXPECT_TRUE(o.jTextHasMx);
   EXPECT_EQ(elements_[1], "-x ");
-  EXPECT_TRUE(common::Process().silent);
+  EXPECT_TRUE(o.silent);
 
   // The "-mx" mark stays once set: a later -J text without it (here the
   // tail's, after the program path's) does not clear it.
@@ -143,87 +133,98 @@ TEST_F(OptionsTest, JTextIsCutButLaterOptionsStillCount) {
   EXPECT_TRUE(later.jTextHasMx);
 }
 
-TEST_F(OptionsTest, ActionsLogNameLatestInTableOrderWins) {
+TEST_F(OptionsTest, ActionsLogNameLatestInTheOptionLoopsOrderWins) {
   const std::string sep(1, platform::kPathSep);
-  Parse("");
-  EXPECT_EQ(common::Process().actionsLogName, sep + "installActions");
-  common::ResetProcess();
-  Parse("-DETACHHOME -ATTACHHOME");
-  EXPECT_EQ(common::Process().actionsLogName, sep + "DetachHome");
-  common::ResetProcess();
+  EXPECT_EQ(Parse("").actionsLogName, sep + "installActions");
+  EXPECT_EQ(Parse("-DETACHHOME -ATTACHHOME").actionsLogName, sep + "DetachHome");
+  // -CLEANUP is tested before -REMOVEHOME in the loop, though it decides
+  // the class after it.
+  EXPECT_EQ(Parse("-REMOVEHOME -CLEANUP").actionsLogName, sep + "RemoveHome");
   Options o = Parse("-ATTACHHOME -UPDATENODELIST");
-  EXPECT_EQ(common::Process().actionsLogName, sep + "AttachHome");
-  EXPECT_EQ(DecideLauncherMode(o).fixedClass, "quelta.admkit.qsi.qsic.QsicUpdateNodeList");
+  EXPECT_EQ(o.actionsLogName, sep + "AttachHome");
+  EXPECT_EQ(DecideLauncherMode(o)->mode, Mode::UpdateNodeList);
+  // A later element's log name replaces an earlier element's.
+  EXPECT_EQ(Parse("-ATTACHHOME", "/opt/-DETACHHOME/setup").actionsLogName, sep + "AttachHome");
 }
 
-TEST_F(OptionsTest, SilentModeOptions) {
-  for (const char* tail : {"-HELP", "-BOOTSTRAPONLY", "-RELINK", "-UPDATENODELIST", "-ATTACHHOME",
-                           "-ATTACHSUITE", "-INSTALLADDONS", "-DETACHHOME", "-DETACHSUITE",
-                           "-SUITEDEINSTALL", "-UPDATEHOMEDEPS"}) {
-    common::ResetProcess();
-    Parse(tail);
-    EXPECT_TRUE(common::Process().silent) << tail;
+// Each mode option alone, as the documented mode table has it.
+TEST_F(OptionsTest, EveryModeAlone) {
+  struct Case {
+    const char* option;
+    const char* installerClass;  // nullptr: INSTALL_CLASS; "*": INSTALL_ONECLICK_CLASS
+    bool silent;
+    const char* logName;  // nullptr: installActions
+    bool noBootstrap;
+    bool notFromMedium;
+  };
+  const Case cases[] = {
+      {"-PRECLONESETUP", "quelta.admkit.qsi.qsic.QsicPreCloneSetup", false, nullptr, false, true},
+      {"-PREREQCHECKER", "quelta.admkit.qsp.qspc.qspcc.QspccPrereqApp", false, nullptr, false, false},
+      {"-UPDATENODELIST", "quelta.admkit.qsi.qsic.QsicUpdateNodeList", true, "UpdateNodeList", true, true},
+      {"-ATTACHHOME", "quelta.admkit.qsi.qsic.QsicAttachHome", true, "AttachHome", false, false},
+      {"-ATTACHSUITE", "quelta.admkit.qsi.qsic.QsicAttachSuite", true, "AttachSuite", true, true},
+      {"-INSTALLADDONS", "quelta.admkit.qsi.qsic.QsicInstallAddOn", true, "InstallAddOn", false, false},
+      {"-RELINK", "quelta.admkit.qsi.qsis.QsisMakeDeps", true, nullptr, false, false},
+      {"-REMOVEHOME", "quelta.admkit.qsi.qsic.QsicRemoveHome", false, "RemoveHome", true, true},
+      {"-DETACHHOME", "quelta.admkit.qsi.qsic.QsicDetachHome", true, "DetachHome", true, true},
+      {"-DETACHSUITE", "quelta.admkit.qsi.qsic.QsicDetachSuite", true, "DetachSuite", true, true},
+      {"-SUITEDEINSTALL", "quelta.admkit.qsi.qsic.QsicSuiteDeinstall", true, "SuiteDeinstall", true, true},
+      {"-UPDATEHOMEDEPS", "quelta.admkit.qsi.qsic.QsicUpdateHomeDeps", true, "UpdateHomeDeps", false, false},
+      {"-ADDNODE", nullptr, false, nullptr, true, true},
+      {"-CLEANUP", "quelta.admkit.qsi.qsic.QsicCleanup", false, "Cleanup", false, false},
+      {"-SAVEINVENTORY", "quelta.admkit.qsi.qsic.QsicSaveInventory", false, "SaveInventory", false, false},
+      {"-ONECLICK", "*", false, nullptr, false, false},
+  };
+  const std::string sep(1, platform::kPathSep);
+  for (const Case& c : cases) {
+    const Options o = Parse(c.option);
+    const ModeRow* row = DecideLauncherMode(o);
+    ASSERT_NE(row, nullptr) << c.option;
+    const char* installerClass = row->classSource == ClassSource::Fixed           ? row->installerClass
+                                 : row->classSource == ClassSource::OneClickClass ? "*"
+                                                                                  : nullptr;
+    EXPECT_STREQ(installerClass, c.installerClass) << c.option;
+    EXPECT_EQ(o.silent, c.silent) << c.option;
+    EXPECT_EQ(o.actionsLogName, sep + (c.logName ? c.logName : "installActions")) << c.option;
+    EXPECT_EQ(row->forcesNoBootstrap, c.noBootstrap) << c.option;
+    EXPECT_EQ(row->notFromDistribution, c.notFromMedium) << c.option;
   }
-  for (const char* tail : {"-CLEANUP", "-SAVEINVENTORY", "-REMOVEHOME", "-ADDNODE", "-ONECLICK"}) {
-    common::ResetProcess();
-    Parse(tail);
-    EXPECT_FALSE(common::Process().silent) << tail;
-  }
+  EXPECT_EQ(DecideLauncherMode(Parse("")), nullptr);
+  for (const char* tail : {"-HELP", "-BOOTSTRAPONLY"}) EXPECT_TRUE(Parse(tail).silent) << tail;
 }
 
 TEST_F(OptionsTest, ModePrecedence) {
-  using Class = LauncherMode::Class;
-  LauncherMode mode = DecideLauncherMode(Parse(""));
-  EXPECT_EQ(mode.kind, Class::InstallClass);
-  EXPECT_FALSE(mode.forcesNoBootstrap);
-
-  mode = DecideLauncherMode(Parse("-ADDNODE"));
-  EXPECT_EQ(mode.kind, Class::InstallClass);
-  EXPECT_TRUE(mode.forcesNoBootstrap);
-  EXPECT_TRUE(mode.notFromDistribution);
-
-  mode = DecideLauncherMode(Parse("-ONECLICK -CLEANUP"));
-  EXPECT_EQ(mode.fixedClass, "quelta.admkit.qsi.qsic.QsicCleanup");
-  mode = DecideLauncherMode(Parse("-ONECLICK"));
-  EXPECT_EQ(mode.kind, Class::OneClickClass);
-
-  mode = DecideLauncherMode(Parse("-SAVEINVENTORY -PRECLONESETUP -PREREQCHECKER"));
-  EXPECT_EQ(mode.fixedClass, "quelta.admkit.qsi.qsic.QsicPreCloneSetup");
-  EXPECT_TRUE(mode.notFromDistribution);
-  EXPECT_FALSE(mode.forcesNoBootstrap);
-
-  mode = DecideLauncherMode(Parse("-REMOVEHOME -DETACHHOME"));
-  EXPECT_EQ(mode.fixedClass, "quelta.admkit.qsi.qsic.QsicRemoveHome");
-  EXPECT_TRUE(mode.forcesNoBootstrap);
-
-  mode = DecideLauncherMode(Parse("-RELINK"));
-  EXPECT_EQ(mode.fixedClass, "quelta.admkit.qsi.qsis.QsisMakeDeps");
-  EXPECT_FALSE(mode.notFromDistribution);
+  const std::pair<const char*, Mode> cases[] = {
+      {"-ONECLICK -CLEANUP", Mode::Cleanup},
+      {"-SAVEINVENTORY -PRECLONESETUP -PREREQCHECKER", Mode::PreCloneSetup},
+      {"-SAVEINVENTORY -PREREQCHECKER", Mode::PrereqChecker},
+      {"-REMOVEHOME -DETACHHOME", Mode::RemoveHome},
+      {"-CLEANUP -ADDNODE", Mode::AddNode},
+      {"-SAVEINVENTORY -CLEANUP", Mode::Cleanup},
+      {"-ONECLICK -SAVEINVENTORY", Mode::SaveInventory},
+  };
+  for (const auto& [tail, mode] : cases) EXPECT_EQ(DecideLauncherMode(Parse(tail))->mode, mode) << tail;
 }
 
 TEST_F(OptionsTest, PrereqConfigLocationBeatsFromLocation) {
   const std::string sep(1, platform::kPathSep);
   Options o = Parse("FROM_LOCATION=" + sep + "stage" + sep + "list.txt");
   EXPECT_EQ(o.prereqConfigLocation, sep + "stage" + sep + "prereq");
-  EXPECT_EQ(common::Process().prereqLocFromFromLocation, 1);
+  EXPECT_TRUE(o.prereqLocFromFromLocation);
 
-  common::ResetProcess();
   o = Parse("PREREQ_CONFIG_LOCATION=" + sep + "cfg FROM_LOCATION=" + sep + "x");
-  EXPECT_EQ(common::Process().prereqLocFromFromLocation, 0);
+  EXPECT_FALSE(o.prereqLocFromFromLocation);
   EXPECT_EQ(o.prereqConfigLocation.rfind(sep + "cfg FROM_LOCATION", 0), 0u);
 }
 
 TEST_F(OptionsTest, DirectoryOptionsTakeTheNextWord) {
   const std::string sep(1, platform::kPathSep);
   Options o = Parse("-silent -scratchPath \"" + sep + "my scratch\" -PREREQLOGLOC " + sep + "logs -x");
-  EXPECT_EQ(o.scratchPathOption, sep + "my scratch");
-  EXPECT_EQ(o.prereqLogLocOption, sep + "logs");
-  EXPECT_EQ(common::Process().scratchRoot, sep + "my scratch");
-  EXPECT_EQ(common::Process().prereqLogLocation, sep + "logs");
+  EXPECT_EQ(o.scratchRoot, sep + "my scratch");
+  EXPECT_EQ(o.prereqLogLocation, sep + "logs");
   // -rscratchPath is another option, not -SCRATCHPATH.
-  common::ResetProcess();
   o = Parse("-rscratchPath " + sep + "old");
-  EXPECT_EQ(o.scratchPathOption, "");
+  EXPECT_EQ(o.scratchRoot, "");
 }
 
 TEST_F(OptionsTest, DirectoryOptionsAreWordsReadWhereTheyWereFound) {
@@ -233,10 +234,10 @@ TEST_F(OptionsTest, DirectoryOptionsAreWordsReadWhereTheyWereFound) {
   // where the value is read.
   Options o = Parse("-shipHomeLoc " + sep + "x" + sep + "ship -SILENT -SCRATCHPATH " + sroot +
                     " abcdefghij " + sep + "x" + sep + "wrong");
-  EXPECT_EQ(o.scratchPathOption, sroot);
+  EXPECT_EQ(o.scratchRoot, sroot);
   o = Parse("-SILENT -J-Dx=1 -SCRATCHPATH " + sroot + " -PREREQLOGLOC " + sep + "logs");
-  EXPECT_EQ(o.scratchPathOption, sroot);
-  EXPECT_EQ(o.prereqLogLocOption, sep + "logs");
+  EXPECT_EQ(o.scratchRoot, sroot);
+  EXPECT_EQ(o.prereqLogLocation, sep + "logs");
 
   // A word of its own at both ends, and every occurrence looked at.
   struct Case {
@@ -254,7 +255,7 @@ TEST_F(OptionsTest, DirectoryOptionsAreWordsReadWhereTheyWereFound) {
   for (const Case& c : cases) {
     std::string tail = c.tail;
     for (size_t at; (at = tail.find("\\t")) != std::string::npos;) tail.replace(at, 2, "\t");
-    EXPECT_EQ(Parse(tail).scratchPathOption, c.expected) << c.tail;
+    EXPECT_EQ(Parse(tail).scratchRoot, c.expected) << c.tail;
   }
 }
 
@@ -262,7 +263,7 @@ TEST_F(OptionsTest, JoinArgsListsInDebugMode) {
   std::vector<std::string> elements = {"prog", "a b"};
   EXPECT_EQ(JoinArgs(elements, true), "prog a b ");
   EXPECT_EQ(out_, "");
-  common::Process().debug = true;
+  testing_support::SetFacts(false, true);
   JoinArgs(elements, true);
   const std::string dashes(55, '-');
   EXPECT_EQ(out_, dashes + "\nTotal number of arguments: 2\nCommand-line arguments:\nArg:0:prog:\nArg:1:a b:\n" +

@@ -3,11 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/process_state.h"
+#include "common/paths.h"
 #include "params/paths.h"
 #include "params/scratch_dir.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 #include "test_support.h"
 
 namespace params {
@@ -24,65 +23,70 @@ class ParamFileTest : public LauncherTest {
  protected:
   void SetUp() override {
     LauncherTest::SetUp();
-    setenv("TEMP", temp_.path().c_str(), 1);
     setenv("QEL_REGISTRY_ROOT", (temp_ / "registry").c_str(), 1);
-    cwd_ = platform::CurrentDir().value_or("/");
   }
   void TearDown() override {
-    platform::SetCurrentDir(cwd_);
     unsetenv("QEL_REGISTRY_ROOT");
     LauncherTest::TearDown();
   }
-  // Reads `content` as the parameter file named with -paramFile.
-  Settings Read(const std::string& content, ParamFileRun* runOut = nullptr) {
-    WriteFile(dist_ / "qelparam.ini", "[Quelta]\n" + content);
-    ParamFileRun run;
-    run.paramFile = dist_ / "qelparam.ini";
-    run.startupDir = dist_.path();
-    run.timestamp = "T";
-    Settings settings;
-    EXPECT_EQ(ReadParamFile(run, settings), 0);
-    if (runOut) *runOut = run;
-    return settings;
+  // The search and the reading as a run in dist_ starts them, its scratch
+  // directory (for the log) temp_.
+  ParamFileInput Input() const {
+    ParamFileInput in;
+    in.startupDir = dist_.path();
+    in.launcherDir = dist_.path();
+    in.scratchDir = temp_.path();
+    return in;
   }
+  // Reads `content` as the parameter file named with -paramFile.
+  Settings Read(const std::string& content, ParamFileInput in) {
+    WriteFile(dist_ / "qelparam.ini", "[Quelta]\n" + content);
+    in.paramFileOption = dist_ / "qelparam.ini";
+    ParamFileResult result = ReadParamFile(in);
+    EXPECT_EQ(result.status, 0);
+    return result.settings;
+  }
+  Settings Read(const std::string& content) { return Read(content, Input()); }
+  std::string Log() const { return ReadFile(temp_ / "installActionsTS.log"); }
   TempDir temp_;
   TempDir dist_;
-  std::string cwd_;
 };
 
 TEST_F(ParamFileTest, DefaultsForAbsentAndEmptyValues) {
-  ParamFileRun run;
-  Settings s = Read("INSTALL_CLASS=\nBOOTSTRAP_SIZE=\n", &run);
-  EXPECT_EQ(s.distribution, "F");
-  EXPECT_EQ(s.bootstrap, "F");
+  Settings s = Read("INSTALL_CLASS=\nBOOTSTRAP_SIZE=\n");
+  EXPECT_FALSE(s.distribution);
+  EXPECT_FALSE(s.bootstrap);
   EXPECT_EQ(s.installClass, "quelta.admkit.qsi.qsic.QsicInstaller");
   EXPECT_EQ(s.installOneClickClass, "quelta.admkit.qso.qsoc.QsocOneClickInstaller");
   EXPECT_EQ(s.bootstrapSize, "45");
   EXPECT_EQ(s.qtiVersion, "0.0.0.0.0");
   EXPECT_EQ(s.copyThreads, "0");
-  EXPECT_EQ(s.waitForCompletion, "F");
-  EXPECT_EQ(common::Process().useJreOnly, "FALSE");
-  EXPECT_EQ(common::Process().disableJrePrompt, "FALSE");
+  EXPECT_FALSE(s.waitForCompletion);
+  EXPECT_EQ(s.java.useJreOnly, "FALSE");
+  EXPECT_EQ(s.java.disableJrePrompt, "FALSE");
   // Outside distribution mode the component locations default to the
-  // startup directory, which became the launcher directory.
-  EXPECT_EQ(s.qtiLocation, run.startupDir);
-  EXPECT_EQ(s.qtiCoreLocation, run.startupDir);
-  EXPECT_EQ(s.mendraLocation, run.startupDir);
+  // launcher's directory, or to the ship home.
+  EXPECT_EQ(s.qtiLocation, dist_.path());
+  EXPECT_EQ(s.qtiCoreLocation, dist_.path());
+  EXPECT_EQ(s.mendraLocation, dist_.path());
   EXPECT_TRUE(s.bootstrapComponents.empty());
+  ParamFileInput ship = Input();
+  ship.launcherDir = temp_.path();
+  ship.shipHomeLoc = true;
+  EXPECT_EQ(Read("", ship).qtiLocation, dist_.path());
 }
 
 TEST_F(ParamFileTest, FlagsKeepTheirFirstCharacterOnly) {
   Settings s = Read("DISTRIBUTION=true\nBOOTSTRAP=Tomorrow\nWAIT_FOR_COMPLETION=TRUE\n");
-  EXPECT_EQ(s.distribution, "t");
-  EXPECT_FALSE(common::Process().distribution);
-  EXPECT_EQ(s.bootstrap, "T");
-  EXPECT_EQ(s.waitForCompletion, "T");
+  EXPECT_FALSE(s.distribution);
+  EXPECT_TRUE(s.bootstrap);
+  EXPECT_TRUE(s.waitForCompletion);
 }
 
 TEST_F(ParamFileTest, DistributionDefaultsAndForcedBootstrap) {
   Settings s = Read("DISTRIBUTION=T\nQTI_VERSION=10.2.0.1\nBOOTSTRAP=F\nMENDRA_LOCATION=m\n");
-  EXPECT_TRUE(common::Process().distribution);
-  EXPECT_EQ(s.bootstrap, "T");
+  EXPECT_TRUE(s.distribution);
+  EXPECT_TRUE(s.bootstrap);
   const std::string stage = ".." + kSep + "stage" + kSep + "Components" + kSep;
   EXPECT_EQ(s.qtiLocation, stage + "quelta.swd.qti" + kSep + "10.2.0.1" + kSep + "1" + kSep + "DataFiles" + kSep);
   EXPECT_EQ(s.qtiCoreLocation,
@@ -105,40 +109,33 @@ TEST_F(ParamFileTest, BootstrapComponentsSplitAndOverflowReported) {
 
   std::string many;
   for (int i = 1; i <= 18; ++i) many += "c" + std::to_string(i) + ",";
-  ParamFileRun run;
-  s = Read("BOOTSTRAP_COMPS=" + many + "\n", &run);
+  s = Read("BOOTSTRAP_COMPS=" + many + "\n");
   ASSERT_EQ(s.bootstrapComponents.size(), 16u);
   EXPECT_EQ(s.bootstrapComponents.back(), "c16");
-  EXPECT_NE(ReadFile(runtime::ActionsLogPath()).find("not bootstrapped: c17,c18"), std::string::npos);
+  EXPECT_NE(Log().find("not bootstrapped: c17,c18"), std::string::npos);
 }
 
 TEST_F(ParamFileTest, JavaLocationsAndPrereqLocationPrecedence) {
-  ParamFileRun run;
-  Read("JRE_LOCATION=/jre\nJRE_SCRATCH_LOC=jre" + kSep + "1\nPREREQ_CONFIG_LOCATION=/file\n", &run);
-  EXPECT_EQ(run.jreLocation, "/jre");
-  EXPECT_EQ(run.scratchJrePath, run.scratchDir + kSep + "jre" + kSep + "1");
-  EXPECT_EQ(run.prereqConfigLocation, "/file");
+  const std::string file = "JRE_LOCATION=/jre\nJRE_SCRATCH_LOC=jre" + kSep + "1\nPREREQ_CONFIG_LOCATION=/file\n";
+  Settings s = Read(file);
+  EXPECT_EQ(s.jreLocation, "/jre");
+  EXPECT_EQ(s.scratchJrePath, temp_.path() + kSep + "jre" + kSep + "1");
+  EXPECT_EQ(s.prereqConfigLocation, "/file");
 
-  // -jreLoc: the file's runtime settings are ignored.
-  common::Process().jreLocGiven = true;
-  WriteFile(dist_ / "qelparam.ini", "[Quelta]\nJRE_LOCATION=/jre\nJRE_SCRATCH_LOC=x\nPREREQ_CONFIG_LOCATION=/file\n");
-  ParamFileRun given;
-  given.paramFile = dist_ / "qelparam.ini";
-  given.startupDir = dist_.path();
-  given.jreLocation = "/cmdline";
+  // -jreLoc: the file's runtime settings are ignored; an explicit command
+  // line location is final.
+  ParamFileInput given = Input();
+  given.jreLocGiven = true;
   given.prereqConfigLocation = "/explicit";
-  Settings s;
-  ASSERT_EQ(ReadParamFile(given, s), 0);
-  EXPECT_EQ(given.jreLocation, "/cmdline");
-  EXPECT_EQ(given.scratchJrePath, "");
-  EXPECT_EQ(given.prereqConfigLocation, "/explicit");
+  s = Read(file, given);
+  EXPECT_EQ(s.jreLocation, "");
+  EXPECT_EQ(s.scratchJrePath, "");
+  EXPECT_EQ(s.prereqConfigLocation, "/explicit");
 
   // A location derived from FROM_LOCATION gives way to the file.
-  common::Process().prereqLocFromFromLocation = 1;
   given.prereqConfigLocation = "/derived";
-  given.startupDir = dist_.path();
-  ASSERT_EQ(ReadParamFile(given, s), 0);
-  EXPECT_EQ(given.prereqConfigLocation, "/file");
+  given.prereqLocFromFromLocation = true;
+  EXPECT_EQ(Read(file, given).prereqConfigLocation, "/file");
 }
 
 TEST_F(ParamFileTest, SearchOrderAndMissingFile) {
@@ -146,37 +143,46 @@ TEST_F(ParamFileTest, SearchOrderAndMissingFile) {
   std::string startup = tree / "media" + kSep + "disk1";
   WriteFile(startup + kSep + "qelparam.ini", "[Quelta]\n");
   WriteFile(tree / "media" + kSep + "qelparam.ini", "[Quelta]\n");
-  ParamFileRun run;
-  run.startupDir = startup;
-  run.timestamp = "T";
-  Settings s;
-  ASSERT_EQ(ReadParamFile(run, s), 0);
-  EXPECT_EQ(run.paramFile, startup + kSep + "qelparam.ini");
-  EXPECT_EQ(platform::CurrentDir().value_or(""), startup);
-  EXPECT_NE(ReadFile(runtime::ActionsLogPath()).find("Using the parameter file " + run.paramFile),
-            std::string::npos);
+  ParamFileInput in = Input();
+  in.startupDir = startup;
+  ParamFileResult found = ReadParamFile(in);
+  ASSERT_EQ(found.status, 0);
+  EXPECT_EQ(found.paramFile, startup + kSep + "qelparam.ini");
+  EXPECT_NE(Log().find("Using the parameter file " + found.paramFile), std::string::npos);
+
+  // Found without a launcher directory: the run cannot go on.
+  in.launcherDir.reset();
+  EXPECT_EQ(ReadParamFile(in).status, -1);
 
   TempDir empty;
-  ParamFileRun missing;
-  missing.startupDir = empty.path();
-  missing.timestamp = "T2";
+  in = Input();
+  in.startupDir = empty.path();
+  in.launcherDir = empty.path();
   boxes_.clear();
-  EXPECT_EQ(ReadParamFile(missing, s), -2);
+  EXPECT_EQ(ReadParamFile(in).status, -2);
   EXPECT_NE(boxes_.find("could not be found"), std::string::npos);
-  std::string log = ReadFile(runtime::ActionsLogPath());
+  const std::string log = Log();
   EXPECT_NE(log.find("Parameter file not found at " + empty.path() + kSep + "qelparam.ini"), std::string::npos);
   EXPECT_NE(log.find("Parameter file not found at " + empty.path() + kSep + ".." + kSep + "qelparam.ini"),
             std::string::npos);
 }
 
 TEST_F(ParamFileTest, DirectoryAsParamFileIsUsed) {
-  ParamFileRun run;
-  run.paramFile = dist_.path();
-  run.startupDir = dist_.path();
-  run.timestamp = "T";
-  Settings s;
-  ASSERT_EQ(ReadParamFile(run, s), 0);
-  EXPECT_EQ(s.installClass, "quelta.admkit.qsi.qsic.QsicInstaller");
+  ParamFileInput in = Input();
+  in.paramFileOption = dist_.path();
+  ParamFileResult result = ReadParamFile(in);
+  ASSERT_EQ(result.status, 0);
+  EXPECT_EQ(result.settings.installClass, "quelta.admkit.qsi.qsic.QsicInstaller");
+}
+
+// The key table is what both the launcher and the medium checker go by.
+TEST(ParamKeysTest, KeysAreFoundWithoutRegardToCaseAndCarryTheirLimits) {
+  ASSERT_NE(FindParamKey("bootstrap_size"), nullptr);
+  EXPECT_STREQ(FindParamKey("bootstrap_size")->defaultValue, "45");
+  EXPECT_EQ(FindParamKey("QTI_VERSION")->maxChars, kMaxVersionChars);
+  EXPECT_EQ(FindParamKey("Wait_For_Completion")->kind, KeyKind::Flag);
+  EXPECT_EQ(FindParamKey("DISABLE_JRE_PROMPT")->kind, KeyKind::ExactTrue);
+  EXPECT_EQ(FindParamKey("BOOTSTARP"), nullptr);
 }
 
 class ScratchDirTest : public LauncherTest {
@@ -200,35 +206,33 @@ TEST_F(ScratchDirTest, ValidRoots) {
 TEST_F(ScratchDirTest, TempRootChoice) {
   setenv("TEMP", (temp_.path() + kSep).c_str(), 1);
   setenv("TMP", "/elsewhere", 1);
-  EXPECT_EQ(GetTempRoot(), temp_.path());
+  EXPECT_EQ(GetTempRoot(""), temp_.path());
   // A rejected TEMP is not replaced by TMP.
   setenv("TEMP", "relative", 1);
-  EXPECT_EQ(GetTempRoot(), platform::kDefaultTempRoot);
+  EXPECT_EQ(GetTempRoot(""), platform::kDefaultTempRoot);
   unsetenv("TEMP");
-  EXPECT_EQ(GetTempRoot(), "/elsewhere");
-  common::Process().scratchRoot = temp_.path();
-  EXPECT_EQ(GetTempRoot(), temp_.path());
+  EXPECT_EQ(GetTempRoot(""), "/elsewhere");
+  EXPECT_EQ(GetTempRoot(temp_.path()), temp_.path());
   // Too long for a path buffer: passed over, never cut to a shorter one.
-  common::Process().scratchRoot = kSep + std::string(1100, 'x');
   setenv("TEMP", (kSep + std::string(1030, 'y')).c_str(), 1);
-  EXPECT_EQ(GetTempRoot(), platform::kDefaultTempRoot);
+  EXPECT_EQ(GetTempRoot(kSep + std::string(1100, 'x')), platform::kDefaultTempRoot);
 }
 
 TEST_F(ScratchDirTest, CreatesParentsAndTakesSuffixes) {
   std::string root = temp_ / "a" + kSep + "b";
   setenv("TEMP", root.c_str(), 1);
-  std::string first, second, third;
-  std::optional<platform::DirIdentity> id;
-  ASSERT_EQ(CreateScratchDir(first, "TS", id), 0);
-  EXPECT_EQ(first, root + kSep + "QelInstallTS");
-  EXPECT_TRUE(id.has_value());
-  ASSERT_EQ(CreateScratchDir(second, "TS", id), 0);
-  EXPECT_EQ(second, root + kSep + "QelInstallTS_1");
-  EXPECT_TRUE(platform::IsDirectory(second));
+  ScratchDir first = CreateScratchDir("", "TS");
+  ASSERT_EQ(first.status, 0);
+  EXPECT_EQ(first.path, root + kSep + "QelInstallTS");
+  EXPECT_EQ(first.root, root);
+  EXPECT_TRUE(first.identity.has_value());
+  ScratchDir second = CreateScratchDir("", "TS");
+  ASSERT_EQ(second.status, 0);
+  EXPECT_EQ(second.path, root + kSep + "QelInstallTS_1");
+  EXPECT_TRUE(platform::IsDirectory(second.path));
   // A link at the next name, even one that leads nowhere, counts as taken.
   std::filesystem::create_directory_symlink(temp_ / "nowhere", root + kSep + "QelInstallTS_2");
-  ASSERT_EQ(CreateScratchDir(third, "TS", id), 0);
-  EXPECT_EQ(third, root + kSep + "QelInstallTS_3");
+  EXPECT_EQ(CreateScratchDir("", "TS").path, root + kSep + "QelInstallTS_3");
   EXPECT_FALSE(platform::PathExists(temp_ / "nowhere"));
 }
 
@@ -237,18 +241,16 @@ TEST_F(ScratchDirTest, ARootOthersMayWriteNeedsTheStickyBit) {
   const std::string root = temp_ / "shared";
   fs::create_directory(root);
   setenv("TEMP", root.c_str(), 1);
-  std::string dir;
-  std::optional<platform::DirIdentity> id;
   for (auto perms : {fs::perms::all, fs::perms::owner_all | fs::perms::group_all}) {
     fs::permissions(root, perms);
-    EXPECT_EQ(CreateScratchDir(dir, "TS", id), -1);
+    EXPECT_EQ(CreateScratchDir("", "TS").status, -1);
     EXPECT_NE(boxes_.find("Cannot create or write to the directory " + root), std::string::npos);
     boxes_.clear();
   }
   fs::permissions(root, fs::perms::all | fs::perms::sticky_bit);
-  EXPECT_EQ(CreateScratchDir(dir, "TS", id), 0);
+  EXPECT_EQ(CreateScratchDir("", "TS").status, 0);
   fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_EQ(CreateScratchDir(dir, "TS", id), 0);
+  const std::string dir = CreateScratchDir("", "TS").path;
   EXPECT_EQ((fs::status(dir).permissions() & (fs::perms::group_all | fs::perms::others_all)),
             fs::perms::none);
 }
@@ -256,9 +258,10 @@ TEST_F(ScratchDirTest, ARootOthersMayWriteNeedsTheStickyBit) {
 TEST_F(ScratchDirTest, AScratchDirectorySwappedForAnotherIsNotTakenForIt) {
   namespace fs = std::filesystem;
   setenv("TEMP", temp_.path().c_str(), 1);
-  std::string dir;
-  std::optional<platform::DirIdentity> id;
-  ASSERT_EQ(CreateScratchDir(dir, "TS", id), 0);
+  ScratchDir made = CreateScratchDir("", "TS");
+  ASSERT_EQ(made.status, 0);
+  const std::string& dir = made.path;
+  const std::optional<platform::DirIdentity>& id = made.identity;
   EXPECT_TRUE(ScratchDirIntact(dir, id));
   EXPECT_TRUE(ScratchDirIntact(temp_ / "anything", std::nullopt));  // not made by this run
   // Renamed away and replaced: by a link to the original, by a look-alike.
@@ -278,17 +281,15 @@ TEST_F(ScratchDirTest, AScratchDirectorySwappedForAnotherIsNotTakenForIt) {
 TEST_F(ScratchDirTest, RootThatIsAFileIsReported) {
   WriteFile(temp_ / "file", "x");
   setenv("TEMP", (temp_ / "file").c_str(), 1);
-  std::string dir;
-  std::optional<platform::DirIdentity> id;
-  EXPECT_EQ(CreateScratchDir(dir, "TS", id), -1);
+  EXPECT_EQ(CreateScratchDir("", "TS").status, -1);
   EXPECT_NE(boxes_.find("Cannot create or write to the directory " + temp_ / "file"), std::string::npos);
-  EXPECT_EQ(MakeDirTree(""), 0);
+  EXPECT_EQ(common::MakeDirTree(""), 0);
 }
 
 TEST(PathsTest, Helpers) {
-  EXPECT_EQ(AppendPath("", "bin"), "bin");
-  EXPECT_EQ(AppendPath("a" + kSep, "bin"), "a" + kSep + "bin");
-  EXPECT_EQ(AppendPath("a", "bin"), "a" + kSep + "bin");
+  EXPECT_EQ(common::AppendPath("", "bin"), "bin");
+  EXPECT_EQ(common::AppendPath("a" + kSep, "bin"), "a" + kSep + "bin");
+  EXPECT_EQ(common::AppendPath("a", "bin"), "a" + kSep + "bin");
   std::string dest = "keep";
   GetDirPart(dest, "");
   EXPECT_EQ(dest, "keep");
@@ -297,9 +298,9 @@ TEST(PathsTest, Helpers) {
   EXPECT_EQ(GetProgramDir("setup"), ".");
   EXPECT_EQ(GetProgramDir("." + kSep + "setup"), ".");
   EXPECT_EQ(GetProgramDir("." + kSep + "d" + kSep + "setup"), "d");
-  std::string here;
-  ASSERT_EQ(GetCurrentDir(here), 0);
-  EXPECT_NE(here.back(), platform::kPathSep);
+  std::optional<std::string> here = LauncherDir();
+  ASSERT_TRUE(here.has_value());
+  EXPECT_NE(here->back(), platform::kPathSep);
 }
 
 }  // namespace

@@ -71,9 +71,9 @@ TEST_F(CertifiedTest, WarnSwitchMustBeExactlyTrue) {
   Stdin("\n");
   EXPECT_EQ(prereq::CheckCertifiedVersion(state_), VersionCheck::Stop);
   EXPECT_EQ(out_.find(kNotice), std::string::npos);
-  EXPECT_TRUE(InOrder(out_, {"The installer is exiting. The log of this run is " + runtime::ActionsLogPath(),
+  EXPECT_TRUE(InOrder(out_, {"The installer is exiting. The log of this run is " + common::ActionsLogPath(),
                              User("S_EXIT_CONTINUE")}));
-  EXPECT_TRUE(InOrder(Log(), {runtime::ActionsLogPath(), messages::LogText("S_EXIT_CONTINUE")}));
+  EXPECT_TRUE(InOrder(Log(), {common::ActionsLogPath(), messages::LogText("S_EXIT_CONTINUE")}));
 }
 
 TEST_F(CertifiedTest, PromptAnswers) {

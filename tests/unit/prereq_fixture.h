@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "common/actions_log.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
 #include "platform/platform.h"
 #include "prereq/prereq_report.h"
-#include "runtime/actions_log.h"
 #include "test_support.h"
 
 namespace prereq_test {
@@ -32,7 +33,7 @@ class PrereqTest : public testing_support::LauncherTest {
     facts.availablePageFileBytes = 0;
   }
   void TearDown() override {
-    runtime::CloseActionsLog();
+    log_.reset();
     platform::TestSysInfo() = {};
     messages::ForgetConsoleHandle();
     unsetenv("QEL_REGISTRY_ROOT");
@@ -45,8 +46,8 @@ class PrereqTest : public testing_support::LauncherTest {
     testing_support::WriteFile(state_.paramFile, text);
   }
   void Stdin(const std::string& text) { platform::TestOverrides().stdinData = text; }
-  void OpenLog() { runtime::OpenActionsLog(dir_.path(), "TS", "/installActions"); }
-  std::string Log() { return testing_support::ReadFile(runtime::ActionsLogPath()); }
+  void OpenLog() { log_.emplace(dir_.path()); }
+  std::string Log() { return testing_support::ReadFile(common::ActionsLogPath()); }
   // The family's section name for version 6.1.
   static std::string Section(const std::string& kind) {
     return std::string(platform::kOsFamilyName) + "-6.1-" + kind;
@@ -64,6 +65,7 @@ class PrereqTest : public testing_support::LauncherTest {
   }
 
   testing_support::TempDir dir_;
+  std::optional<common::ActionsLogScope> log_;
   prereq::PrereqState state_;
 };
 

@@ -10,9 +10,11 @@ struct Flags {
 
 class RunTest : public PrereqTest {
  protected:
+  // 0 when the launch goes on, -1 when it ends.
   int Run(const Flags& f) {
-    return prereq::RunPrereqs(state_.paramFile, dir_.path(), "TS", "/installActions", f.silent, f.execute, f.ignore,
-                              f.noConsole, f.platform);
+    const prereq::PrereqOutcome outcome = prereq::RunPrereqs(
+        {state_.paramFile, dir_.path(), f.silent, f.execute, f.ignore, f.noConsole, f.platform != 0});
+    return outcome == prereq::PrereqOutcome::GoOn ? 0 : -1;
   }
   bool Has(const std::string& text) const { return out_.find(text) != std::string::npos; }
   std::string Certified(const std::string& list) {
@@ -51,7 +53,7 @@ TEST_F(RunTest, FailedGenericPassAsksTheUser) {
     Stdin(input);
     EXPECT_EQ(Run({}), -1) << input;
     EXPECT_TRUE(InOrder(out_, {User("S_CONTINUE"), User("S_CONTINUE_NO"),
-                               "The log of this run is " + runtime::ActionsLogPath()}))
+                               "The log of this run is " + common::ActionsLogPath()}))
         << input;
     EXPECT_EQ(out_.find(User("S_CONTINUE")) != out_.rfind(User("S_CONTINUE")), input[0] == 'x') << input;
   }

@@ -26,27 +26,42 @@ TEST(RunRulesTest, BootstrapSizeRangeBoundaries) {
 TEST(RunRulesTest, TheLauncherWaitsWithoutABootstrapOrWhenAsked) {
   struct Case {
     bool bootstrap;
-    const char* waitSetting;
-    bool waitOption, cleanup, saveInventory;
+    bool waitSetting;  // WAIT_FOR_COMPLETION begins with "T"
+    const char* tail;
     bool waits;
   };
   const Case cases[] = {
-      {false, "F", false, false, false, true},  // runs from the medium: always waited for
-      {true, "F", false, false, false, false},
-      {true, "T", false, false, false, true},
-      {true, "t", false, false, false, false},  // only an upper-case T counts
-      {true, "", false, false, false, false},
-      {true, "F", true, false, false, true},
-      {true, "F", false, true, false, true},
-      {true, "F", false, false, true, true},
+      {false, false, "", true},  // runs from the medium: always waited for
+      {true, false, "", false},
+      {true, true, "", true},
+      {true, false, "-WAITFORCOMPLETION", true},
+      {true, false, "-cleanup", true},
+      {true, false, "-SAVEINVENTORY", true},
+      {true, false, "-DETACHHOME -REMOVEHOME", false},
   };
   for (const Case& c : cases) {
-    Options options;
-    options.waitForCompletion = c.waitOption;
-    options.cleanup = c.cleanup;
-    options.saveInventory = c.saveInventory;
-    EXPECT_EQ(DecideWait(c.bootstrap, c.waitSetting, options), c.waits)
-        << c.bootstrap << " " << c.waitSetting << " " << c.waitOption << c.cleanup << c.saveInventory;
+    std::vector<std::string> elements = {"/d/setup", c.tail};
+    EXPECT_EQ(DecideWait(c.bootstrap, c.waitSetting, ReadOptions(elements)), c.waits)
+        << c.bootstrap << " " << c.waitSetting << " " << c.tail;
+  }
+}
+
+TEST(RunRulesTest, WhereTheRuntimeOfABootstrapComesFrom) {
+  struct Case {
+    bool jreLoc, known, noConsole, bootstrapOnly, promptDisabled;
+    RuntimeSource source;
+  };
+  const Case cases[] = {
+      {true, true, true, true, true, RuntimeSource::CommandLine},
+      {false, true, true, true, true, RuntimeSource::Settings},
+      {false, false, true, true, true, RuntimeSource::NobodyToAsk},
+      {false, false, false, true, true, RuntimeSource::NotNeeded},
+      {false, false, false, false, true, RuntimeSource::PromptDisabled},
+      {false, false, false, false, false, RuntimeSource::Prompt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecideRuntimeSource(c.jreLoc, c.known, c.noConsole, c.bootstrapOnly, c.promptDisabled), c.source)
+        << c.jreLoc << c.known << c.noConsole << c.bootstrapOnly << c.promptDisabled;
   }
 }
 

@@ -7,7 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/process_state.h"
+#include "common/actions_log.h"
+#include "common/process_facts.h"
 #include "messages/catalogue.h"
 #include "platform/platform.h"
 
@@ -50,8 +51,15 @@ std::string ReadFile(const std::string& path) {
   return buffer.str();
 }
 
+void SetFacts(bool silent, bool debug) { common::SetProcessFacts({silent, debug}); }
+
+void LogInto(const std::string& fixedDir, const std::string& fileName) {
+  common::SetActionsLogTarget({fixedDir, std::string(1, platform::kPathSep) + fileName});
+}
+
 void LauncherTest::SetUp() {
-  common::ResetProcess();
+  SetFacts(false, false);
+  LogInto("", "installActionsTS.log");
   auto& o = platform::TestOverrides();
   o = {};
   o.stdoutSink = [this](const std::string& s) { out_ += s; };
@@ -64,7 +72,7 @@ void LauncherTest::SetUp() {
 void LauncherTest::TearDown() {
   messages::FreeMessages();
   platform::TestOverrides() = {};
-  common::ResetProcess();
+  SetFacts(false, false);
 }
 
 }  // namespace testing_support

@@ -24,8 +24,16 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
-// Loads the shipped English catalogue, resets the process-wide state and
-// captures standard output, standard error and message boxes.
+// The run's process-wide facts, as the options would set them.
+void SetFacts(bool silent, bool debug);
+// Where the actions log goes: `fixedDir`, or the scratch directory given to
+// each opening when it is empty; `fileName` without a leading separator.
+void LogInto(const std::string& fixedDir, const std::string& fileName);
+
+// Loads the shipped English catalogue, resets the process-wide facts, lets
+// the actions log go to installActionsTS.log in the scratch directory of
+// each opening, and captures standard output, standard error and message
+// boxes.
 class LauncherTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -3,9 +3,8 @@
 #include <filesystem>
 
 #include "bootstrap/free_space.h"
-#include "common/process_state.h"
+#include "common/actions_log.h"
 #include "platform/platform.h"
-#include "runtime/actions_log.h"
 #include "test_support.h"
 
 namespace bootstrap {
@@ -167,13 +166,13 @@ TEST_F(CopyTreeTest, DeletesWholeTreeButNotThroughLinks) {
   WriteFile(tmp_ / "outside/keep", "not in the tree");
   fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d/link");
   fs::permissions(tmp_ / "A/x", fs::perms::owner_read);
-  ASSERT_EQ(CopyTree(tmp_ / "A", std::nullopt), 0);
+  DeleteTree(tmp_ / "A");
   EXPECT_FALSE(fs::exists(tmp_ / "A"));
   EXPECT_EQ(ReadFile(tmp_ / "outside/keep"), "not in the tree");
 
   EXPECT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);  // missing source: nothing made
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
-  EXPECT_EQ(CopyTree(tmp_ / "A", std::nullopt), 0);
+  DeleteTree(tmp_ / "A");
 }
 
 TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
@@ -188,7 +187,7 @@ TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
   ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
   EXPECT_EQ(CountTreeFiles(tmp_ / "B"), 40);
   EXPECT_TRUE(fs::is_directory(tmp_ / "B/p39/c0"));
-  ASSERT_EQ(CopyTree(tmp_ / "B", std::nullopt), 0);
+  DeleteTree(tmp_ / "B");
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
 }
 
@@ -198,11 +197,11 @@ TEST_F(BootstrapCountsTest, LogsJreAndQtiCounts) {
   TempDir scratch;
   WriteFile(scratch / "jre/bin/java", "j");
   WriteFile(scratch / "jre/lib/rt.jar", "r");
-  common::Process().prereqLogLocation = scratch.path();
-  runtime::OpenActionsLog(scratch.path(), "T1", std::string(1, platform::kPathSep) + "installActions");
-  LogBootstrapCounts(scratch.path());
-  runtime::CloseActionsLog();
-  EXPECT_EQ(ReadFile(runtime::ActionsLogPath()),
+  {
+    common::ActionsLogScope log(scratch.path());
+    LogBootstrapCounts(scratch.path());
+  }
+  EXPECT_EQ(ReadFile(common::ActionsLogPath()),
             "Number of files bootstrapped in jre: 2\n"
             "Number of files bootstrapped in qti: 0\n");
 }
