@@ -132,7 +132,7 @@ def parse_icon_group(data):
     images = []
     for i in range(count):
         width, height, _, _, _, bits = struct.unpack_from('<BBBBHH', data, 6 + 14 * i)
-        images.append((width or 256, height or 256, bits))
+        images.append([width or 256, height or 256, bits])
     return images
 
 
