@@ -1,6 +1,7 @@
 # Run by CPack after it has laid out the kit and before it packs it: when
 # QEL_SIGN_PKCS12 is set, the Windows programs of the kit are signed
 # (scripts/sign.sh). Unset, the kit is packed unsigned.
+cmake_policy(VERSION 3.20)
 if("$ENV{QEL_SIGN_PKCS12}" STREQUAL "")
   return()
 endif()
