@@ -10,6 +10,7 @@ import re
 import subprocess
 import sys
 import tarfile
+import tempfile
 import unittest
 import zipfile
 
@@ -35,8 +36,15 @@ def package(name):
     return path
 
 
-def build_file(build, name):
-    with open(os.path.join(build, name), 'rb') as f:
+def build_file(build, name, stripped=False):
+    """The build's file; a Linux program as the packages strip it."""
+    path = os.path.join(build, name)
+    if stripped:
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run(['strip', '-o', os.path.join(tmp, 'f'), path], check=True)
+            with open(os.path.join(tmp, 'f'), 'rb') as f:
+                return f.read()
+    with open(path, 'rb') as f:
         return f.read()
 
 
@@ -73,7 +81,8 @@ class LinuxKit(unittest.TestCase):
                 self.assertEqual(bool(member.mode & 0o111), program, name)
                 if program or name.endswith('.nls'):
                     data = tar.extractfile(member).read()
-                    self.assertEqual(data, build_file(LINUX_BUILD, name[len('install/'):]), name)
+                    expected = build_file(LINUX_BUILD, name[len('install/'):], stripped=program)
+                    self.assertEqual(data, expected, name)
             ini = tar.extractfile(members['install/qelparam.ini']).read()
             self.assertNotIn(b'\r', ini)
 
