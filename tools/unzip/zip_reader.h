@@ -57,6 +57,10 @@ class ZipReader {
   // kWindowSize; nullptr (with the reason) when they cannot all be read.
   const unsigned char* Fetch(uint64_t offset, size_t length, DataResult* result,
                              std::string* error);
+  // The entry's data from `dataOffset` on, stored or deflated, to `sink`;
+  // *crc accumulates the CRC-32 of what was passed on.
+  DataResult CopyStored(const ZipEntry& entry, uint64_t dataOffset, const DataSink& sink,
+                        uint32_t* crc, std::string* error);
   DataResult Inflate(const ZipEntry& entry, uint64_t dataOffset, const DataSink& sink,
                      uint32_t* crc, std::string* error);
 

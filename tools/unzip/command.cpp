@@ -1,10 +1,5 @@
-// The archive expander's command line, as the launcher writes it:
-//
-//   unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]
-//
-// Options may be combined (-qqqo) and stand anywhere. ARCHIVE is a path, or a
-// path whose last component holds * and ? wildcards: the launcher passes the
-// pattern quoted, so the program matches it itself.
+#include "tools/unzip/command.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <new>

@@ -1,0 +1,273 @@
+// Windows implementation of os_layer.h: the wide-character API on long-path
+// ("\\?\") forms, so deep trees and names Win32 would otherwise rewrite are
+// handled exactly.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "tools/unzip/os_layer.h"
+#include "tools/unzip/os_layer_shared.h"
+
+namespace unzip {
+
+namespace {
+
+std::wstring Wide(std::string_view text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? n : 0, L'\0');
+  if (n > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string text(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
+  }
+  return text;
+}
+
+std::string ErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = n ? Utf8(std::wstring_view(buffer, n)) : std::string();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
+                           text.back() == '.')) {
+    text.pop_back();
+  }
+  return text.empty() ? "system error " + std::to_string(code) : text;
+}
+
+bool Fail(std::string* error) {
+  *error = ErrorText(GetLastError());
+  return false;
+}
+
+// The full path in its long-path form; relative paths are resolved first
+// because the long-path form takes no "." or "..".
+std::wstring LongPath(const std::string& path) {
+  std::wstring wide = Wide(path.empty() ? "." : path);
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return wide;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::wstring DestPath(const std::string& nativeRoot, const std::vector<std::string>& parts) {
+  std::string path = nativeRoot;
+  for (const std::string& part : parts) path += '\\' + part;
+  return Wide(path);
+}
+
+bool IsDirectoryW(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+struct DestTree::Walk {
+  std::string nativeRoot;  // the long-path form of the full root
+  std::vector<std::string> cachedParts;
+  bool cacheValid = false;
+
+  // Makes sure the directory of the first `count` components exists (and
+  // creates it when missing if `create`); false with the reason otherwise.
+  bool Dir(const std::vector<std::string>& parts, size_t count, bool create, std::string* error) {
+    size_t known = cacheValid ? SharedPrefix(cachedParts, parts, count) : 0;
+    std::string path = nativeRoot;
+    for (size_t i = 0; i < count; ++i) {
+      path += '\\';
+      path += parts[i];
+      if (i < known) continue;
+      std::wstring wide = Wide(path);
+      if (create && CreateDirectoryW(wide.c_str(), nullptr)) continue;
+      DWORD code = create ? GetLastError() : ERROR_ALREADY_EXISTS;
+      if (code != ERROR_ALREADY_EXISTS) return Fail(error);
+      if (!IsDirectoryW(wide)) {
+        *error = GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES
+                     ? "no such directory"
+                     : "a file is in the way of a directory";
+        return false;
+      }
+    }
+    // A shorter request leaves the deeper cached directory known.
+    if (!(cacheValid && known == count && cachedParts.size() >= count)) {
+      cachedParts.assign(parts.begin(), parts.begin() + count);
+      cacheValid = true;
+    }
+    return true;
+  }
+};
+
+bool WindowsNameRules() { return true; }
+bool UnixFileModes() { return false; }
+char NativeSeparator() { return '\\'; }
+
+std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
+  if (raw.empty() || utf8Flag) return std::string(raw);
+  bool validUtf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw.data(),
+                                       static_cast<int>(raw.size()), nullptr, 0) > 0;
+  if (validUtf8) return std::string(raw);
+  std::wstring wide = Wide(raw, 437);
+  if (wide.empty()) wide = Wide(raw, CP_OEMCP);
+  return Utf8(wide);
+}
+
+bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
+  std::wstring pattern = LongPath(dir) + L"\\*";
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    return Fail(error);
+  }
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names->push_back(Utf8(data.cFileName));
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+ArchiveFile::~ArchiveFile() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool ArchiveFile::Open(const std::string& path, std::string* error) {
+  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(error);
+  handle_ = reinterpret_cast<intptr_t>(file);
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) return Fail(error);
+  size_ = static_cast<uint64_t>(size.QuadPart);
+  return true;
+}
+
+bool ArchiveFile::ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got,
+                         std::string* error) {
+  *got = 0;
+  char* out = static_cast<char*>(buffer);
+  while (*got < length) {
+    OVERLAPPED at = {};
+    uint64_t position = offset + *got;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(length - *got, 1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), out + *got, chunk, &n, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return Fail(error);
+    }
+    if (n == 0) break;
+    *got += n;
+  }
+  return true;
+}
+
+OutputFile::~OutputFile() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool OutputFile::Write(const void* data, size_t length, std::string* error) {
+  const char* in = static_cast<const char*>(data);
+  while (length > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(length, 1u << 30));
+    DWORD n = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), in, chunk, &n, nullptr)) return Fail(error);
+    in += n;
+    length -= n;
+  }
+  return true;
+}
+
+bool OutputFile::Close(std::string* error) {
+  HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  handle_ = -1;
+  return CloseHandle(file) ? true : Fail(error);
+}
+
+DestTree::DestTree() : walk_(std::make_unique<Walk>()) {}
+DestTree::~DestTree() = default;
+
+bool DestTree::Open(const std::string& root, std::string* error) {
+  root_ = root;
+  std::wstring wide = LongPath(root);
+  walk_->nativeRoot = Utf8(wide);
+  // Levels above the first missing one already exist, so their failures
+  // (the drive, the share) are expected; only the final check counts.
+  for (size_t at = wide.find(L'\\', 4); at != std::wstring::npos; at = wide.find(L'\\', at + 1)) {
+    CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+  }
+  if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    return Fail(error);
+  }
+  if (!IsDirectoryW(wide)) {
+    *error = "not a directory";
+    return false;
+  }
+  return true;
+}
+
+bool DestTree::MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error) {
+  return walk_->Dir(parts, count, true, error);
+}
+
+bool DestTree::NewFile(const std::vector<std::string>& parts, int, OutputFile* out,
+                       std::string* error) {
+  if (!walk_->Dir(parts, parts.size() - 1, true, error)) return false;
+  std::wstring path = DestPath(walk_->nativeRoot, parts);
+  for (int attempt = 0;; ++attempt) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      out->handle_ = reinterpret_cast<intptr_t>(file);
+      return true;
+    }
+    DWORD code = GetLastError();
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (code == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES) {
+      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        *error = "a directory is in the way";
+        return false;
+      }
+      // A read-only file from an earlier archive is replaced like any other.
+      if (attempt == 0 && (attributes & FILE_ATTRIBUTE_READONLY) &&
+          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        continue;
+      }
+    }
+    SetLastError(code);
+    return Fail(error);
+  }
+}
+
+void DestTree::RemoveFile(const std::vector<std::string>& parts) {
+  DeleteFileW(DestPath(walk_->nativeRoot, parts).c_str());
+}
+
+bool DestTree::SetDirMode(const std::vector<std::string>&, int, std::string*) { return true; }
+
+bool DestTree::MakeLink(const std::vector<std::string>&, const std::string&, std::string* error) {
+  *error = "symbolic links are not supported";
+  return false;
+}
+
+}  // namespace unzip
