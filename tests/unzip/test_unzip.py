@@ -93,12 +93,15 @@ class ExpanderTest(unittest.TestCase):
         done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True)
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
-    def unzip_line(self, tail):
-        """Runs the Windows build with the raw command line 'unzip.exe ' + tail."""
-        shutil.copy(ARGS.unzip, self.path("unzip.exe"))
-        with open(self.path("run.bat"), "w", newline="") as f:
+    def unzip_line(self, tail, cwd=None):
+        """Runs the Windows build with the raw command line 'unzip.exe ' + tail,
+        in cwd (default the work directory), where the program is copied."""
+        cwd = cwd or self.work
+        os.makedirs(cwd, exist_ok=True)
+        shutil.copy(ARGS.unzip, os.path.join(cwd, "unzip.exe"))
+        with open(os.path.join(cwd, "run.bat"), "w", newline="") as f:
             f.write("@unzip.exe " + tail + "\r\n@exit %ERRORLEVEL%\r\n")
-        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=self.work, capture_output=True,
+        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=cwd, capture_output=True,
                               env=dict(os.environ, WINEDEBUG="-all"))
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
@@ -308,6 +311,27 @@ class LinuxExpansion(ExpanderTest):
         self.assertEqual(status, OK, err)
         self.assertEqual(len(os.listdir(self.path("single"))), 3)
 
+    def test_source_directory_with_doubled_and_trailing_slashes(self):
+        make_zip(self.path("stage/DataFiles/a.jar"), [("a.txt", b"a")])
+        # "\\" is an ordinary name character on Linux, in directories and in
+        # names beside the pattern alike.
+        make_zip(self.path("back\\slash/b.jar"), [("b.txt", b"b")])
+        make_zip(self.path("stage\\c.jar"), [("c.txt", b"c")])
+        cases = [
+            ("stage/DataFiles//*.jar", ["a.txt"]),
+            ("./stage//DataFiles///*.jar", ["a.txt"]),
+            (self.path("stage", "DataFiles") + "//*.jar", ["a.txt"]),
+            ("back\\slash//*.jar", ["b.txt"]),
+            ("stage\\*.jar", ["c.txt"]),
+        ]
+        for n, (arg, want) in enumerate(cases):
+            with self.subTest(arg=arg):
+                status, _, err = self.unzip("-qqqo", arg, "-d", "out%d" % n)
+                self.assertEqual(status, OK, err)
+                self.assertEqual(sorted(os.listdir(self.path("out%d" % n))), want)
+        status, _, err = self.unzip("-qqqo", "stage\\DataFiles/*.jar", "-d", "none")
+        self.assertEqual((status, "cannot list stage\\DataFiles" in err), (NO_ARCHIVE, True), err)
+
     def test_command_line_errors(self):
         make_zip(self.path("x.zip"), [("x.txt", b"x")])
         os.makedirs(self.path("src"))
@@ -364,6 +388,27 @@ class WineExpansion(ExpanderTest):
         status, out, _ = self.unzip_line('-o src\\a.jar -d "out dir" ')
         self.assertEqual(status, OK)
         self.assertIn("inflating: ", out)
+
+    def test_source_directory_written_the_windows_way(self):
+        data_files = "stage/Components/quelta.swd.qti/1.0/1/DataFiles"
+        make_zip(self.path(data_files, "a.jar"), [("a/x.txt", b"x")])
+        make_zip(self.path(data_files, "b.JAR"), [("b.txt", b"b")])
+        install = self.path("install")
+        absolute = "Z:" + self.path(data_files).replace("/", "\\")
+        forms = [
+            # The launcher's command with the medium's default locations.
+            '..\\stage\\Components\\quelta.swd.qti\\1.0\\1\\DataFiles\\/"*.jar"',
+            '..\\\\stage/Components//quelta.swd.qti\\/1.0/1\\DataFiles\\\\"*.jar"',
+            './/..//stage//Components/quelta.swd.qti/1.0/1/DataFiles//"*.jar"',
+            absolute + '\\\\/"*.jar"',
+            '"' + absolute + '/"*.jar',
+        ]
+        for n, source in enumerate(forms):
+            with self.subTest(source=source):
+                status, _, err = self.unzip_line('-qqqo %s -d "out%d" ' % (source, n), cwd=install)
+                self.assertEqual(status, OK, err)
+                self.assertEqual(self.read("install", "out%d" % n, "a", "x.txt"), b"x")
+                self.assertEqual(self.read("install", "out%d" % n, "b.txt"), b"b")
 
     def test_refusals_and_damage(self):
         bad = ["../up.txt", "..\\up2.txt", "C:\\drive.txt", "\\abs.txt", "a/CON", "a/nul.txt",

@@ -127,7 +127,9 @@ std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
 }
 
 bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
-  std::wstring pattern = LongPath(dir) + L"\\*";
+  std::wstring pattern = LongPath(dir);
+  if (pattern.back() != L'\\') pattern += L'\\';  // a drive's root keeps its own
+  pattern += L'*';
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) {
