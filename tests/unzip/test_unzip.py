@@ -410,6 +410,21 @@ class WineExpansion(ExpanderTest):
                 self.assertEqual(self.read("install", "out%d" % n, "a", "x.txt"), b"x")
                 self.assertEqual(self.read("install", "out%d" % n, "b.txt"), b"b")
 
+    def test_names_that_change_under_the_ansi_code_page_are_refused(self):
+        # Wine's ANSI code page here is 1252: best fit would turn the
+        # full-width dots and backslashes into ".." and "\\" for a later
+        # walk with the ANSI functions.
+        refused = ["\uff0e\uff0e\uff3c\uff0e\uff0e\uff3cvictim\uff3cimportant.txt",
+                   "a/\uff0e\uff0e/x.txt", "\u65e5\u672c\u8a9e.txt"]
+        kept = ["\u00e4\u00f6\u00fc.txt", "plain/ok.txt"]
+        make_zip(self.path("cp.zip"), [(n, b"data") for n in refused + kept])
+        status, _, err = self.unzip_line('-qqqo cp.zip -d "dest" ')
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused: a name that the ANSI code page 1252 cannot hold"),
+                         len(refused), err)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), ["plain", "\u00e4\u00f6\u00fc.txt"])
+        self.assertEqual(self.read("dest", "\u00e4\u00f6\u00fc.txt"), b"data")
+
     def test_refusals_and_damage(self):
         bad = ["../up.txt", "..\\up2.txt", "C:\\drive.txt", "\\abs.txt", "a/CON", "a/nul.txt",
                "stream.txt:hidden", "dots...", "a/.. /x.txt"]

@@ -115,6 +115,13 @@ class ArchiveExpander {
       Report(name, "refused: " + why, kExitIncomplete);
       return;
     }
+    for (const std::string& part : path.parts) {
+      std::string problem = SystemNameProblem(part);
+      if (!problem.empty()) {
+        Report(name, "refused: " + problem, kExitIncomplete);
+        return;
+      }
+    }
     if (path.parts.empty()) return;  // the destination itself
     unsigned mode = UnixFileModes() ? UnixMode(entry) : 0;
     std::string error;

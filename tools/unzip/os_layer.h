@@ -28,6 +28,13 @@ char NativeSeparator();
 // neither flagged nor valid as UTF-8 from code page 437; Linux keeps bytes.
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag);
 
+// Why the system could not keep `part`, a component that passed the name
+// checks, as named; "" when it can. Windows: the name must come back
+// unchanged through the process's ANSI code page (unless that is UTF-8),
+// since a later tree walk with the ANSI functions would see another name
+// (best fit makes U+FF0E "." and U+FF3C "\"). Linux: always "".
+std::string SystemNameProblem(std::string_view part);
+
 // Names of the regular files in `dir` (symbolic links followed), unsorted.
 bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error);
 // True when `path` names an existing regular file.

@@ -93,6 +93,8 @@ char NativeSeparator() { return '/'; }
 
 std::string DecodeEntryName(std::string_view raw, bool) { return std::string(raw); }
 
+std::string SystemNameProblem(std::string_view) { return ""; }
+
 bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
   DIR* stream = opendir(dir.empty() ? "." : dir.c_str());
   if (!stream) return Fail(error);

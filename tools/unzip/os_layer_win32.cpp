@@ -126,6 +126,26 @@ std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
   return Utf8(wide);
 }
 
+std::string SystemNameProblem(std::string_view part) {
+  const UINT codePage = GetACP();
+  if (codePage == CP_UTF8 || part.empty()) return "";
+  std::wstring wide = Wide(part);
+  const int length = static_cast<int>(wide.size());
+  BOOL usedDefault = FALSE;
+  int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
+                              nullptr, &usedDefault);
+  std::string ansi(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, ansi.data(), n,
+                            nullptr, &usedDefault);
+  }
+  // The way back catches a best fit that the flag did not prevent.
+  if (n <= 0 || usedDefault || Wide(ansi, codePage) != wide) {
+    return "a name that the ANSI code page " + std::to_string(codePage) + " cannot hold";
+  }
+  return "";
+}
+
 bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
   std::wstring pattern = LongPath(dir);
   if (pattern.back() != L'\\') pattern += L'\\';  // a drive's root keeps its own
