@@ -14,11 +14,13 @@ import io
 import os
 import shutil
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 import zipfile
+import zlib
 
 PARSER = argparse.ArgumentParser()
 PARSER.add_argument("--unzip", required=True)
@@ -48,6 +50,27 @@ def make_zip(path, entries, **kwargs):
             else:
                 info.create_system = 0
             archive.writestr(info, data)
+    return path
+
+
+def local_header(name, data, crc=None, extra_length=0):
+    """A stored entry's local header (the extra field's bytes are left to the caller)."""
+    crc = zlib.crc32(data) if crc is None else crc
+    return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0, crc, len(data), len(data),
+                       len(name), extra_length) + name
+
+
+def write_raw_zip(path, body, entries):
+    """body: the local part as bytes; entries: (name, offset, size, crc) of
+    stored entries, written as the central directory after it."""
+    directory = b"".join(
+        struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0, crc, size, size,
+                    len(name), 0, 0, 0, 0, 0, offset) + name
+        for name, offset, size, crc in entries)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(directory),
+                      len(body), 0)
+    with open(path, "wb") as f:
+        f.write(body + directory + end)
     return path
 
 
@@ -118,6 +141,44 @@ class ExpanderTest(unittest.TestCase):
             ("win\\style\\name.txt", b"backslashes"),
             ("empty/", b""),
         ]
+
+
+class BothBuilds(ExpanderTest):
+    """Cases that run on the build under test, Linux or (with --wine) Windows."""
+
+    def expand(self, archive, dest):
+        if ARGS.wine:
+            return self.unzip_line('-qqqo "%s" -d "%s" ' % (archive, dest))
+        return self.unzip("-qqqo", archive, "-d", dest)
+
+    def test_overlapping_entries_are_damage_not_copies(self):
+        data = b"".join(b"row %d\n" % i for i in range(2000))
+        crc = zlib.crc32(data)
+        one = local_header(b"a.txt", data) + data
+        # A hundred directory entries over one local entry.
+        write_raw_zip(self.path("many.zip"), one,
+                      [(b"copy%03d.txt" % i, 0, len(data), crc) for i in range(100)])
+        # An entry whose data holds the next entry whole.
+        inner = local_header(b"b.txt", data) + data
+        outer = local_header(b"a.txt", inner)
+        write_raw_zip(self.path("quoted.zip"), outer + inner,
+                      [(b"a.txt", 0, len(inner), zlib.crc32(inner)),
+                       (b"b.txt", len(outer), len(data), crc)])
+        # A local extra field that moves the first entry's data into the
+        # second's header, with a CRC made to fit what would be read there.
+        first = local_header(b"a.txt", data[:100], extra_length=50) + data[:100]
+        second = local_header(b"b.txt", data) + data
+        shifted = (first + second)[len(first) - 50:len(first) + 50]
+        write_raw_zip(self.path("extra.zip"), first + second,
+                      [(b"a.txt", 0, 100, zlib.crc32(shifted)), (b"b.txt", len(first), len(data), crc)])
+        cases = {"many.zip": (100, []), "quoted.zip": (2, []), "extra.zip": (1, ["b.txt"])}
+        for archive, (refused, left) in cases.items():
+            with self.subTest(archive):
+                status, _, err = self.expand(archive, "out-" + archive)
+                self.assertEqual(status, DAMAGED, err)
+                self.assertEqual(err.count("overlaps another entry"), refused, err)
+                self.assertEqual(sorted(os.listdir(self.path("out-" + archive))), left)
+        self.assertEqual(self.read("out-extra.zip", "b.txt"), data)
 
 
 @unittest.skipIf(ARGS.wine, "Linux binary")

@@ -2,7 +2,10 @@
 // both systems (the Windows ones run here too).
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tools/unzip/archive_pattern.h"
+#include "tools/unzip/zip_reader.h"
 
 namespace unzip {
 namespace {
@@ -60,6 +63,52 @@ TEST(ArchivePattern, WildcardsFoldCaseOnlyForWindows) {
   EXPECT_TRUE(MatchWildcard("a?c*.jar", "abcdef.jar", false));
   EXPECT_FALSE(MatchWildcard("a?c*.jar", "ac.jar", false));
   EXPECT_TRUE(MatchWildcard("*", "", false));
+}
+
+// Entries as (offset, compressed size); a local header is 30 bytes at least.
+std::vector<ZipEntry> Entries(std::initializer_list<std::pair<uint64_t, uint64_t>> ranges) {
+  std::vector<ZipEntry> entries;
+  for (auto [offset, size] : ranges) {
+    ZipEntry entry;
+    entry.localOffset = offset;
+    entry.compressedSize = entry.size = size;
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+std::vector<bool> Overlapping(std::vector<ZipEntry> entries, uint64_t directoryStart) {
+  MarkOverlaps(&entries, directoryStart);
+  std::vector<bool> marks;
+  for (const ZipEntry& entry : entries) marks.push_back(entry.overlaps);
+  return marks;
+}
+
+TEST(Overlaps, EveryEntryOfAnOverlappingPairIsMarked) {
+  using Marks = std::vector<bool>;
+  // Back to back, in any directory order, up to the central directory.
+  EXPECT_EQ(Overlapping(Entries({{100, 10}, {0, 70}, {140, 0}}), 170), (Marks{false, false, false}));
+  // One byte too long into the next header, or into the central directory.
+  EXPECT_EQ(Overlapping(Entries({{0, 71}, {100, 10}}), 140), (Marks{true, true}));
+  EXPECT_EQ(Overlapping(Entries({{0, 70}, {100, 11}}), 140), (Marks{false, true}));
+  // Two entries over one local entry.
+  EXPECT_EQ(Overlapping(Entries({{0, 5}, {50, 5}, {0, 5}}), 100), (Marks{true, false, true}));
+  // One entry holding two others whole, which do not touch each other.
+  EXPECT_EQ(Overlapping(Entries({{0, 500}, {100, 10}, {200, 10}, {600, 0}}), 700),
+            (Marks{true, true, true, false}));
+  // A zip64 entry's sizes are unknown here: its header alone counts.
+  std::vector<ZipEntry> zip64 = Entries({{0, 0xFFFFFFFF}, {30, 0}});
+  zip64[0].zip64 = true;
+  EXPECT_EQ(Overlapping(zip64, 60), (Marks{false, false}));
+}
+
+TEST(Overlaps, EachEntryGetsTheRoomUpToTheNextHeader) {
+  std::vector<ZipEntry> entries = Entries({{100, 10}, {0, 10}, {100, 10}, {300, 10}});
+  MarkOverlaps(&entries, 400);
+  EXPECT_EQ(entries[1].roomEnd, 100u);
+  EXPECT_EQ(entries[3].roomEnd, 400u);
+  EXPECT_TRUE(entries[0].overlaps && entries[2].overlaps);
+  EXPECT_FALSE(entries[1].overlaps || entries[3].overlaps);
 }
 
 }  // namespace

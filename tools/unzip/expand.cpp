@@ -109,6 +109,10 @@ class ArchiveExpander {
 
   void ExpandEntry(const ZipEntry& entry) {
     std::string name = DecodeEntryName(entry.name, entry.utf8);
+    if (entry.overlaps) {
+      Report(name, "damaged archive (entry overlaps another entry)", kExitDamaged);
+      return;
+    }
     EntryPath path;
     std::string why;
     if (!SplitEntryName(name, WindowsNameRules(), &path, &why)) {

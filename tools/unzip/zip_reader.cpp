@@ -23,6 +23,7 @@ constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 constexpr uint16_t kFlagEncrypted = 1 << 0;
 constexpr uint16_t kFlagUtf8 = 1 << 11;
+constexpr const char* kOverlapError = "damaged archive (entry overlaps another entry)";
 
 uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const unsigned char* p) {
@@ -184,6 +185,28 @@ DataResult ReadDirectory(ArchiveFile& file, const DirectoryPlace& place, std::ve
 
 }  // namespace
 
+void MarkOverlaps(std::vector<ZipEntry>* entries, uint64_t directoryStart) {
+  std::vector<ZipEntry*> order;
+  order.reserve(entries->size());
+  for (ZipEntry& entry : *entries) order.push_back(&entry);
+  std::sort(order.begin(), order.end(),
+            [](const ZipEntry* a, const ZipEntry* b) { return a->localOffset < b->localOffset; });
+  auto smallestEnd = [](const ZipEntry& entry) {
+    return entry.localOffset + kLocalHeaderSize + (entry.zip64 ? 0 : entry.compressedSize);
+  };
+  // In offset order an entry overlaps a later one exactly when it reaches
+  // past the next offset, and an earlier one when it starts before the
+  // furthest end so far.
+  uint64_t furthestEnd = 0;
+  for (size_t i = 0; i < order.size(); ++i) {
+    ZipEntry& entry = *order[i];
+    entry.roomEnd = i + 1 < order.size() ? order[i + 1]->localOffset : directoryStart;
+    uint64_t end = smallestEnd(entry);
+    entry.overlaps = end > entry.roomEnd || (i > 0 && entry.localOffset < furthestEnd);
+    furthestEnd = std::max(furthestEnd, end);
+  }
+}
+
 struct ZipReader::Inflater {
   z_stream stream = {};
   bool ready = false;
@@ -208,7 +231,9 @@ DataResult ZipReader::Open(const std::string& path, std::string* error) {
   result = LocateDirectory(end, &place, error);
   if (result != DataResult::kOk) return result;
   entries_.clear();
-  return ReadDirectory(file_, place, &entries_, error);
+  result = ReadDirectory(file_, place, &entries_, error);
+  if (result == DataResult::kOk) MarkOverlaps(&entries_, place.start);
+  return result;
 }
 
 const unsigned char* ZipReader::Fetch(uint64_t offset, size_t length, DataResult* result,
@@ -239,7 +264,16 @@ const unsigned char* ZipReader::Fetch(uint64_t offset, size_t length, DataResult
   return window_.data();
 }
 
-DataResult ZipReader::ReadEntry(const ZipEntry& entry, const DataSink& sink, std::string* error) {
+namespace {
+
+// Whether the reader can stream the entry at all.
+DataResult CheckReadable(const ZipEntry& entry, std::string* error) {
+  // Bytes of one entry must never come out as part of another (an archive
+  // of many entries over one local entry is a bomb).
+  if (entry.overlaps) {
+    *error = kOverlapError;
+    return DataResult::kCorrupt;
+  }
   if (entry.encrypted) {
     *error = "encrypted entries are not supported";
     return DataResult::kUnsupported;
@@ -252,6 +286,12 @@ DataResult ZipReader::ReadEntry(const ZipEntry& entry, const DataSink& sink, std
     *error = "compression method " + std::to_string(entry.method) + " is not supported";
     return DataResult::kUnsupported;
   }
+  return DataResult::kOk;
+}
+
+}  // namespace
+
+DataResult ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::string* error) {
   DataResult result = DataResult::kOk;
   const unsigned char* header = Fetch(entry.localOffset, kLocalHeaderSize, &result, error);
   if (!header) return result;
@@ -259,12 +299,24 @@ DataResult ZipReader::ReadEntry(const ZipEntry& entry, const DataSink& sink, std
     *error = "damaged archive (no local header where the directory points)";
     return DataResult::kCorrupt;
   }
-  uint64_t dataOffset = entry.localOffset + kLocalHeaderSize + Get16(header + 26) + Get16(header + 28);
-  if (dataOffset > file_.size() || entry.compressedSize > file_.size() - dataOffset) {
+  *dataOffset = entry.localOffset + kLocalHeaderSize + Get16(header + 26) + Get16(header + 28);
+  if (*dataOffset > file_.size() || entry.compressedSize > file_.size() - *dataOffset) {
     *error = "truncated archive (entry data beyond its end)";
     return DataResult::kCorrupt;
   }
+  if (*dataOffset + entry.compressedSize > entry.roomEnd) {
+    *error = kOverlapError;
+    return DataResult::kCorrupt;
+  }
+  return DataResult::kOk;
+}
 
+DataResult ZipReader::ReadEntry(const ZipEntry& entry, const DataSink& sink, std::string* error) {
+  DataResult result = CheckReadable(entry, error);
+  if (result != DataResult::kOk) return result;
+  uint64_t dataOffset = 0;
+  result = LocateData(entry, &dataOffset, error);
+  if (result != DataResult::kOk) return result;
   uint32_t crc = 0;
   result = entry.method == 0 ? CopyStored(entry, dataOffset, sink, &crc, error)
                              : Inflate(entry, dataOffset, sink, &crc, error);
