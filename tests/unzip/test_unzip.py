@@ -486,6 +486,31 @@ class WineExpansion(ExpanderTest):
         self.assertEqual(sorted(os.listdir(self.path("dest"))), ["plain", "\u00e4\u00f6\u00fc.txt"])
         self.assertEqual(self.read("dest", "\u00e4\u00f6\u00fc.txt"), b"data")
 
+    def test_never_writes_through_links_already_in_the_destination(self):
+        # Wine 8 makes no Windows links (mklink and CreateSymbolicLinkW do
+        # nothing), so the links are Unix ones seen through drive Z:. Wine
+        # opens through them, and deleting such a name deletes its target:
+        # the tool must notice where a handle really leads.
+        self.write("outside/target.txt", b"keep")
+        self.write("outside/h.txt", b"hard")
+        self.write("dest/ro.txt", b"old", 0o444)
+        os.symlink("../outside", self.path("dest/l"))
+        os.symlink("../outside", self.path("dest/dlink"))
+        os.symlink("../outside/target.txt", self.path("dest/flink"))
+        os.link(self.path("outside/h.txt"), self.path("dest/hard"))
+        before = tree(self.path("outside"))
+        entries = ["l/x.txt", "l/", "flink", "dlink", "hard", "ro.txt", "fine.txt"]
+        make_zip(self.path("links.zip"), [(n, b"new " + n.encode()) for n in entries])
+        status, _, err = self.unzip_line('-qqqo links.zip -d "dest" ')
+        self.assertEqual(status, IO, err)
+        self.assertEqual(err.count("a link or junction is in the way of a directory"), 2, err)
+        self.assertEqual(err.count("a link is in the way"), 2, err)
+        self.assertEqual(tree(self.path("outside")), before)
+        self.assertEqual(self.read("dest", "hard"), b"new hard")
+        self.assertEqual(self.read("dest", "ro.txt"), b"new ro.txt")
+        self.assertEqual(self.read("dest", "fine.txt"), b"new fine.txt")
+        self.assertTrue(os.path.islink(self.path("dest/flink")))
+
     def test_refusals_and_damage(self):
         bad = ["../up.txt", "..\\up2.txt", "C:\\drive.txt", "\\abs.txt", "a/CON", "a/nul.txt",
                "stream.txt:hidden", "dots...", "a/.. /x.txt"]

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "tools/unzip/os_layer.h"
 #include "tools/unzip/os_layer_shared.h"
@@ -76,37 +77,171 @@ bool IsDirectoryW(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~Handle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// Opens the object at `path` itself: a link or junction there, not what it
+// leads to (Wine opens through a Unix symbolic link all the same).
+Handle OpenItself(const std::wstring& path, DWORD access, DWORD share) {
+  return Handle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Where an open handle really is; "" when the system cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+  DWORD n = GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+  if (n == 0) return std::wstring();
+  std::wstring path(n, L'\0');
+  n = GetFinalPathNameByHandleW(handle, path.data(), n, 0);
+  path.resize(n < path.size() ? n : 0);
+  return path;
+}
+
+std::wstring FinalChild(const std::wstring& parent, const std::string& name) {
+  if (parent.empty()) return parent;
+  return parent.back() == L'\\' ? parent + Wide(name) : parent + L'\\' + Wide(name);
+}
+
+// True when the handle or the name it was opened by is a link or junction.
+bool IsLink(HANDLE handle, DWORD ownAttributes) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return true;
+  }
+  return ownAttributes != INVALID_FILE_ATTRIBUTES && (ownAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// True when a handle is not where the name it was opened by lies: Wine opens
+// through Unix symbolic links whatever the flags say.
+bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
+  std::wstring actual = FinalPath(handle);
+  return !expected.empty() && !actual.empty() &&
+         CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+// A directory on the way down, held open without delete sharing so that it
+// cannot be renamed or replaced by a link while entries go into it.
+struct HeldDir {
+  Handle handle;
+  std::wstring finalPath;
+};
+
+// Opens (creating it first if `create`) the directory `path` below the
+// directory whose final path is `parentFinal`, refusing a link or junction.
+bool OpenHeldDir(const std::string& path, const std::wstring& parentFinal, const std::string& name,
+                 bool create, HeldDir* dir, std::string* error) {
+  std::wstring wide = Wide(path);
+  if (create && !CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    return Fail(error);
+  }
+  dir->handle = OpenItself(wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!dir->handle.valid()) {
+    DWORD code = GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) return Fail(error);
+    *error = "no such directory";
+    return false;
+  }
+  if (IsLink(dir->handle.get(), GetFileAttributesW(wide.c_str())) ||
+      OpenedElsewhere(dir->handle.get(), FinalChild(parentFinal, name))) {
+    *error = "a link or junction is in the way of a directory";
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(dir->handle.get(), &info)) return Fail(error);
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    *error = "a file is in the way of a directory";
+    return false;
+  }
+  dir->finalPath = FinalPath(dir->handle.get());
+  return true;
+}
+
+bool Dispose(HANDLE handle) {
+  FILE_DISPOSITION_INFO dispose = {TRUE};
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+// Deletes what has the name `path` (expected final path `expected`) so that a
+// new file can take it: a file, or a link itself, never what a link leads to.
+bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::string* error) {
+  DWORD own = GetFileAttributesW(path.c_str());
+  if (own == INVALID_FILE_ATTRIBUTES) return true;  // a dangling link stays, and CREATE_NEW fails
+  bool link = own & FILE_ATTRIBUTE_REPARSE_POINT;
+  if ((own & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+    *error = "a directory is in the way";
+    return false;
+  }
+  Handle old = OpenItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!old.valid()) return Fail(error);
+  // Deleting through a handle opened elsewhere would delete the far end.
+  if (OpenedElsewhere(old.get(), expected)) {
+    *error = "a link is in the way that cannot be removed without touching its target";
+    return false;
+  }
+  if (Dispose(old.get())) return true;
+  // A read-only file from an earlier archive is replaced like any other.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetLastError() == ERROR_ACCESS_DENIED && !link && GetFileInformationByHandle(old.get(), &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (SetFileInformationByHandle(old.get(), FileBasicInfo, &basic, sizeof basic) && Dispose(old.get())) {
+      return true;
+    }
+  }
+  return Fail(error);
+}
+
 }  // namespace
 
 struct DestTree::Walk {
   std::string nativeRoot;  // the long-path form of the full root
+  Handle root;             // reached through links, if the caller's path has any
+  std::wstring rootFinal;
+  // The directories used last (entries come grouped by directory), from the
+  // root down: their names and their held handles.
   std::vector<std::string> cachedParts;
-  bool cacheValid = false;
+  std::vector<HeldDir> held;
+
+  const std::wstring& FinalOf(size_t count) const {
+    return count == 0 ? rootFinal : held[count - 1].finalPath;
+  }
 
   // Makes sure the directory of the first `count` components exists (and
-  // creates it when missing if `create`); false with the reason otherwise.
+  // creates it when missing if `create`), passing through no link or
+  // junction; false with the reason otherwise.
   bool Dir(const std::vector<std::string>& parts, size_t count, bool create, std::string* error) {
-    size_t known = cacheValid ? SharedPrefix(cachedParts, parts, count) : 0;
-    std::string path = nativeRoot;
-    for (size_t i = 0; i < count; ++i) {
-      path += '\\';
-      path += parts[i];
-      if (i < known) continue;
-      std::wstring wide = Wide(path);
-      if (create && CreateDirectoryW(wide.c_str(), nullptr)) continue;
-      DWORD code = create ? GetLastError() : ERROR_ALREADY_EXISTS;
-      if (code != ERROR_ALREADY_EXISTS) return Fail(error);
-      if (!IsDirectoryW(wide)) {
-        *error = GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES
-                     ? "no such directory"
-                     : "a file is in the way of a directory";
-        return false;
-      }
-    }
+    size_t known = SharedPrefix(cachedParts, parts, count);
     // A shorter request leaves the deeper cached directory known.
-    if (!(cacheValid && known == count && cachedParts.size() >= count)) {
-      cachedParts.assign(parts.begin(), parts.begin() + count);
-      cacheValid = true;
+    if (known == count) return true;
+    cachedParts.resize(known);
+    held.resize(known);
+    std::string path = nativeRoot;
+    for (size_t i = 0; i < known; ++i) path += '\\' + parts[i];
+    for (size_t i = known; i < count; ++i) {
+      path += '\\' + parts[i];
+      HeldDir dir;
+      if (!OpenHeldDir(path, FinalOf(i), parts[i], create, &dir, error)) return false;
+      cachedParts.push_back(parts[i]);
+      held.push_back(std::move(dir));
     }
     return true;
   }
@@ -245,6 +380,10 @@ bool DestTree::Open(const std::string& root, std::string* error) {
     *error = "not a directory";
     return false;
   }
+  walk_->root = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!walk_->root.valid()) return Fail(error);
+  walk_->rootFinal = FinalPath(walk_->root.get());
   return true;
 }
 
@@ -254,30 +393,21 @@ bool DestTree::MakeDirs(const std::vector<std::string>& parts, size_t count, std
 
 bool DestTree::NewFile(const std::vector<std::string>& parts, int, OutputFile* out,
                        std::string* error) {
-  if (!walk_->Dir(parts, parts.size() - 1, true, error)) return false;
+  const size_t parent = parts.size() - 1;
+  if (!walk_->Dir(parts, parent, true, error)) return false;
   std::wstring path = DestPath(walk_->nativeRoot, parts);
+  // Always a new file: an old one may be read-only, or a link (hard or
+  // symbolic) whose other end must not change.
   for (int attempt = 0;; ++attempt) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       out->handle_ = reinterpret_cast<intptr_t>(file);
       return true;
     }
     DWORD code = GetLastError();
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (code == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES) {
-      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        *error = "a directory is in the way";
-        return false;
-      }
-      // A read-only file from an earlier archive is replaced like any other.
-      if (attempt == 0 && (attributes & FILE_ATTRIBUTE_READONLY) &&
-          SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-        continue;
-      }
-    }
-    SetLastError(code);
-    return Fail(error);
+    if (attempt > 0 || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) return Fail(error);
+    if (!RemoveOld(path, FinalChild(walk_->FinalOf(parent), parts.back()), error)) return false;
   }
 }
 
