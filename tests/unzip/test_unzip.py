@@ -111,9 +111,10 @@ class ExpanderTest(unittest.TestCase):
         with open(self.path(*parts), "rb") as f:
             return f.read()
 
-    def unzip(self, *args, cwd=None):
-        """Runs the expander with argv (Linux); returns (status, out, err)."""
-        done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True)
+    def unzip(self, *args, cwd=None, umask=0o022):
+        """Runs the expander with argv (Linux) under `umask`; returns (status, out, err)."""
+        done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True,
+                              preexec_fn=lambda: os.umask(umask))
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
     def unzip_line(self, tail, cwd=None):
@@ -189,7 +190,7 @@ class LinuxExpansion(ExpanderTest):
         status, _, err = self.unzip("-qqqo", archive, "-d", self.path("ours"))
         self.assertEqual(status, OK, err)
         done = subprocess.run([ARGS.reference, "-qqo", archive, "-d", self.path("theirs")],
-                              capture_output=True)
+                              capture_output=True, preexec_fn=lambda: os.umask(0o022))
         self.assertEqual(done.returncode, 0, done.stderr)
         # Info-ZIP also reads modes that non-Unix hosts leave in the high
         # word; the executable bits are what must agree.
@@ -205,7 +206,7 @@ class LinuxExpansion(ExpanderTest):
         found = self.assert_same_as_reference(make_zip(self.path("crafted.zip"), entries))
         self.assertEqual(found["bin/run.sh"][2], 0o755)
         self.assertEqual(found["bin/private"][2], 0o600)
-        self.assertEqual(found["bin/readonly"][2], 0o444)
+        self.assertEqual(found["bin/readonly"][2], 0o644)  # the owner keeps write
         self.assertIn("empty", found)
 
     def test_same_tree_as_infozip_for_zip_tool_archive_with_links(self):
@@ -238,6 +239,34 @@ class LinuxExpansion(ExpanderTest):
         self.assertIn(" extracting: dest/a/stored.bin\n", out)
         status, out, err = self.unzip("-qo", archive, "-d", "dest2")
         self.assertEqual((status, out, err), (OK, "", ""))
+
+    def test_restored_modes_follow_the_umask(self):
+        stored = {"f666": 0o100666, "f777": 0o100777, "f444": 0o100444, "f600": 0o100600,
+                  "suid": 0o104755, "sgid": 0o102775, "d1777/": 0o41777, "d777/": 0o40777,
+                  "d555/": 0o40555, "d700/": 0o40700}
+        expected = {
+            0o077: {"f666": 0o600, "f777": 0o700, "f444": 0o600, "f600": 0o600, "suid": 0o700,
+                    "sgid": 0o700, "d1777": 0o1700, "d777": 0o700, "d555": 0o700, "d700": 0o700},
+            0o022: {"f666": 0o644, "f777": 0o755, "f444": 0o644, "f600": 0o600, "suid": 0o755,
+                    "sgid": 0o755, "d1777": 0o1755, "d777": 0o755, "d555": 0o755, "d700": 0o700},
+        }
+        archive = make_zip(self.path("modes.zip"), [
+            (name, b"" if name.endswith("/") else b"x", {"mode": mode}) for name, mode in stored.items()])
+        for umask, want in expected.items():
+            with self.subTest(umask=oct(umask)):
+                dest = "out%o" % umask
+                status, _, err = self.unzip("-qqqo", archive, "-d", dest, umask=umask)
+                self.assertEqual(status, OK, err)
+                got = {name: stat.S_IMODE(os.lstat(self.path(dest, name)).st_mode) for name in want}
+                self.assertEqual({k: oct(v) for k, v in got.items()}, {k: oct(v) for k, v in want.items()})
+        # Info-ZIP keeps stored modes whatever the umask; the two agree where
+        # the umask takes nothing away and no special bit is stored.
+        if ARGS.reference:
+            subprocess.run([ARGS.reference, "-qqo", archive, "-d", self.path("theirs")], check=True,
+                           preexec_fn=lambda: os.umask(0o022))
+            for name in ["f600", "d700"]:
+                self.assertEqual(stat.S_IMODE(os.lstat(self.path("theirs", name)).st_mode),
+                                 expected[0o022][name], name)
 
     def test_overwrites_changed_readonly_files_and_replaces_links(self):
         archive = make_zip(self.path("o.zip"), [("d/f.txt", b"new"), ("d/g.txt", b"fresh")])

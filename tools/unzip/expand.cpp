@@ -14,7 +14,10 @@ namespace {
 constexpr uint8_t kUnixHost = 3;
 constexpr unsigned kTypeMask = 0170000;
 constexpr unsigned kTypeLink = 0120000;
-constexpr unsigned kPermissionMask = 0777;  // set-id and sticky bits are not restored
+constexpr unsigned kPermissionMask = 0777;
+constexpr unsigned kStickyBit = 01000;
+constexpr unsigned kOwnerWrite = 0200;
+constexpr unsigned kOwnerAll = 0700;
 constexpr size_t kMaxLinkTarget = 4096;
 
 // Names come from the archive: control characters would reach the terminal.
@@ -38,7 +41,7 @@ struct DirMode {
 class ArchiveExpander {
  public:
   ArchiveExpander(const std::string& archive, DestTree& dest, bool quiet)
-      : archive_(archive), dest_(dest), quiet_(quiet) {}
+      : archive_(archive), dest_(dest), quiet_(quiet), mask_(CreationMask()) {}
 
   int Run() {
     std::string error;
@@ -137,9 +140,7 @@ class ArchiveExpander {
       if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
         Report(name, "cannot create directory: " + error, kExitIo);
       } else if (mode != 0) {
-        // The owner keeps full access, or later archives could not fill it
-        // and the tree could not be removed.
-        dirModes_.push_back({path, static_cast<int>((mode & kPermissionMask) | 0700)});
+        dirModes_.push_back({path, static_cast<int>(RestoredDirMode(mode, mask_))});
       }
       return;
     }
@@ -147,7 +148,7 @@ class ArchiveExpander {
       ExpandLink(entry, name, std::move(path));
       return;
     }
-    ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(mode & kPermissionMask) : -1);
+    ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(RestoredFileMode(mode, mask_)) : -1);
   }
 
   void ExpandLink(const ZipEntry& entry, const std::string& name, EntryPath path) {
@@ -203,6 +204,7 @@ class ArchiveExpander {
   const std::string& archive_;
   DestTree& dest_;
   bool quiet_;
+  unsigned mask_;
   ZipReader reader_;
   std::vector<Link> links_;
   std::vector<DirMode> dirModes_;
@@ -210,6 +212,14 @@ class ArchiveExpander {
 };
 
 }  // namespace
+
+unsigned RestoredFileMode(unsigned stored, unsigned mask) {
+  return (stored & kPermissionMask & ~mask) | kOwnerWrite;
+}
+
+unsigned RestoredDirMode(unsigned stored, unsigned mask) {
+  return (stored & (kPermissionMask | kStickyBit) & ~mask) | kOwnerAll;
+}
 
 int ExpandArchive(const std::string& path, DestTree& dest, bool quiet) {
   return ArchiveExpander(path, dest, quiet).Run();

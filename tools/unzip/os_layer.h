@@ -23,6 +23,9 @@ bool WindowsNameRules();
 bool UnixFileModes();
 // The separator used when showing paths to the user.
 char NativeSeparator();
+// The process's file-creation mask (Linux: the umask; Windows: 0). Reading
+// it sets it for a moment, so it is read before any thread starts.
+unsigned CreationMask();
 
 // An entry name's bytes as a path text. Windows decodes a name that is
 // neither flagged nor valid as UTF-8 from code page 437; Linux keeps bytes.

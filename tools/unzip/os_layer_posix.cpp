@@ -91,6 +91,12 @@ bool WindowsNameRules() { return false; }
 bool UnixFileModes() { return true; }
 char NativeSeparator() { return '/'; }
 
+unsigned CreationMask() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
 std::string DecodeEntryName(std::string_view raw, bool) { return std::string(raw); }
 
 std::string SystemNameProblem(std::string_view) { return ""; }

@@ -250,6 +250,7 @@ struct DestTree::Walk {
 bool WindowsNameRules() { return true; }
 bool UnixFileModes() { return false; }
 char NativeSeparator() { return '\\'; }
+unsigned CreationMask() { return 0; }
 
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
   if (raw.empty() || utf8Flag) return std::string(raw);
