@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/unzip/archive_pattern.h"
+#include "tools/unzip/path_guard.h"
 #include "tools/unzip/zip_reader.h"
 
 namespace unzip {
@@ -63,6 +64,35 @@ TEST(ArchivePattern, WildcardsFoldCaseOnlyForWindows) {
   EXPECT_TRUE(MatchWildcard("a?c*.jar", "abcdef.jar", false));
   EXPECT_FALSE(MatchWildcard("a?c*.jar", "ac.jar", false));
   EXPECT_TRUE(MatchWildcard("*", "", false));
+}
+
+TEST(EntryNames, WindowsReservesDevicesAndDrivesThatLinuxTakesAsNames) {
+  struct Case {
+    const char* name;
+    bool windowsAccepts;
+    bool linuxAccepts;
+  };
+  const Case cases[] = {
+      {"COM1", false, true},
+      {"com9.txt", false, true},
+      {"COM\xC2\xB9", false, true},  // superscript one
+      {"lpt\xC2\xB2.tar.gz", false, true},
+      {"a/Com\xC2\xB3 .txt", false, true},
+      {"COM\xC2\xB9" "0.txt", true, true},
+      {"COM\xE2\x81\xB4", true, true},  // superscript four names no port
+      {"COM10", true, true},
+      {"a:b", false, true},
+      {"c:/x.txt", false, true},
+      {"C:\\x.txt", false, true},
+      {"../x", false, false},
+      {"/x", false, false},
+  };
+  for (const Case& c : cases) {
+    EntryPath path;
+    std::string why;
+    EXPECT_EQ(SplitEntryName(c.name, true, &path, &why), c.windowsAccepts) << c.name << " " << why;
+    EXPECT_EQ(SplitEntryName(c.name, false, &path, &why), c.linuxAccepts) << c.name << " " << why;
+  }
 }
 
 // Entries as (offset, compressed size); a local header is 30 bytes at least.

@@ -110,6 +110,22 @@ class ArchiveExpander {
     return entry.hostSystem == kUnixHost ? entry.externalAttributes >> 16 : 0;
   }
 
+  // Why the entry's name may not be expanded, or "" with its path below the
+  // destination (no components for the destination itself).
+  static std::string NameProblem(const ZipEntry& entry, const std::string& name, EntryPath* path) {
+    std::string why;
+    if (!SplitEntryName(name, WindowsNameRules(), path, &why)) return why;
+    for (const std::string& part : path->parts) {
+      why = SystemNameProblem(part);
+      if (!why.empty()) return why;
+    }
+    // Only a directory entry without data may name the destination itself.
+    if (path->parts.empty() && (!path->isDir || entry.size > 0)) {
+      return "a file entry whose name names no file";
+    }
+    return "";
+  }
+
   void ExpandEntry(const ZipEntry& entry) {
     std::string name = DecodeEntryName(entry.name, entry.utf8);
     if (entry.overlaps) {
@@ -117,38 +133,33 @@ class ArchiveExpander {
       return;
     }
     EntryPath path;
-    std::string why;
-    if (!SplitEntryName(name, WindowsNameRules(), &path, &why)) {
+    std::string why = NameProblem(entry, name, &path);
+    if (!why.empty()) {
       Report(name, "refused: " + why, kExitIncomplete);
       return;
     }
-    for (const std::string& part : path.parts) {
-      std::string problem = SystemNameProblem(part);
-      if (!problem.empty()) {
-        Report(name, "refused: " + problem, kExitIncomplete);
-        return;
-      }
-    }
     if (path.parts.empty()) return;  // the destination itself
     unsigned mode = UnixFileModes() ? UnixMode(entry) : 0;
-    std::string error;
     if (path.isDir) {
-      if (!quiet_) {
-        std::printf("   creating: %s%c\n", Printable(dest_.DisplayPath(path.parts)).c_str(),
-                    NativeSeparator());
-      }
-      if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
-        Report(name, "cannot create directory: " + error, kExitIo);
-      } else if (mode != 0) {
-        dirModes_.push_back({path, static_cast<int>(RestoredDirMode(mode, mask_))});
-      }
-      return;
-    }
-    if ((mode & kTypeMask) == kTypeLink) {
+      ExpandDirectory(name, path, mode);
+    } else if ((mode & kTypeMask) == kTypeLink) {
       ExpandLink(entry, name, std::move(path));
-      return;
+    } else {
+      ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(RestoredFileMode(mode, mask_)) : -1);
     }
-    ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(RestoredFileMode(mode, mask_)) : -1);
+  }
+
+  void ExpandDirectory(const std::string& name, const EntryPath& path, unsigned mode) {
+    if (!quiet_) {
+      std::printf("   creating: %s%c\n", Printable(dest_.DisplayPath(path.parts)).c_str(),
+                  NativeSeparator());
+    }
+    std::string error;
+    if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
+      Report(name, "cannot create directory: " + error, kExitIo);
+    } else if (mode != 0) {
+      dirModes_.push_back({path, static_cast<int>(RestoredDirMode(mode, mask_))});
+    }
   }
 
   void ExpandLink(const ZipEntry& entry, const std::string& name, EntryPath path) {
