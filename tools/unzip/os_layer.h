@@ -82,8 +82,10 @@ class OutputFile {
 };
 
 // The destination directory. Every operation takes a path below it as
-// components already checked by path_guard. On Linux no operation follows a
-// symbolic link below the root, so nothing can be written outside it.
+// components already checked by path_guard. No operation passes through a
+// link or junction below the root, and a file is replaced by deleting the old
+// name (a link itself, never its target), so nothing can be written outside
+// it.
 class DestTree {
  public:
   DestTree();
