@@ -1,6 +1,7 @@
 #include "bootstrap/tree_ops.h"
 
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "messages/catalogue.h"
@@ -72,12 +73,20 @@ void AppendPathPart(std::string& path, const std::string& part) {
 
 int PathExists(const std::string& path) { return platform::PathExists(path) ? 1 : 0; }
 
-int CopyTree(const std::string& source, const std::optional<std::string>& destination) {
-  if (destination && destination->empty()) return -1;
+int CopyTree(const std::string& source, const std::string& destination) {
+  if (destination.empty()) return -1;
   try {
     return CopyOrDeleteTree(source, destination);
   } catch (const std::bad_alloc&) {
     return -1;
+  }
+}
+
+void DeleteTree(const std::string& root) {
+  try {
+    CopyOrDeleteTree(root, std::nullopt);
+  } catch (const std::bad_alloc&) {
+    // What was not reached stays, as anything else that cannot be deleted.
   }
 }
 

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,14 +25,15 @@ void AppendPathPart(std::string& path, const std::string& part);
 // 1 when a file or directory of that name exists, else 0.
 int PathExists(const std::string& path);
 
-// With a destination: copies the tree below `source` into `destination`
-// (created if missing, as are its subdirectories), replacing files of the
-// same name; copies are made writable. Without one (nullopt): deletes the
-// tree `source`, root included, as far as it can. A missing source does
-// nothing. 0, or -1 when a file copy failed (what was copied stays), the
-// destination is an empty text, or memory ran out. Links are copied as what
-// they point to; a deletion removes a link, never what it points to.
-int CopyTree(const std::string& source, const std::optional<std::string>& destination);
+// Copies the tree below `source` into `destination` (created if missing, as
+// are its subdirectories), replacing files of the same name; copies are made
+// writable. A missing source does nothing. 0, or -1 when a file copy failed
+// (what was copied stays), the destination is an empty text, or memory ran
+// out. Links are copied as what they point to.
+int CopyTree(const std::string& source, const std::string& destination);
+// Deletes the tree `root`, root included, as far as it can: what cannot be
+// deleted stays. Never fails; removes a link, never what it points to.
+void DeleteTree(const std::string& root);
 // Number of files (not directories) in the tree; 0 when it cannot be listed.
 int64_t CountTreeFiles(const std::string& root);
 // Records the file counts of the scratch directory's "jre" and "qti"

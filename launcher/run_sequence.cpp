@@ -335,7 +335,7 @@ int HandOver(RunState& run, const std::vector<std::string>& args, int status) {
     messages::ConsoleWrite(messages::UserText("S_ENTER_ENTER"));
     messages::ReadAnswerChar();
   }
-  if (run.wait) bootstrap::CopyTree(run.scratchDir, std::nullopt);
+  if (run.wait) bootstrap::DeleteTree(run.scratchDir);
   return status;
 }
 
