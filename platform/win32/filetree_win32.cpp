@@ -24,18 +24,23 @@ std::wstring Widen(const std::string& text) {
 }
 
 // The text in the process code page; nullopt when `exact` and a character
-// has no exact counterpart there (no best-fit look-alikes).
+// has no exact counterpart there (no best-fit look-alikes). UTF-8 as the
+// process code page takes neither the best-fit flag nor a default character.
 std::optional<std::string> Narrow(const std::wstring& wide, bool exact) {
   if (wide.empty()) return std::string();
-  const DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
+  const bool utf8 = GetACP() == CP_UTF8;
+  DWORD flags = 0;
   BOOL defaulted = FALSE;
-  BOOL* usedDefault = exact ? &defaulted : nullptr;
+  BOOL* usedDefault = nullptr;
+  if (exact) {
+    flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    if (!utf8) usedDefault = &defaulted;
+  }
   const int size = static_cast<int>(wide.size());
   const int bytes = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, usedDefault);
   if (bytes <= 0 || defaulted) return std::nullopt;
   std::string text(static_cast<size_t>(bytes), '\0');
   WideCharToMultiByte(CP_ACP, flags, wide.data(), size, text.data(), bytes, nullptr, usedDefault);
-  if (defaulted) return std::nullopt;
   return text;
 }
 
@@ -163,7 +168,7 @@ class Win32Tree {
   // CopyFileW follows a link at the source (the file is copied) and would
   // write through one at the destination: that one is removed first.
   bool CopyEntry(const CopyDir& dir, const Name& name, Kind) const {
-    if (dir.source.empty() || destination_.empty()) return false;
+    if (source_.empty() || destination_.empty()) return false;
     const std::wstring from = JoinPath(dir.source, name);
     const std::wstring to = JoinPath(dir.destination, name);
     const DWORD existing = GetFileAttributesW(to.c_str());

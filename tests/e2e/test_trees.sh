@@ -56,7 +56,10 @@ test_waited_run_removes_unicode_and_deep_names_and_nothing_outside() {
 }
 
 test_unicode_and_deep_names_arrive_in_the_scratch_directory() {
-  setup
+  mkdir -p "$WORK/extjlib"
+  echo good >"$WORK/extjlib/good.jar"
+  echo evil >"$WORK/extjlib/${FW_UP}${FW_UP}evil.jar"
+  setup "EXT_JLIB=$(native_path "$WORK/extjlib")"
   echo 5000 >"$WORK/jre/bin/fakejava.sleep"
   echo payload >"$WORK/qti/${FW_UP}${FW_UP}victim＼important.txt"
   mkdir -p "$WORK/qti/${FW_UP}${FW_UP}victim"
@@ -72,6 +75,20 @@ test_unicode_and_deep_names_arrive_in_the_scratch_directory() {
   expect_eq "$(cd "$S_DIR/Mendra" && find . -name bottom.txt | wc -l)" 1 "file at the end of the deep chain"
   expect_file_has "$S_DIR/installActions$TS.log" "Number of files bootstrapped in qti: 3"
   expect_eq "$(cat "$WORK/scratch/victim/important.txt")" important "the victim"
+  # The class path names the extra jars in the system code page: a name it
+  # cannot hold exactly is left out, never turned into ..\..\evil.jar.
+  local log=$S_DIR/jre/bin/fakejava.log i class_path
+  for i in $(seq 1 100); do
+    grep -q '^end' "$log" 2>/dev/null && break
+    sleep 0.1
+  done
+  class_path=$(fake_java_args "$S_DIR/jre/bin" | grep -A1 -x -- -cp | tail -1)
+  case "$class_path" in *good.jar*) ;; *) fail "class path lacks good.jar: $class_path" ;; esac
+  if [ "$QEL_KIND" = wine ]; then
+    case "$class_path" in *evil.jar*) fail "class path holds a look-alike of ${FW_UP}${FW_UP}evil.jar" ;; esac
+  else
+    case "$class_path" in *"/${FW_UP}${FW_UP}evil.jar"*) ;; *) fail "class path lacks the one name: $class_path" ;; esac
+  fi
 }
 
 # Links that loop back into the tree, climb out of it, lead to an outside
