@@ -221,8 +221,8 @@ bool CopyLinkAt(int srcDir, int dstDir, const char* name) {
   return unlinkat(dstDir, name, 0) == 0 && symlinkat(target, dstDir, name) == 0;
 }
 
-// The process's file-creation mask, read once (a static's initialisation is
-// thread-safe; setting the mask back at once leaves no window before).
+// The process's file-creation mask, read once: a TreeCopy reads it before
+// any file copy, so no copy can fall into the moment it is set to 0.
 mode_t CreationMask() {
   static const mode_t mask = [] {
     mode_t m = umask(0);
@@ -378,7 +378,9 @@ class PosixTree {
 }  // namespace
 
 TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
-    : impl_(std::make_unique<tree_walk::CopyPlan<PosixTree>>(PosixTree(source, true, destination))) {}
+    : impl_(std::make_unique<tree_walk::CopyPlan<PosixTree>>(PosixTree(source, true, destination))) {
+  CreationMask();  // read now, before copies that may run on several threads
+}
 
 void DeleteTree(const std::string& root) { tree_walk::DeleteTree(PosixTree(root, false)); }
 

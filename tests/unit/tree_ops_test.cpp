@@ -1,5 +1,8 @@
 #include "bootstrap/tree_ops.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cwchar>
 #include <filesystem>
@@ -300,6 +303,54 @@ TEST_F(CopyTreeTest, BackslashAndFullWidthNamesAreSingleNamesOnLinux) {
   EXPECT_EQ(ReadFile(tmp_ / "B/\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBCvictim"), "full width");
   DeleteTree(tmp_ / "B");
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
+}
+
+// A chain of `depth` directories of 120-character names below `root`,
+// made and read one level at a time (the whole path is too long for a
+// system call), with the file "deep" at its end.
+constexpr int kDeepLevels = 40;  // 4,840 characters: beyond PATH_MAX
+const std::string kLevel(120, 'n');
+
+void MakeDeepChain(const std::string& root) {
+  int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < kDeepLevels && dir >= 0; ++i) {
+    mkdirat(dir, kLevel.c_str(), 0755);
+    const int next = openat(dir, kLevel.c_str(), O_RDONLY | O_DIRECTORY);
+    close(dir);
+    dir = next;
+  }
+  ASSERT_GE(dir, 0);
+  const int file = openat(dir, "deep", O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(write(file, "bottom", 6), 6);
+  close(file);
+  close(dir);
+}
+
+std::string ReadDeepChain(const std::string& root) {
+  int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < kDeepLevels && dir >= 0; ++i) {
+    const int next = openat(dir, kLevel.c_str(), O_RDONLY | O_DIRECTORY);
+    close(dir);
+    dir = next;
+  }
+  char data[16] = {};
+  const int file = dir >= 0 ? openat(dir, "deep", O_RDONLY) : -1;
+  const ssize_t got = file >= 0 ? read(file, data, sizeof data - 1) : -1;
+  if (file >= 0) close(file);
+  if (dir >= 0) close(dir);
+  return got > 0 ? std::string(data, static_cast<size_t>(got)) : std::string();
+}
+
+TEST_F(CopyTreeTest, TreeDeeperThanAPathCanNameIsHandledWhole) {
+  fs::create_directory(tmp_ / "A");
+  MakeDeepChain(tmp_ / "A");
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 1);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadDeepChain(tmp_ / "B"), "bottom");
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+  DeleteTree(tmp_ / "A");
+  EXPECT_FALSE(fs::exists(tmp_ / "A"));
 }
 
 // The walks over an in-memory tree with the Windows rules: backslash and
