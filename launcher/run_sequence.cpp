@@ -319,7 +319,7 @@ int HandOver(RunState& run, const std::vector<std::string>& args, int status) {
     messages::ReadAnswerChar();
   }
   if (run.wait && intact && params::ScratchDirIntact(run.scratchDir, run.scratchIdentity)) {
-    bootstrap::CopyTree(run.scratchDir, std::nullopt);
+    bootstrap::DeleteTree(run.scratchDir);
   }
   return status;
 }

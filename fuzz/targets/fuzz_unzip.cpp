@@ -190,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The launcher removes the scratch directory with its own tree deletion:
   // whatever the expansion left must go, and nothing outside with it.
-  bootstrap::CopyTree(dest, std::nullopt);
+  bootstrap::DeleteTree(dest);
   struct stat gone;
   Check(lstat(dest.c_str(), &gone) != 0);
   Check(Names(parent) == std::set<std::string>{"sibling"});
