@@ -46,9 +46,11 @@ test_ctrl_c_ends_the_launcher_and_not_the_installer_it_waits_for() {
   make_product "$WORK"
   echo 60000 >"$WORK/jre/bin/fakejava.sleep"
   # A session of its own, so that the test can signal the launcher's group as
-  # a terminal's Ctrl-C does.
-  (cd "$WORK/dist" && TEMP=$WORK/temp exec setsid ./setup -SILENT -rtimestamp $TS \
-     </dev/null >"$WORK/out" 2>&1) &
+  # a terminal's Ctrl-C does; the signals as a terminal's shell would leave
+  # them (a shell without job control ignores them for a command in the
+  # background).
+  (cd "$WORK/dist" && TEMP=$WORK/temp exec setsid env --default-signal=INT,QUIT ./setup -SILENT \
+     -rtimestamp $TS </dev/null >"$WORK/out" 2>&1) &
   local pid=$!
   wait_for "$WORK/jre/bin/fakejava.log" end || fail "the installer was not started"
   kill -INT -- "-$pid"
@@ -63,13 +65,19 @@ test_ctrl_c_ends_the_launcher_and_not_the_installer_it_waits_for() {
 test_an_installer_the_launcher_does_not_wait_for_keeps_the_usual_signals() {
   linux_only "signals" || return
   # Not waited for: the installer runs in a session of its own, with the
-  # signals it would get from a shell.
+  # signals it would get from a shell. It sleeps until the launcher has
+  # ended, so that the launcher reports it as still running.
   make_product "$WORK" "BOOTSTRAP=TRUE"
-  run_setup "$WORK/dist" -SILENT -rtimestamp $TS
+  echo 60000 >"$WORK/jre/bin/fakejava.sleep"
+  (cd "$WORK/dist" && TEMP=$WORK/temp env --default-signal=INT,QUIT ./setup -SILENT -rtimestamp $TS \
+     </dev/null >"$WORK/out" 2>&1)
+  RC=$?
   expect_rc 259
-  wait_for "$WORK/temp/QelInstall$TS/jre/bin/fakejava.log" done || fail "the installer did not end"
-  expect_file_has "$WORK/temp/QelInstall$TS/jre/bin/fakejava.log" \
-    "signals=SIGPIPE=default SIGINT=default SIGQUIT=default"
+  local bin=$WORK/temp/QelInstall$TS/jre/bin
+  wait_for "$bin/fakejava.log" end || fail "the installer was not started"
+  rm -f "$bin/fakejava.sleep"
+  wait_for "$bin/fakejava.log" done || fail "the installer did not end"
+  expect_file_has "$bin/fakejava.log" "signals=SIGPIPE=default SIGINT=default SIGQUIT=default"
 }
 
 test_keys_typed_before_the_java_prompt_answer_nothing() {
