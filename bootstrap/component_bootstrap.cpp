@@ -110,6 +110,7 @@ class Bootstrap {
   bool MendraStep();
   bool PlainTreeCopies();
   void CopyExtLibraries();
+  bool MakeScratchSubdir(const std::string& path);
   bool Intact();
   int Expand(const std::string& source, const std::string& unzipDir);
   int Copy(const std::string& source, const std::string& target);
@@ -347,18 +348,27 @@ bool Bootstrap::PlainTreeCopies() {
   return true;
 }
 
+// A directory of the scratch directory that the extra libraries go into.
+// A link standing there (the access files may bring one, as a copy makes a
+// link to a directory again) would lead the copy out of the scratch
+// directory: then nothing goes there.
+bool Bootstrap::MakeScratchSubdir(const std::string& path) {
+  platform::CreateDir(path);
+  if (platform::DirectoryIdentity(path)) return true;
+  common::WriteActionsLog("WARNING: not a directory, extra libraries not copied: " + path + "\n");
+  return false;
+}
+
 void Bootstrap::CopyExtLibraries() {
   const std::pair<const std::string*, const char*> libraries[] = {
       {&in_.extJlib, "jlib"}, {&in_.extLib, "lib"}, {&in_.extBin, "bin"}};
   const std::string ext = Scratch("ext");
-  bool created = false;
+  std::optional<bool> extUsable;
   for (const auto& [source, name] : libraries) {
     if (!platform::PathExists(*source) || !Intact()) continue;
-    if (!created) platform::CreateDir(ext);
-    created = true;
+    if (!extUsable) extUsable = MakeScratchSubdir(ext);
     const std::string target = common::AppendPath(ext, name);
-    platform::CreateDir(target);
-    Copy(*source, target);
+    if (*extUsable && MakeScratchSubdir(target)) Copy(*source, target);
   }
 }
 

@@ -1,116 +1,51 @@
 #include "bootstrap/tree_ops.h"
 
 #include <new>
-#include <optional>
 #include <vector>
 
+#include "common/actions_log.h"
+#include "common/paths.h"
+#include "common/text.h"
 #include "messages/catalogue.h"
 #include "messages/format.h"
 #include "platform/platform.h"
-#include "common/actions_log.h"
 
 namespace bootstrap {
 
 namespace {
 
-constexpr size_t kLogLineChars = 1023;
+constexpr size_t kLogLineChars = common::kMaxValueChars;  // a 1024-byte buffer
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using common::IsBlank;
+using common::IsDigit;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string Joined(const std::string& dir, const std::string& name) {
-  std::string path = dir;
-  AppendPathPart(path, name);
-  return path;
-}
-
-int CopyOrDeleteTree(const std::string& source, const std::optional<std::string>& destination) {
-  const bool copying = destination.has_value();
-  // Slot i of `targets` is the copy of slot i of `sources`; a parent always
-  // has a lower slot than its children.
-  std::vector<std::string> sources{source};
-  std::vector<std::string> targets;
-  if (copying) targets.push_back(*destination);
-
-  for (size_t i = 0; i < sources.size(); ++i) {
-    // Copies: push_back below may move the slots.
-    const std::string from = sources[i];
-    const std::string to = copying ? targets[i] : std::string();
-    std::optional<std::vector<platform::DirEntry>> listing = platform::ListDirectory(from);
-    if (!listing) continue;
-    if (copying) {
-      platform::CreateDir(to);  // an existing one is fine; a failure shows in the copies
-    } else {
-      platform::RemoveDir(from);  // only succeeds when already empty
-    }
-    for (const platform::DirEntry& entry : *listing) {
-      // A deletion must not reach through a link into what it points to.
-      const bool descend = entry.isDirectory && (copying || !entry.isLink);
-      if (descend) {
-        sources.push_back(Joined(from, entry.name));
-        if (copying) targets.push_back(Joined(to, entry.name));
-      } else if (copying) {
-        if (!platform::CopyFileWritable(Joined(from, entry.name), Joined(to, entry.name))) return -1;
-      } else {
-        platform::DeleteFile(Joined(from, entry.name));
-      }
-    }
-  }
-  if (!copying) {
-    for (size_t i = sources.size(); i-- > 0;) platform::RemoveDir(sources[i]);
-  }
-  return 0;
-}
-
 }  // namespace
-
-void AppendPathPart(std::string& path, const std::string& part) {
-  if (!path.empty() && path.back() != platform::kPathSep) path += platform::kPathSep;
-  path += part;
-}
-
-int PathExists(const std::string& path) { return platform::PathExists(path) ? 1 : 0; }
 
 int CopyTree(const std::string& source, const std::string& destination) {
   if (destination.empty()) return -1;
   try {
-    return CopyOrDeleteTree(source, destination);
+    platform::TreeCopy copy(source, destination);
+    std::vector<std::string> passedOver;
+    const bool made = copy.MakeDirectories(passedOver);
+    for (const std::string& link : passedOver) {
+      common::WriteActionsLog("WARNING: link to a directory not copied: " + link + "\n");
+    }
+    if (!made) return -1;
+    return copy.CopyFiles(0, copy.FileCount()) ? 0 : -1;
   } catch (const std::bad_alloc&) {
     return -1;
   }
 }
 
-void DeleteTree(const std::string& root) {
-  try {
-    CopyOrDeleteTree(root, std::nullopt);
-  } catch (const std::bad_alloc&) {
-    // What was not reached stays, as anything else that cannot be deleted.
-  }
-}
+void DeleteTree(const std::string& root) { platform::DeleteTree(root); }
 
-int64_t CountTreeFiles(const std::string& root) {
-  std::vector<std::string> dirs{root};
-  int64_t files = 0;
-  for (size_t i = 0; i < dirs.size(); ++i) {
-    const std::string dir = dirs[i];
-    std::optional<std::vector<platform::DirEntry>> listing = platform::ListDirectory(dir);
-    if (!listing) continue;
-    for (const platform::DirEntry& entry : *listing) {
-      if (entry.isDirectory) {
-        dirs.push_back(Joined(dir, entry.name));
-      } else {
-        ++files;
-      }
-    }
-  }
-  return files;
-}
+int64_t CountTreeFiles(const std::string& root) { return platform::CountTreeFiles(root); }
 
 void LogBootstrapCounts(const std::string& scratchDir) {
   for (const char* name : {"jre", "qti"}) {
-    const int64_t count = CountTreeFiles(Joined(scratchDir, name));
+    const int64_t count = CountTreeFiles(common::AppendPath(scratchDir, name));
     common::WriteActionsLog(messages::FormatText(
         messages::LogText("S_NUMBER_OF_FILES_BOOTSTRAPPED"), {name, count}, kLogLineChars));
   }

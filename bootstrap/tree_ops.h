@@ -1,10 +1,11 @@
-// Tree operations of the bootstrap and the final clean-up: joining and
-// testing paths, copying, deleting and counting directory trees, and picking
-// the highest-versioned subdirectory of a component directory.
+// Tree operations of the bootstrap and the final clean-up: copying, deleting
+// and counting directory trees, and picking the highest-versioned
+// subdirectory of a component directory.
 //
-// The walks are breadth first over a table of pending directories that grows
-// as needed, so deep trees cost no stack and large ones (a Java runtime has
-// hundreds of directories) are handled whole.
+// The walks (platform::TreeCopy, DeleteTree, CountTreeFiles) are breadth
+// first over a table of pending directories that grows as needed, so deep
+// trees cost no stack and large ones are handled whole; they never enter a
+// link, so a cycle in a medium ends.
 #pragma once
 
 #include <cstdint>
@@ -19,22 +20,19 @@ inline constexpr const char* kLowestVersion = "0.0.0.0.0";
 // Numeric fields that count when version directories are compared.
 constexpr int kVersionFields = 5;
 
-// Appends the platform's separator (unless `path` already ends with one) and
-// `part`. An empty `path` becomes `part`.
-void AppendPathPart(std::string& path, const std::string& part);
-// 1 when a file or directory of that name exists, else 0.
-int PathExists(const std::string& path);
-
 // Copies the tree below `source` into `destination` (created if missing, as
 // are its subdirectories), replacing files of the same name; copies are made
 // writable. A missing source does nothing. 0, or -1 when a file copy failed
-// (what was copied stays), the destination is an empty text, or memory ran
-// out. Links are copied as what they point to.
+// (what was copied stays), a listed name is not a plain name, the
+// destination is an empty text, or memory ran out. No link is entered: a
+// link to a file is copied as the file; a link to a directory is made again
+// (Linux) or passed over with a warning in the actions log (Windows).
 int CopyTree(const std::string& source, const std::string& destination);
 // Deletes the tree `root`, root included, as far as it can: what cannot be
 // deleted stays. Never fails; removes a link, never what it points to.
 void DeleteTree(const std::string& root);
-// Number of files (not directories) in the tree; 0 when it cannot be listed.
+// Number of files (neither directories nor links to one) in the tree, links
+// never entered; 0 when it cannot be listed.
 int64_t CountTreeFiles(const std::string& root);
 // Records the file counts of the scratch directory's "jre" and "qti"
 // subtrees in the actions log (S_NUMBER_OF_FILES_BOOTSTRAPPED).

@@ -120,8 +120,6 @@ bool IsWebSource(const std::string& text) {
 void AddSourceLocation(const std::string& source, std::vector<std::string>& args,
                        const std::string& startupDir) {
   if (source.empty()) return;
-  // AppendPath joins like the tree operations' AppendPathPart for every
-  // startup directory there is (it is never empty).
   std::string location = IsWebSource(source) ? source : common::AppendPath(startupDir, source);
   args.push_back("-sourceLoc");
   args.push_back(Cut(Quoted(location) + " ", kMaxArgumentChars));

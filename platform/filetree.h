@@ -1,17 +1,12 @@
-// Directory listing, file copy and removal, free space, the Java launcher
-// program names.
+// Directory listing, whole-tree copy, deletion and count, free space.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-// <windows.h> maps these names to its own A/W functions by macro; the
-// platform's functions keep their names wherever this header comes later.
-#undef CopyFile
-#undef DeleteFile
 
 namespace platform {
 
@@ -22,24 +17,53 @@ struct DirEntry {
 };
 
 // The entries of `dir` in the order the system lists them, without "." and
-// ".."; nullopt when the directory cannot be listed.
+// ".."; nullopt when the directory cannot be listed. Windows: a name that the
+// process code page cannot hold exactly (no best fit) is left out.
 std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir);
 
-// Copies the file `src` to `dst`, replacing an existing `dst`; false on
-// failure (LastError tells why). Windows: CopyFileA, attributes kept.
-// Linux: the data moves inside the kernel; the copy keeps the source's
-// permission bits; a dangling symbolic link is copied as a link.
-bool CopyFile(const std::string& src, const std::string& dst);
-// CopyFile followed by ClearReadOnly of the copy, whose result does not
-// count; Linux does both in fewer system calls.
-bool CopyFileWritable(const std::string& src, const std::string& dst);
-// Makes a file writable: clears the read-only attribute (Windows), adds owner
-// write (Linux). Its other attributes stay.
-bool ClearReadOnly(const std::string& path);
-// Removes a file, or a link itself (never what it points to).
-bool DeleteFile(const std::string& path);
-// Removes an empty directory.
-bool RemoveDir(const std::string& path);
+// Whole trees. The walks are breadth first and never enter a symbolic link,
+// junction or other directory reparse point. Below the roots they work in
+// the system's own names (UTF-16 with \\?\ paths on Windows, relative to
+// directory descriptors on Linux), so every name is the one name it is; a
+// listed name that holds a separator or is a second "." or ".." is refused.
+
+// A tree copy in two phases: the destination's directories, breadth first,
+// then the file copies. A link to a file is copied as the file, a dangling
+// link as a link (Linux); a link to a directory is made again with the same
+// target (Linux) or passed over (Windows). Nothing is written through a link
+// in the destination: one where a directory or file goes is replaced.
+class TreeCopy {
+ public:
+  TreeCopy(const std::string& source, const std::string& destination);
+  ~TreeCopy();
+  TreeCopy(const TreeCopy&) = delete;
+  TreeCopy& operator=(const TreeCopy&) = delete;
+
+  // Makes the directories and lists what to copy. A missing source makes
+  // nothing. Links to directories passed over are added to `passedOver` by
+  // their source paths. False when a name is refused or memory ran out.
+  bool MakeDirectories(std::vector<std::string>& passedOver);
+  // Entries to copy once the directories are made.
+  size_t FileCount() const;
+  // Copies entries [begin, end), replacing files of the same name; copies
+  // are made writable (Windows: read-only attribute cleared; Linux: owner
+  // write added, permission bits kept). False at the first failure. Ranges
+  // that do not overlap may be copied on different threads at once.
+  bool CopyFiles(size_t begin, size_t end) const;
+
+  class Impl;  // the system's copy plan (platform/shared/tree_walk.h)
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Deletes the tree `root`, root included, as far as it can; what cannot be
+// deleted (Windows: read-only or open files) stays. A link is removed, never
+// what it leads to; a root that is a link is left alone.
+void DeleteTree(const std::string& root);
+// Files in the tree `root`: entries that are neither directories nor links
+// to one. A root that is a link, or cannot be listed, holds none.
+int64_t CountTreeFiles(const std::string& root);
 
 struct DiskSpace {
   uint64_t totalBytes = 0;

@@ -1,7 +1,10 @@
 // The archive expander on any bytes: the archive is expanded into a fresh
-// destination below a fresh parent. Nothing may appear beside the
-// destination, and every link in the expanded tree must lead to a place
-// inside it (or to nothing at all).
+// destination below a fresh parent, beside a sibling directory that links
+// planted in the destination lead into. Nothing may appear beside the
+// destination, every link the expansion made must lead to a place inside it
+// (or to nothing at all), and once the launcher's own tree deletion has
+// removed the destination, the destination is gone and the sibling is as it
+// was.
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -11,10 +14,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "bootstrap/tree_ops.h"
 #include "fuzz_support.h"
 #include "tools/unzip/expand.h"
 #include "tools/unzip/os_layer.h"
@@ -57,6 +65,11 @@ std::string ResolvedPrefix(const std::string& path) {
   }
 }
 
+// Links planted in the destination before the expansion, by name and
+// target: they lead outside on purpose.
+const std::map<std::string, std::string> kPlantedLinks = {
+    {"to-sibling", "../sibling"}, {"to-file", "../sibling/file.txt"}};
+
 void CheckLinks(const std::string& root) {
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
@@ -64,6 +77,8 @@ void CheckLinks(const std::string& root) {
     if (!it->is_symlink(ec)) continue;
     std::string target = fs::read_symlink(it->path(), ec).string();
     if (ec) continue;
+    auto planted = kPlantedLinks.find(it->path().filename().string());
+    if (it.depth() == 0 && planted != kPlantedLinks.end() && planted->second == target) continue;
     Check(!target.empty() && target[0] != '/');
     std::string where = ResolvedPrefix(it->path().parent_path().string() + "/" + target);
     if (!Inside(where, root)) {
@@ -92,6 +107,49 @@ void CheckNameRules(std::string_view name) {
   }
 }
 
+// Every path below `root` with what it is: type, permission bits, and the
+// contents of a file or the target of a link.
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> found;
+  struct stat top;
+  if (lstat(root.c_str(), &top) != 0) __builtin_trap();
+  found[root] = std::to_string(top.st_mode);
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    struct stat info;
+    if (lstat(it->path().c_str(), &info) != 0) __builtin_trap();
+    std::ostringstream what;
+    what << std::oct << info.st_mode << ' ';
+    if (S_ISLNK(info.st_mode)) {
+      what << fs::read_symlink(it->path(), ec).string();
+    } else if (S_ISREG(info.st_mode)) {
+      what << std::ifstream(it->path(), std::ios::binary).rdbuf();
+    }
+    found[it->path().string()] = what.str();
+  }
+  if (ec) __builtin_trap();
+  return found;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The sibling directory beside the destination and the links into it.
+void Plant(const std::string& parent, const std::string& dest) {
+  std::string sibling = parent + "/sibling";
+  if (mkdir(sibling.c_str(), 0755) != 0 || mkdir((sibling + "/sub").c_str(), 0755) != 0 ||
+      mkdir(dest.c_str(), 0755) != 0) {
+    __builtin_trap();
+  }
+  WriteFile(sibling + "/file.txt", "sibling file");
+  WriteFile(sibling + "/sub/inner.txt", "inner file");
+  for (const auto& [name, target] : kPlantedLinks) {
+    if (symlink(target.c_str(), (dest + "/" + name).c_str()) != 0) __builtin_trap();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -112,6 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string parent = area + "/run";
   if (mkdir(parent.c_str(), 0700) != 0) __builtin_trap();
   std::string dest = parent + "/dest";
+  Plant(parent, dest);
+  const std::map<std::string, std::string> sibling = Snapshot(parent + "/sibling");
 
   {
     unzip::DestTree tree;
@@ -122,11 +182,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           status == unzip::kExitIo);
   }
 
-  Check(Names(parent) == std::set<std::string>{"dest"});
+  Check(Names(parent) == (std::set<std::string>{"dest", "sibling"}));
   Check(Names(area) == (std::set<std::string>{"archive.zip", "run"}));
   char real[PATH_MAX];
   if (!realpath(dest.c_str(), real)) __builtin_trap();
   CheckLinks(real);
+
+  // The launcher removes the scratch directory with its own tree deletion:
+  // whatever the expansion left must go, and nothing outside with it.
+  bootstrap::DeleteTree(dest);
+  struct stat gone;
+  Check(lstat(dest.c_str(), &gone) != 0);
+  Check(Names(parent) == std::set<std::string>{"sibling"});
+  Check(Snapshot(parent + "/sibling") == sibling);
 
   std::error_code ec;
   fs::permissions(parent, fs::perms::owner_all, fs::perm_options::add, ec);

@@ -1,30 +1,48 @@
-// Directory trees on Linux.
+// Directory trees on Linux. The tree walks reach every directory from the
+// root's descriptor without following a link on the way, so a link in the
+// source is never entered and nothing is written through one in the
+// destination, whatever was swapped in after the listing.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#if __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#endif
+
+#include <atomic>
 #include <memory>
+#include <utility>
 
 #include "platform/platform.h"
+#include "platform/shared/tree_walk.h"
 
 namespace platform {
-
 
 namespace {
 
 class Fd {
  public:
-  explicit Fd(int fd) : fd_(fd) {}
+  explicit Fd(int fd = -1) : fd_(fd) {}
   ~Fd() {
     if (fd_ >= 0) close(fd_);
   }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
   // Closes now, so that a failing close (a full disk on NFS) is seen.
   bool Close() {
     int fd = fd_;
@@ -118,8 +136,93 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
 
 namespace {
 
-// The process's file-creation mask, read once: the launcher runs one thread,
-// so setting it back at once leaves no window for another creation.
+using tree_walk::Kind;
+
+// A directory of a walk, never reached through a link.
+constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+
+// The directory `rel` below `root` opened one component at a time.
+int OpenStepwise(int root, const std::string& rel) {
+  Fd dir(openat(root, ".", kDirFlags));
+  for (size_t start = 0; dir.get() >= 0 && start <= rel.size();) {
+    size_t end = rel.find('/', start);
+    if (end == std::string::npos) end = rel.size();
+    dir = Fd(openat(dir.get(), rel.substr(start, end - start).c_str(), kDirFlags));
+    start = end + 1;
+  }
+  return dir.release();
+}
+
+// The directory `rel` ("a/b", "" for the root itself) below the open
+// directory `root`, reached without following any link; -1 with errno set
+// otherwise (ELOOP or ENOTDIR where a link stands). One openat2 call where
+// the kernel has it, else a step per component.
+int OpenBelow(int root, const std::string& rel) {
+  if (root < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  if (rel.empty()) return openat(root, ".", kDirFlags);
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+  static std::atomic<bool> unavailable{false};
+  if (!unavailable.load(std::memory_order_relaxed)) {
+    open_how how{};
+    how.flags = kDirFlags;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+    const long fd = syscall(SYS_openat2, root, rel.c_str(), &how, sizeof how);
+    if (fd >= 0) return static_cast<int>(fd);
+    // An older kernel, or a system-call filter that refuses it.
+    if (errno == ENOSYS || errno == EPERM) {
+      unavailable.store(true, std::memory_order_relaxed);
+    } else if (errno != EAGAIN && errno != ENAMETOOLONG) {
+      return -1;
+    }
+  }
+#endif
+  return OpenStepwise(root, rel);
+}
+
+// The directory holding `rel`, opened below `root`, and rel's last name.
+Fd OpenParent(int root, const std::string& rel, std::string& name) {
+  const size_t slash = rel.rfind('/');
+  name = rel.substr(slash + 1);
+  return Fd(OpenBelow(root, slash == std::string::npos ? std::string() : rel.substr(0, slash)));
+}
+
+// Makes directory `name` in `dir`. An existing directory is fine; a link
+// there is replaced by a directory (the link goes, never what it leads to).
+bool MakeDirAt(int dir, const std::string& name) {
+  if (mkdirat(dir, name.c_str(), 0777) == 0) return true;
+  if (errno != EEXIST) return false;
+  struct stat st;
+  if (fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (S_ISDIR(st.st_mode)) return true;
+  if (!S_ISLNK(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  return unlinkat(dir, name.c_str(), 0) == 0 && mkdirat(dir, name.c_str(), 0777) == 0;
+}
+
+// Makes the link `name` of `srcDir` again in `dstDir` with the same target,
+// replacing a file or link of that name there; a directory there stays and
+// the copy fails.
+bool CopyLinkAt(int srcDir, int dstDir, const char* name) {
+  char target[PATH_MAX];
+  const ssize_t len = readlinkat(srcDir, name, target, sizeof target);
+  if (len < 0) return false;
+  if (static_cast<size_t>(len) >= sizeof target) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  target[len] = '\0';
+  if (symlinkat(target, dstDir, name) == 0) return true;
+  if (errno != EEXIST) return false;
+  return unlinkat(dstDir, name, 0) == 0 && symlinkat(target, dstDir, name) == 0;
+}
+
+// The process's file-creation mask, read once: a TreeCopy reads it before
+// any file copy, so no copy can fall into the moment it is set to 0.
 mode_t CreationMask() {
   static const mode_t mask = [] {
     mode_t m = umask(0);
@@ -129,76 +232,159 @@ mode_t CreationMask() {
   return mask;
 }
 
-// CopyFile, the copy's permission bits being the source's plus `extraBits`.
-bool CopyFileWithMode(const std::string& src, const std::string& dst, mode_t extraBits) {
+// Copies the file `name` of `srcDir` into `dstDir`, replacing a file or link
+// of that name there; the copy keeps the source's permission bits and gets
+// owner write. A link is copied as what it leads to; a dangling one as a link.
+bool CopyFileAt(int srcDir, int dstDir, const char* name) {
   // Non-blocking, so that a FIFO in the tree cannot hang the copy.
-  Fd in(open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  Fd in(openat(srcDir, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat st;
   if (in.get() < 0) {
-    int error = errno;
-    struct stat st;
-    std::string target(4096, '\0');
-    ssize_t len = 0;
-    if (error == ENOENT && lstat(src.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-        (len = readlink(src.c_str(), target.data(), target.size())) > 0 &&
-        static_cast<size_t>(len) < target.size()) {
-      // A dangling link carries no data; the copy mirrors the link.
-      target.resize(len);
-      unlink(dst.c_str());
-      return symlink(target.c_str(), dst.c_str()) == 0;
+    const int error = errno;
+    if (error == ENOENT && fstatat(srcDir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+      return CopyLinkAt(srcDir, dstDir, name);  // a dangling link carries no data
     }
     errno = error;
     return false;
   }
-  struct stat st;
   if (fstat(in.get(), &st) != 0) return false;
   if (!S_ISREG(st.st_mode)) {
     errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return false;
   }
-  const mode_t mode = (st.st_mode & 0777) | extraBits;
+  const mode_t mode = (st.st_mode & 0777) | S_IWUSR;
   // A link in the destination is replaced, never written through: O_NOFOLLOW
   // refuses it, and it is removed. A new file gets its bits from open unless
   // the creation mask takes some away; an older one keeps its own until
   // fchmod. (A tree copy makes thousands of files: every call saved counts.)
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   bool created = true;
-  int fd = open(dst.c_str(), flags | O_EXCL, mode | S_IWUSR);
+  int fd = openat(dstDir, name, flags | O_EXCL, mode);
   if (fd < 0 && errno == EEXIST) {
     created = false;
-    fd = open(dst.c_str(), flags | O_TRUNC, mode | S_IWUSR);
-    if (fd < 0 && errno == ELOOP && unlink(dst.c_str()) == 0) {
+    fd = openat(dstDir, name, flags | O_TRUNC, mode);
+    if (fd < 0 && errno == ELOOP && unlinkat(dstDir, name, 0) == 0) {
       created = true;
-      fd = open(dst.c_str(), flags | O_EXCL, mode | S_IWUSR);
+      fd = openat(dstDir, name, flags | O_EXCL, mode);
     }
   }
   Fd out(fd);
   if (out.get() < 0) return false;
   // Kept whatever the umask or an older file of that name said: a copied
   // program must stay executable. Like an attribute, not worth failing for.
-  const mode_t given = (mode | S_IWUSR) & ~CreationMask();
-  if (!created || given != mode) fchmod(out.get(), mode);
+  if (!created || (mode & ~CreationMask()) != mode) fchmod(out.get(), mode);
   if (!CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size))) return false;
   return out.Close();
 }
 
+Kind KindOf(int dir, const dirent& entry) {
+  unsigned char type = entry.d_type;
+  struct stat st;
+  if (type == DT_UNKNOWN && fstatat(dir, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+  }
+  if (type == DT_DIR) return Kind::kDirectory;
+  if (type == DT_LNK && fstatat(dir, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
+    return Kind::kDirectoryLink;
+  }
+  return Kind::kOther;
+}
+
+// A trailing slash would make the kernel follow a link at the root.
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// A tree below a root directory (and, for a copy, a destination root),
+// addressed by relative paths; see tree_walk.h.
+class PosixTree {
+ public:
+  using Name = std::string;
+  static constexpr bool kMakesDirectoryLinks = true;
+  static bool IsSeparator(char c) { return c == '/'; }
+  static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + '/' + name; }
+
+  // A source root that is a link is followed only when `followRoot`.
+  PosixTree(const std::string& source, bool followRoot, std::string destination = {})
+      : sourcePath_(WithoutTrailingSlashes(source)),
+        destinationPath_(WithoutTrailingSlashes(std::move(destination))),
+        source_(open(sourcePath_.c_str(), followRoot ? kDirFlags & ~O_NOFOLLOW : kDirFlags)) {}
+
+  struct Listing {
+    std::unique_ptr<DIR, DirCloser> dir;
+    std::vector<tree_walk::Entry<Name>> entries;
+  };
+  std::optional<Listing> List(const Name& rel) const {
+    Fd fd(OpenBelow(source_.get(), rel));
+    if (fd.get() < 0) return std::nullopt;
+    Listing listing{std::unique_ptr<DIR, DirCloser>(fdopendir(fd.get())), {}};
+    if (!listing.dir) return std::nullopt;
+    fd.release();  // the listing owns it now
+    while (dirent* entry = readdir(listing.dir.get())) {
+      listing.entries.push_back({entry->d_name, KindOf(dirfd(listing.dir.get()), *entry)});
+    }
+    return listing;
+  }
+
+  bool MakeDir(const Name& rel) {
+    if (rel.empty()) {
+      if (!MakeDirAt(AT_FDCWD, destinationPath_)) return false;
+      destination_ = Fd(open(destinationPath_.c_str(), kDirFlags));
+      return destination_.get() >= 0;
+    }
+    Name name;
+    Fd parent = OpenParent(destination_.get(), rel, name);
+    return parent.get() >= 0 && MakeDirAt(parent.get(), name);
+  }
+
+  struct CopyDir {
+    Fd source;
+    Fd destination;
+  };
+  CopyDir OpenCopyDir(const Name& rel) const {
+    return {Fd(OpenBelow(source_.get(), rel)), Fd(OpenBelow(destination_.get(), rel))};
+  }
+  bool CopyEntry(const CopyDir& dir, const Name& name, Kind kind) const {
+    if (dir.source.get() < 0 || dir.destination.get() < 0) return false;
+    if (kind == Kind::kDirectoryLink) return CopyLinkAt(dir.source.get(), dir.destination.get(), name.c_str());
+    return CopyFileAt(dir.source.get(), dir.destination.get(), name.c_str());
+  }
+
+  void DeleteEntry(const Listing& listing, const tree_walk::Entry<Name>& entry) const {
+    unlinkat(dirfd(listing.dir.get()), entry.name.c_str(), 0);
+  }
+  void RemoveDir(const Name& rel) const {
+    if (rel.empty()) {
+      rmdir(sourcePath_.c_str());
+      return;
+    }
+    Name name;
+    Fd parent = OpenParent(source_.get(), rel, name);
+    if (parent.get() >= 0) unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR);
+  }
+
+ private:
+  std::string sourcePath_;
+  std::string destinationPath_;
+  Fd source_;
+  Fd destination_;  // open once MakeDir("") made it
+};
+
 }  // namespace
 
-bool CopyFile(const std::string& src, const std::string& dst) { return CopyFileWithMode(src, dst, 0); }
-
-bool CopyFileWritable(const std::string& src, const std::string& dst) {
-  return CopyFileWithMode(src, dst, S_IWUSR);
+TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
+    : impl_(std::make_unique<tree_walk::CopyPlan<PosixTree>>(PosixTree(source, true, destination))) {
+  CreationMask();  // read now, before copies that may run on several threads
 }
 
-bool ClearReadOnly(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
-  if (S_ISLNK(st.st_mode)) return true;  // a link has no permissions of its own
-  return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
-}
+void DeleteTree(const std::string& root) { tree_walk::DeleteTree(PosixTree(root, false)); }
 
-bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
-
-bool RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0; }
+int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(PosixTree(root, false)); }
 
 DiskSpaceOverrides& DiskSpaceTestOverrides() {
   static DiskSpaceOverrides overrides;

@@ -266,6 +266,20 @@ test_a_medium_below_a_path_with_a_blank_runs_only_its_own_unzip() {
   expect_file_has "$(LOG)" "\"$(native_path "$WORK/My Setup/medium/install")${SEP}unzip\" -qqqo .."
 }
 
+test_the_default_locations_of_a_medium_with_a_version() {
+  # Without component locations a medium's defaults are built from
+  # QTI_VERSION and end with a separator, to which the unzip pattern is
+  # joined with "/": the unzip program must take that form.
+  make_medium "QTI_VERSION=9.9.9.9.9"
+  run_medium
+  expect_rc 259
+  java_args
+  expect_exists "$S_DIR/qti/version-9.9.9.9.9"
+  expect_exists "$S_DIR/Mendra/version-9.9.9.9.9"
+  expect_file_has "$(LOG)" "quelta.swd.qti${SEP}9.9.9.9.9${SEP}1${SEP}DataFiles${SEP}/\"*.jar\""
+  expect_arg "-Dquelta.installer.qti_loc=$(S qti)"
+}
+
 test_info_zip_unzip_serves_as_well() {
   [ "$QEL_KIND" = linux ] || return 0
   local system_unzip

@@ -355,6 +355,21 @@ TEST_F(BootstrapTest, AScratchDirectorySwappedMidwayIsNeitherFilledNorTrusted) {
             std::string::npos);
 }
 
+TEST_F(BootstrapTest, ALinkBroughtByTheAccessFilesDoesNotLeadTheExtraLibrariesOut) {
+  WriteFile(dir_ / "jlib/ext.jar", "j");
+  fs::create_directories(dir_ / "access");
+  fs::create_directories(dir_ / "victim");
+  fs::create_directory_symlink(dir_ / "victim", dir_ / "access/ext");
+  run_.distribution = false;
+  run_.copyRuntime = false;
+  run_.accessDir = dir_ / "access";
+  run_.extJlib = dir_ / "jlib";
+  Bootstrap();
+  EXPECT_TRUE(fs::is_empty(dir_ / "victim"));
+  EXPECT_NE(ReadFile(common::ActionsLogPath()).find("WARNING: not a directory, extra libraries not copied"),
+            std::string::npos);
+}
+
 TEST_F(BootstrapTest, TooLittleSpaceStillCopiesExtraLibrariesAndCounts) {
   platform::DiskSpaceTestOverrides().query = [](const std::string&) {
     return std::optional<platform::DiskSpace>(platform::DiskSpace{1 << 30, 1023});

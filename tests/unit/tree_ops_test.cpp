@@ -1,10 +1,18 @@
 #include "bootstrap/tree_ops.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cwchar>
 #include <filesystem>
+#include <map>
 
 #include "bootstrap/free_space.h"
 #include "common/actions_log.h"
+#include "common/paths.h"
 #include "platform/platform.h"
+#include "platform/shared/tree_walk.h"
 #include "test_support.h"
 
 namespace bootstrap {
@@ -69,14 +77,13 @@ TEST(VersionTest, HighestVersionDirectory) {
   EXPECT_EQ(FindHighestVersionDir(empty / "missing"), kLowestVersion);
 }
 
-TEST(PathTest, AppendPathPartAddsOneSeparator) {
+TEST(PathTest, AppendPathAddsOneSeparator) {
   const std::string sep(1, platform::kPathSep);
-  std::string a = sep + "a";
-  AppendPathPart(a, "b");
+  const std::string a = common::AppendPath(sep + "a", "b");
   EXPECT_EQ(a, sep + "a" + sep + "b");
-  std::string trailing = sep + "a" + sep;
-  AppendPathPart(trailing, "b");
-  EXPECT_EQ(trailing, a);
+  EXPECT_EQ(common::AppendPath(sep + "a" + sep, "b"), a);
+  // The launcher's path formats write a separator whatever ends the path.
+  EXPECT_EQ(common::JoinExactly(sep + "a" + sep, "b"), sep + "a" + sep + sep + "b");
 }
 
 class CopyTreeTest : public ::testing::Test {
@@ -141,7 +148,7 @@ TEST_F(CopyTreeTest, FailedFileCopyGivesMinusOne) {
   MakeSource();
   fs::create_directories(tmp_ / "B/x");  // a directory where the file must go
   EXPECT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), -1);
-  EXPECT_EQ(CopyTree(tmp_ / "A", std::string()), -1);  // an empty destination is no deletion
+  EXPECT_EQ(CopyTree(tmp_ / "A", std::string()), -1);
   EXPECT_TRUE(fs::exists(tmp_ / "A/x"));
 }
 
@@ -172,7 +179,7 @@ TEST_F(CopyTreeTest, DeletesWholeTreeButNotThroughLinks) {
 
   EXPECT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);  // missing source: nothing made
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
-  DeleteTree(tmp_ / "A");
+  DeleteTree(tmp_ / "A");  // a missing root: nothing happens
 }
 
 TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
@@ -189,6 +196,253 @@ TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
   EXPECT_TRUE(fs::is_directory(tmp_ / "B/p39/c0"));
   DeleteTree(tmp_ / "B");
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
+}
+
+// Every name below `dir` with its kind ("d" directory, "l" link and target,
+// "f" file), sorted: the whole state of a tree, links never followed.
+std::string Snapshot(const fs::path& dir) {
+  std::vector<std::string> lines;
+  for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string name = fs::relative(it->path(), dir).string();
+    if (it->is_symlink()) {
+      lines.push_back("l " + name + " -> " + fs::read_symlink(it->path()).string());
+    } else if (it->is_directory()) {
+      lines.push_back("d " + name);
+    } else {
+      lines.push_back("f " + name + " " + ReadFile(it->path().string()));
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+class TreeLinkTest : public CopyTreeTest {
+ protected:
+  // A with A/x and A/d/y, and outside/keep beside it.
+  void SetUp() override {
+    MakeSource();
+    WriteFile(tmp_ / "outside/keep", "outside");
+  }
+};
+
+TEST_F(TreeLinkTest, CyclesEndInCopyCountAndDelete) {
+  fs::create_directory_symlink(".", tmp_ / "A/loop");
+  fs::create_directory_symlink("..", tmp_ / "A/d/up");
+  fs::create_directory_symlink("../d", tmp_ / "A/d/self");
+  const std::string source = Snapshot(tmp_ / "A");
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 2);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(Snapshot(tmp_ / "B"), source);  // the links made again, nothing through them
+  EXPECT_EQ(CountTreeFiles(tmp_ / "B"), 2);
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+  EXPECT_EQ(Snapshot(tmp_ / "A"), source);
+}
+
+TEST_F(TreeLinkTest, LinkToDirectoryIsMadeAgainAndLinkToFileCopiedAsFile) {
+  fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d/out");
+  fs::create_symlink("../x", tmp_ / "A/d/alias");
+  fs::create_symlink(tmp_ / "outside/keep", tmp_ / "A/kept");
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 4);  // x, y, alias, kept: not what out leads to
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_TRUE(fs::is_symlink(tmp_ / "B/d/out"));
+  EXPECT_EQ(fs::read_symlink(tmp_ / "B/d/out"), tmp_ / "outside");
+  EXPECT_FALSE(fs::is_symlink(tmp_ / "B/d/alias"));
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/alias"), "x data");
+  EXPECT_EQ(ReadFile(tmp_ / "B/kept"), "outside");
+  EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+  EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
+}
+
+TEST_F(TreeLinkTest, NothingIsWrittenThroughALinkInTheDestination) {
+  // Where a directory goes: the link is replaced by a directory, as one
+  // where a file goes is replaced by the file.
+  fs::create_directories(tmp_ / "B");
+  fs::create_directory_symlink(tmp_ / "outside", tmp_ / "B/d");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_FALSE(fs::is_symlink(tmp_ / "B/d"));
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/y"), "y data");
+  EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
+  // The destination root itself.
+  fs::create_directory_symlink(tmp_ / "outside", tmp_ / "C");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "C"), 0);
+  EXPECT_FALSE(fs::is_symlink(tmp_ / "C"));
+  EXPECT_EQ(ReadFile(tmp_ / "C/d/y"), "y data");
+  EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
+}
+
+TEST_F(TreeLinkTest, LinkToDirectoryOntoADirectoryFails) {
+  fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d/out");
+  WriteFile(tmp_ / "B/d/out/old", "stays");
+  EXPECT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), -1);
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/out/old"), "stays");
+}
+
+TEST_F(TreeLinkTest, OnlyACopiedRootIsFollowed) {
+  fs::create_directory_symlink(tmp_ / "A", tmp_ / "R");
+  ASSERT_EQ(CopyTree(tmp_ / "R", tmp_ / "B"), 0);  // a location given as a link
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/y"), "y data");
+  EXPECT_EQ(CountTreeFiles(tmp_ / "R"), 0);
+  EXPECT_EQ(CountTreeFiles(tmp_ / "R/"), 0);
+  DeleteTree(tmp_ / "R");
+  DeleteTree(tmp_ / "R/");
+  EXPECT_TRUE(fs::is_symlink(tmp_ / "R"));
+  EXPECT_EQ(ReadFile(tmp_ / "A/d/y"), "y data");
+}
+
+TEST_F(CopyTreeTest, BackslashAndFullWidthNamesAreSingleNamesOnLinux) {
+  WriteFile(tmp_ / "A/..\\..\\victim", "one name");
+  WriteFile(tmp_ / "A/\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBCvictim", "full width");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadFile(tmp_ / "B/..\\..\\victim"), "one name");
+  EXPECT_EQ(ReadFile(tmp_ / "B/\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBCvictim"), "full width");
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+}
+
+// A chain of `depth` directories of 120-character names below `root`,
+// made and read one level at a time (the whole path is too long for a
+// system call), with the file "deep" at its end.
+constexpr int kDeepLevels = 40;  // 4,840 characters: beyond PATH_MAX
+const std::string kLevel(120, 'n');
+
+void MakeDeepChain(const std::string& root) {
+  int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < kDeepLevels && dir >= 0; ++i) {
+    mkdirat(dir, kLevel.c_str(), 0755);
+    const int next = openat(dir, kLevel.c_str(), O_RDONLY | O_DIRECTORY);
+    close(dir);
+    dir = next;
+  }
+  ASSERT_GE(dir, 0);
+  const int file = openat(dir, "deep", O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(write(file, "bottom", 6), 6);
+  close(file);
+  close(dir);
+}
+
+std::string ReadDeepChain(const std::string& root) {
+  int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < kDeepLevels && dir >= 0; ++i) {
+    const int next = openat(dir, kLevel.c_str(), O_RDONLY | O_DIRECTORY);
+    close(dir);
+    dir = next;
+  }
+  char data[16] = {};
+  const int file = dir >= 0 ? openat(dir, "deep", O_RDONLY) : -1;
+  const ssize_t got = file >= 0 ? read(file, data, sizeof data - 1) : -1;
+  if (file >= 0) close(file);
+  if (dir >= 0) close(dir);
+  return got > 0 ? std::string(data, static_cast<size_t>(got)) : std::string();
+}
+
+TEST_F(CopyTreeTest, TreeDeeperThanAPathCanNameIsHandledWhole) {
+  fs::create_directory(tmp_ / "A");
+  MakeDeepChain(tmp_ / "A");
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 1);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadDeepChain(tmp_ / "B"), "bottom");
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+  DeleteTree(tmp_ / "A");
+  EXPECT_FALSE(fs::exists(tmp_ / "A"));
+}
+
+// The walks over an in-memory tree with the Windows rules: backslash and
+// slash separate, links to directories are passed over.
+struct FakeWindowsTree {
+  using Name = std::wstring;
+  using Entry = platform::tree_walk::Entry<Name>;
+  using Kind = platform::tree_walk::Kind;
+  static constexpr bool kMakesDirectoryLinks = false;
+  static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+  static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + L'\\' + name; }
+  static std::string Narrow(const Name& name) { return std::string(name.begin(), name.end()); }
+
+  struct Listing {
+    Name rel;
+    std::vector<Entry> entries;
+  };
+  std::optional<Listing> List(const Name& rel) const {
+    auto it = dirs->find(rel);
+    if (it == dirs->end()) return std::nullopt;
+    return Listing{rel, it->second};
+  }
+  bool MakeDir(const Name& rel) const { return Log("mkdir " + Narrow(rel)); }
+  struct CopyDir {
+    Name rel;
+  };
+  CopyDir OpenCopyDir(const Name& rel) const { return {rel}; }
+  bool CopyEntry(const CopyDir& dir, const Name& name, Kind) const {
+    return Log("copy " + Narrow(Join(dir.rel, name)));
+  }
+  std::string SourcePath(const Name& rel, const Name& name) const { return "src\\" + Narrow(Join(rel, name)); }
+  void DeleteEntry(const Listing& listing, const Entry& entry) const {
+    Log("delete " + Narrow(Join(listing.rel, entry.name)));
+  }
+  void RemoveDir(const Name& rel) const { Log("rmdir " + Narrow(rel)); }
+  bool Log(const std::string& line) const {
+    log->push_back(line);
+    return true;
+  }
+
+  const std::map<Name, std::vector<Entry>>* dirs;
+  std::vector<std::string>* log;
+};
+
+class TreeWalkTest : public ::testing::Test {
+ protected:
+  using Kind = platform::tree_walk::Kind;
+  // A listing as a system gives it: "." and ".." first.
+  void Dir(const std::wstring& rel, std::vector<FakeWindowsTree::Entry> entries) {
+    entries.insert(entries.begin(), {{L".", Kind::kDirectory}, {L"..", Kind::kDirectory}});
+    dirs_[rel] = std::move(entries);
+  }
+  FakeWindowsTree Tree() { return {&dirs_, &log_}; }
+  std::map<std::wstring, std::vector<FakeWindowsTree::Entry>> dirs_;
+  std::vector<std::string> log_;
+};
+
+TEST_F(TreeWalkTest, DirectoriesBreadthFirstThenFilesInAnyRanges) {
+  Dir(L"", {{L"a", Kind::kDirectory}, {L"f1", Kind::kOther}, {L"b", Kind::kDirectory}});
+  Dir(L"a", {{L"c", Kind::kDirectory}, {L"f2", Kind::kOther}, {L"j", Kind::kDirectoryLink}});
+  Dir(L"b", {{L"f3", Kind::kOther}});
+  Dir(L"a\\c", {{L"f4", Kind::kOther}});
+  platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+  std::vector<std::string> passedOver;
+  ASSERT_TRUE(plan.MakeDirectories(passedOver));
+  EXPECT_EQ(passedOver, std::vector<std::string>{"src\\a\\j"});
+  EXPECT_EQ(log_, (std::vector<std::string>{"mkdir ", "mkdir a", "mkdir b", "mkdir a\\c"}));
+  ASSERT_EQ(plan.FileCount(), 4u);
+  log_.clear();
+  ASSERT_TRUE(plan.CopyFiles(2, 4));
+  ASSERT_TRUE(plan.CopyFiles(0, 2));
+  EXPECT_TRUE(plan.CopyFiles(4, 9));  // beyond the end: nothing
+  EXPECT_EQ(log_, (std::vector<std::string>{"copy b\\f3", "copy a\\c\\f4", "copy f1", "copy a\\f2"}));
+}
+
+TEST_F(TreeWalkTest, NamesThatLeadElsewhereAreRefused) {
+  for (const wchar_t* bad : {L"..\\..\\victim", L"x/y", L"..", L".", L""}) {
+    Dir(L"", {{L"d", Kind::kDirectory}, {L"f", Kind::kOther}});
+    Dir(L"d", {{L"g", Kind::kOther}, {bad, Kind::kOther}, {L"e", Kind::kDirectory}});
+    Dir(L"d\\e", {});
+    std::string shown(bad, bad + std::wcslen(bad));
+    // A copy fails; nothing is copied.
+    log_.clear();
+    platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+    std::vector<std::string> passedOver;
+    EXPECT_FALSE(plan.MakeDirectories(passedOver)) << shown;
+    // Deletion and count leave that entry alone and go on with the rest.
+    log_.clear();
+    platform::tree_walk::DeleteTree(Tree());
+    EXPECT_EQ(log_, (std::vector<std::string>{"delete f", "delete d\\g", "rmdir d\\e", "rmdir d", "rmdir "}))
+        << shown;
+    EXPECT_EQ(platform::tree_walk::CountFiles(Tree()), 2) << shown;
+  }
 }
 
 class BootstrapCountsTest : public testing_support::LauncherTest {};

@@ -14,11 +14,13 @@ import io
 import os
 import shutil
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 import zipfile
+import zlib
 
 PARSER = argparse.ArgumentParser()
 PARSER.add_argument("--unzip", required=True)
@@ -48,6 +50,27 @@ def make_zip(path, entries, **kwargs):
             else:
                 info.create_system = 0
             archive.writestr(info, data)
+    return path
+
+
+def local_header(name, data, crc=None, extra_length=0):
+    """A stored entry's local header (the extra field's bytes are left to the caller)."""
+    crc = zlib.crc32(data) if crc is None else crc
+    return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0, crc, len(data), len(data),
+                       len(name), extra_length) + name
+
+
+def write_raw_zip(path, body, entries):
+    """body: the local part as bytes; entries: (name, offset, size, crc) of
+    stored entries, written as the central directory after it."""
+    directory = b"".join(
+        struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0, crc, size, size,
+                    len(name), 0, 0, 0, 0, 0, offset) + name
+        for name, offset, size, crc in entries)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(directory),
+                      len(body), 0)
+    with open(path, "wb") as f:
+        f.write(body + directory + end)
     return path
 
 
@@ -88,17 +111,21 @@ class ExpanderTest(unittest.TestCase):
         with open(self.path(*parts), "rb") as f:
             return f.read()
 
-    def unzip(self, *args, cwd=None):
-        """Runs the expander with argv (Linux); returns (status, out, err)."""
-        done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True)
+    def unzip(self, *args, cwd=None, umask=0o022):
+        """Runs the expander with argv (Linux) under `umask`; returns (status, out, err)."""
+        done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True,
+                              preexec_fn=lambda: os.umask(umask))
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
-    def unzip_line(self, tail):
-        """Runs the Windows build with the raw command line 'unzip.exe ' + tail."""
-        shutil.copy(ARGS.unzip, self.path("unzip.exe"))
-        with open(self.path("run.bat"), "w", newline="") as f:
+    def unzip_line(self, tail, cwd=None):
+        """Runs the Windows build with the raw command line 'unzip.exe ' + tail,
+        in cwd (default the work directory), where the program is copied."""
+        cwd = cwd or self.work
+        os.makedirs(cwd, exist_ok=True)
+        shutil.copy(ARGS.unzip, os.path.join(cwd, "unzip.exe"))
+        with open(os.path.join(cwd, "run.bat"), "w", newline="") as f:
             f.write("@unzip.exe " + tail + "\r\n@exit %ERRORLEVEL%\r\n")
-        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=self.work, capture_output=True,
+        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=cwd, capture_output=True,
                               env=dict(os.environ, WINEDEBUG="-all"))
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
@@ -117,6 +144,53 @@ class ExpanderTest(unittest.TestCase):
         ]
 
 
+class BothBuilds(ExpanderTest):
+    """Cases that run on the build under test, Linux or (with --wine) Windows."""
+
+    def expand(self, archive, dest):
+        if ARGS.wine:
+            return self.unzip_line('-qqqo "%s" -d "%s" ' % (archive, dest))
+        return self.unzip("-qqqo", archive, "-d", dest)
+
+    def test_overlapping_entries_are_damage_not_copies(self):
+        data = b"".join(b"row %d\n" % i for i in range(2000))
+        crc = zlib.crc32(data)
+        one = local_header(b"a.txt", data) + data
+        # A hundred directory entries over one local entry.
+        write_raw_zip(self.path("many.zip"), one,
+                      [(b"copy%03d.txt" % i, 0, len(data), crc) for i in range(100)])
+        # An entry whose data holds the next entry whole.
+        inner = local_header(b"b.txt", data) + data
+        outer = local_header(b"a.txt", inner)
+        write_raw_zip(self.path("quoted.zip"), outer + inner,
+                      [(b"a.txt", 0, len(inner), zlib.crc32(inner)),
+                       (b"b.txt", len(outer), len(data), crc)])
+        # A local extra field that moves the first entry's data into the
+        # second's header, with a CRC made to fit what would be read there.
+        first = local_header(b"a.txt", data[:100], extra_length=50) + data[:100]
+        second = local_header(b"b.txt", data) + data
+        shifted = (first + second)[len(first) - 50:len(first) + 50]
+        write_raw_zip(self.path("extra.zip"), first + second,
+                      [(b"a.txt", 0, 100, zlib.crc32(shifted)), (b"b.txt", len(first), len(data), crc)])
+        cases = {"many.zip": (100, []), "quoted.zip": (2, []), "extra.zip": (1, ["b.txt"])}
+        for archive, (refused, left) in cases.items():
+            with self.subTest(archive):
+                status, _, err = self.expand(archive, "out-" + archive)
+                self.assertEqual(status, DAMAGED, err)
+                self.assertEqual(err.count("overlaps another entry"), refused, err)
+                self.assertEqual(sorted(os.listdir(self.path("out-" + archive))), left)
+        self.assertEqual(self.read("out-extra.zip", "b.txt"), data)
+
+
+    def test_file_entries_that_name_no_file_are_refused(self):
+        make_zip(self.path("nothing.zip"), [("", b"data"), (".", b"data"), ("./.", b""),
+                                            ("./", b"data"), (".//", b""), ("ok.txt", b"ok")])
+        status, _, err = self.expand("nothing.zip", "dest")
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused: a file entry whose name names no file"), 4, err)
+        self.assertEqual(os.listdir(self.path("dest")), ["ok.txt"])
+
+
 @unittest.skipIf(ARGS.wine, "Linux binary")
 class LinuxExpansion(ExpanderTest):
     def assert_same_as_reference(self, archive):
@@ -125,7 +199,7 @@ class LinuxExpansion(ExpanderTest):
         status, _, err = self.unzip("-qqqo", archive, "-d", self.path("ours"))
         self.assertEqual(status, OK, err)
         done = subprocess.run([ARGS.reference, "-qqo", archive, "-d", self.path("theirs")],
-                              capture_output=True)
+                              capture_output=True, preexec_fn=lambda: os.umask(0o022))
         self.assertEqual(done.returncode, 0, done.stderr)
         # Info-ZIP also reads modes that non-Unix hosts leave in the high
         # word; the executable bits are what must agree.
@@ -141,7 +215,7 @@ class LinuxExpansion(ExpanderTest):
         found = self.assert_same_as_reference(make_zip(self.path("crafted.zip"), entries))
         self.assertEqual(found["bin/run.sh"][2], 0o755)
         self.assertEqual(found["bin/private"][2], 0o600)
-        self.assertEqual(found["bin/readonly"][2], 0o444)
+        self.assertEqual(found["bin/readonly"][2], 0o644)  # the owner keeps write
         self.assertIn("empty", found)
 
     def test_same_tree_as_infozip_for_zip_tool_archive_with_links(self):
@@ -175,6 +249,34 @@ class LinuxExpansion(ExpanderTest):
         status, out, err = self.unzip("-qo", archive, "-d", "dest2")
         self.assertEqual((status, out, err), (OK, "", ""))
 
+    def test_restored_modes_follow_the_umask(self):
+        stored = {"f666": 0o100666, "f777": 0o100777, "f444": 0o100444, "f600": 0o100600,
+                  "suid": 0o104755, "sgid": 0o102775, "d1777/": 0o41777, "d777/": 0o40777,
+                  "d555/": 0o40555, "d700/": 0o40700}
+        expected = {
+            0o077: {"f666": 0o600, "f777": 0o700, "f444": 0o600, "f600": 0o600, "suid": 0o700,
+                    "sgid": 0o700, "d1777": 0o1700, "d777": 0o700, "d555": 0o700, "d700": 0o700},
+            0o022: {"f666": 0o644, "f777": 0o755, "f444": 0o644, "f600": 0o600, "suid": 0o755,
+                    "sgid": 0o755, "d1777": 0o1755, "d777": 0o755, "d555": 0o755, "d700": 0o700},
+        }
+        archive = make_zip(self.path("modes.zip"), [
+            (name, b"" if name.endswith("/") else b"x", {"mode": mode}) for name, mode in stored.items()])
+        for umask, want in expected.items():
+            with self.subTest(umask=oct(umask)):
+                dest = "out%o" % umask
+                status, _, err = self.unzip("-qqqo", archive, "-d", dest, umask=umask)
+                self.assertEqual(status, OK, err)
+                got = {name: stat.S_IMODE(os.lstat(self.path(dest, name)).st_mode) for name in want}
+                self.assertEqual({k: oct(v) for k, v in got.items()}, {k: oct(v) for k, v in want.items()})
+        # Info-ZIP keeps stored modes whatever the umask; the two agree where
+        # the umask takes nothing away and no special bit is stored.
+        if ARGS.reference:
+            subprocess.run([ARGS.reference, "-qqo", archive, "-d", self.path("theirs")], check=True,
+                           preexec_fn=lambda: os.umask(0o022))
+            for name in ["f600", "d700"]:
+                self.assertEqual(stat.S_IMODE(os.lstat(self.path("theirs", name)).st_mode),
+                                 expected[0o022][name], name)
+
     def test_overwrites_changed_readonly_files_and_replaces_links(self):
         archive = make_zip(self.path("o.zip"), [("d/f.txt", b"new"), ("d/g.txt", b"fresh")])
         self.write("dest/d/f.txt", b"old and longer", 0o444)
@@ -189,7 +291,7 @@ class LinuxExpansion(ExpanderTest):
         self.assertFalse(os.path.islink(self.path("dest/d/g.txt")))
 
     def test_escaping_names_are_refused_and_nothing_lands_outside(self):
-        bad = ["/abs.txt", "\\abs2.txt", "C:drive.txt", "c:/drive2.txt", "../up.txt",
+        bad = ["/abs.txt", "\\abs2.txt", "../up.txt",
                "a/../../up2.txt", "..\\up3.txt", "a\\..\\..\\up4.txt", "a/b/../../../up5.txt",
                "x/..", "ok?nul.txt"]
         entries = [(name, b"evil") for name in bad] + [("good/ok.txt", b"fine")]
@@ -211,6 +313,18 @@ class LinuxExpansion(ExpanderTest):
         self.assertEqual(tree(self.path("deep/dest")), {
             "good": ("d", 0o111), "good/ok.txt": ("f", hashlib.sha256(b"fine").hexdigest(), 0o644),
             "in": ("d", 0o111), "in/fine-link": ("l", "../good/ok.txt")})
+
+    def test_names_only_windows_reserves_are_kept_on_linux(self):
+        names = ["a:b", "c:/x.txt", "C:drive.txt", "CON.txt"]
+        found = self.assert_same_as_reference(
+            make_zip(self.path("names.zip"), [(n, n.encode()) for n in names]))
+        self.assertEqual(set(found), set(names) | {"c:"})
+        # Info-ZIP recodes non-ASCII names by the locale; ours keeps the bytes.
+        names = ["COM\u00b9", "lpt\u00b2.txt"]
+        make_zip(self.path("ports.zip"), [(n, n.encode()) for n in names])
+        status, _, err = self.unzip("-qqqo", "ports.zip", "-d", "ports")
+        self.assertEqual(status, OK, err)
+        self.assertEqual(sorted(os.listdir(self.path("ports"))), sorted(names))
 
     def test_links_never_climb_out_through_another_link(self):
         # "here" -> "." is harmless alone, but "up" -> "here/.." would name
@@ -308,6 +422,27 @@ class LinuxExpansion(ExpanderTest):
         self.assertEqual(status, OK, err)
         self.assertEqual(len(os.listdir(self.path("single"))), 3)
 
+    def test_source_directory_with_doubled_and_trailing_slashes(self):
+        make_zip(self.path("stage/DataFiles/a.jar"), [("a.txt", b"a")])
+        # "\\" is an ordinary name character on Linux, in directories and in
+        # names beside the pattern alike.
+        make_zip(self.path("back\\slash/b.jar"), [("b.txt", b"b")])
+        make_zip(self.path("stage\\c.jar"), [("c.txt", b"c")])
+        cases = [
+            ("stage/DataFiles//*.jar", ["a.txt"]),
+            ("./stage//DataFiles///*.jar", ["a.txt"]),
+            (self.path("stage", "DataFiles") + "//*.jar", ["a.txt"]),
+            ("back\\slash//*.jar", ["b.txt"]),
+            ("stage\\*.jar", ["c.txt"]),
+        ]
+        for n, (arg, want) in enumerate(cases):
+            with self.subTest(arg=arg):
+                status, _, err = self.unzip("-qqqo", arg, "-d", "out%d" % n)
+                self.assertEqual(status, OK, err)
+                self.assertEqual(sorted(os.listdir(self.path("out%d" % n))), want)
+        status, _, err = self.unzip("-qqqo", "stage\\DataFiles/*.jar", "-d", "none")
+        self.assertEqual((status, "cannot list stage\\DataFiles" in err), (NO_ARCHIVE, True), err)
+
     def test_command_line_errors(self):
         make_zip(self.path("x.zip"), [("x.txt", b"x")])
         os.makedirs(self.path("src"))
@@ -364,6 +499,76 @@ class WineExpansion(ExpanderTest):
         status, out, _ = self.unzip_line('-o src\\a.jar -d "out dir" ')
         self.assertEqual(status, OK)
         self.assertIn("inflating: ", out)
+
+    def test_source_directory_written_the_windows_way(self):
+        data_files = "stage/Components/quelta.swd.qti/1.0/1/DataFiles"
+        make_zip(self.path(data_files, "a.jar"), [("a/x.txt", b"x")])
+        make_zip(self.path(data_files, "b.JAR"), [("b.txt", b"b")])
+        install = self.path("install")
+        absolute = "Z:" + self.path(data_files).replace("/", "\\")
+        forms = [
+            # The launcher's command with the medium's default locations.
+            '..\\stage\\Components\\quelta.swd.qti\\1.0\\1\\DataFiles\\/"*.jar"',
+            '..\\\\stage/Components//quelta.swd.qti\\/1.0/1\\DataFiles\\\\"*.jar"',
+            './/..//stage//Components/quelta.swd.qti/1.0/1/DataFiles//"*.jar"',
+            absolute + '\\\\/"*.jar"',
+            '"' + absolute + '/"*.jar',
+        ]
+        for n, source in enumerate(forms):
+            with self.subTest(source=source):
+                status, _, err = self.unzip_line('-qqqo %s -d "out%d" ' % (source, n), cwd=install)
+                self.assertEqual(status, OK, err)
+                self.assertEqual(self.read("install", "out%d" % n, "a", "x.txt"), b"x")
+                self.assertEqual(self.read("install", "out%d" % n, "b.txt"), b"b")
+
+    def test_names_that_change_under_the_ansi_code_page_are_refused(self):
+        # Wine's ANSI code page here is 1252: best fit would turn the
+        # full-width dots and backslashes into ".." and "\\" for a later
+        # walk with the ANSI functions.
+        refused = ["\uff0e\uff0e\uff3c\uff0e\uff0e\uff3cvictim\uff3cimportant.txt",
+                   "a/\uff0e\uff0e/x.txt", "\u65e5\u672c\u8a9e.txt"]
+        kept = ["\u00e4\u00f6\u00fc.txt", "plain/ok.txt"]
+        make_zip(self.path("cp.zip"), [(n, b"data") for n in refused + kept])
+        status, _, err = self.unzip_line('-qqqo cp.zip -d "dest" ')
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused: a name that the ANSI code page 1252 cannot hold"),
+                         len(refused), err)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), ["plain", "\u00e4\u00f6\u00fc.txt"])
+        self.assertEqual(self.read("dest", "\u00e4\u00f6\u00fc.txt"), b"data")
+
+    def test_never_writes_through_links_already_in_the_destination(self):
+        # Wine 8 makes no Windows links (mklink and CreateSymbolicLinkW do
+        # nothing), so the links are Unix ones seen through drive Z:. Wine
+        # opens through them, and deleting such a name deletes its target:
+        # the tool must notice where a handle really leads.
+        self.write("outside/target.txt", b"keep")
+        self.write("outside/h.txt", b"hard")
+        self.write("dest/ro.txt", b"old", 0o444)
+        os.symlink("../outside", self.path("dest/l"))
+        os.symlink("../outside", self.path("dest/dlink"))
+        os.symlink("../outside/target.txt", self.path("dest/flink"))
+        os.link(self.path("outside/h.txt"), self.path("dest/hard"))
+        before = tree(self.path("outside"))
+        entries = ["l/x.txt", "l/", "flink", "dlink", "hard", "ro.txt", "fine.txt"]
+        make_zip(self.path("links.zip"), [(n, b"new " + n.encode()) for n in entries])
+        status, _, err = self.unzip_line('-qqqo links.zip -d "dest" ')
+        self.assertEqual(status, IO, err)
+        self.assertEqual(err.count("a link or junction is in the way of a directory"), 2, err)
+        self.assertEqual(err.count("a link is in the way"), 2, err)
+        self.assertEqual(tree(self.path("outside")), before)
+        self.assertEqual(self.read("dest", "hard"), b"new hard")
+        self.assertEqual(self.read("dest", "ro.txt"), b"new ro.txt")
+        self.assertEqual(self.read("dest", "fine.txt"), b"new fine.txt")
+        self.assertTrue(os.path.islink(self.path("dest/flink")))
+
+    def test_device_names_with_superscript_digits_are_refused(self):
+        refused = ["COM\u00b9", "lpt\u00b2.txt", "Com\u00b3.tar.gz", "a/LPT\u00b9 .txt", "a:b"]
+        kept = ["COM\u00b90.txt", "COM10.txt"]
+        make_zip(self.path("dev.zip"), [(n, b"x") for n in refused + kept])
+        status, _, err = self.unzip_line('-qqqo dev.zip -d "dest" ')
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertEqual(err.count("refused"), len(refused), err)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), sorted(kept))
 
     def test_refusals_and_damage(self):
         bad = ["../up.txt", "..\\up2.txt", "C:\\drive.txt", "\\abs.txt", "a/CON", "a/nul.txt",

@@ -14,7 +14,10 @@ namespace {
 constexpr uint8_t kUnixHost = 3;
 constexpr unsigned kTypeMask = 0170000;
 constexpr unsigned kTypeLink = 0120000;
-constexpr unsigned kPermissionMask = 0777;  // set-id and sticky bits are not restored
+constexpr unsigned kPermissionMask = 0777;
+constexpr unsigned kStickyBit = 01000;
+constexpr unsigned kOwnerWrite = 0200;
+constexpr unsigned kOwnerAll = 0700;
 constexpr size_t kMaxLinkTarget = 4096;
 
 // Names come from the archive: control characters would reach the terminal.
@@ -38,7 +41,7 @@ struct DirMode {
 class ArchiveExpander {
  public:
   ArchiveExpander(const std::string& archive, DestTree& dest, bool quiet)
-      : archive_(archive), dest_(dest), quiet_(quiet) {}
+      : archive_(archive), dest_(dest), quiet_(quiet), mask_(CreationMask()) {}
 
   int Run() {
     std::string error;
@@ -107,36 +110,56 @@ class ArchiveExpander {
     return entry.hostSystem == kUnixHost ? entry.externalAttributes >> 16 : 0;
   }
 
+  // Why the entry's name may not be expanded, or "" with its path below the
+  // destination (no components for the destination itself).
+  static std::string NameProblem(const ZipEntry& entry, const std::string& name, EntryPath* path) {
+    std::string why;
+    if (!SplitEntryName(name, WindowsNameRules(), path, &why)) return why;
+    for (const std::string& part : path->parts) {
+      why = SystemNameProblem(part);
+      if (!why.empty()) return why;
+    }
+    // Only a directory entry without data may name the destination itself.
+    if (path->parts.empty() && (!path->isDir || entry.size > 0)) {
+      return "a file entry whose name names no file";
+    }
+    return "";
+  }
+
   void ExpandEntry(const ZipEntry& entry) {
     std::string name = DecodeEntryName(entry.name, entry.utf8);
+    if (entry.overlaps) {
+      Report(name, "damaged archive (entry overlaps another entry)", kExitDamaged);
+      return;
+    }
     EntryPath path;
-    std::string why;
-    if (!SplitEntryName(name, WindowsNameRules(), &path, &why)) {
+    std::string why = NameProblem(entry, name, &path);
+    if (!why.empty()) {
       Report(name, "refused: " + why, kExitIncomplete);
       return;
     }
     if (path.parts.empty()) return;  // the destination itself
     unsigned mode = UnixFileModes() ? UnixMode(entry) : 0;
-    std::string error;
     if (path.isDir) {
-      if (!quiet_) {
-        std::printf("   creating: %s%c\n", Printable(dest_.DisplayPath(path.parts)).c_str(),
-                    NativeSeparator());
-      }
-      if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
-        Report(name, "cannot create directory: " + error, kExitIo);
-      } else if (mode != 0) {
-        // The owner keeps full access, or later archives could not fill it
-        // and the tree could not be removed.
-        dirModes_.push_back({path, static_cast<int>((mode & kPermissionMask) | 0700)});
-      }
-      return;
-    }
-    if ((mode & kTypeMask) == kTypeLink) {
+      ExpandDirectory(name, path, mode);
+    } else if ((mode & kTypeMask) == kTypeLink) {
       ExpandLink(entry, name, std::move(path));
-      return;
+    } else {
+      ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(RestoredFileMode(mode, mask_)) : -1);
     }
-    ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(mode & kPermissionMask) : -1);
+  }
+
+  void ExpandDirectory(const std::string& name, const EntryPath& path, unsigned mode) {
+    if (!quiet_) {
+      std::printf("   creating: %s%c\n", Printable(dest_.DisplayPath(path.parts)).c_str(),
+                  NativeSeparator());
+    }
+    std::string error;
+    if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
+      Report(name, "cannot create directory: " + error, kExitIo);
+    } else if (mode != 0) {
+      dirModes_.push_back({path, static_cast<int>(RestoredDirMode(mode, mask_))});
+    }
   }
 
   void ExpandLink(const ZipEntry& entry, const std::string& name, EntryPath path) {
@@ -192,6 +215,7 @@ class ArchiveExpander {
   const std::string& archive_;
   DestTree& dest_;
   bool quiet_;
+  unsigned mask_;
   ZipReader reader_;
   std::vector<Link> links_;
   std::vector<DirMode> dirModes_;
@@ -199,6 +223,14 @@ class ArchiveExpander {
 };
 
 }  // namespace
+
+unsigned RestoredFileMode(unsigned stored, unsigned mask) {
+  return (stored & kPermissionMask & ~mask) | kOwnerWrite;
+}
+
+unsigned RestoredDirMode(unsigned stored, unsigned mask) {
+  return (stored & (kPermissionMask | kStickyBit) & ~mask) | kOwnerAll;
+}
 
 int ExpandArchive(const std::string& path, DestTree& dest, bool quiet) {
   return ArchiveExpander(path, dest, quiet).Run();

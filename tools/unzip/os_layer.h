@@ -1,6 +1,7 @@
-// The operating-system services of the archive expander. os_layer.cpp holds
-// the Windows and the Linux implementation; nothing else in tools/unzip
-// touches the system directly.
+// The operating-system services of the archive expander: os_layer_posix.cpp
+// and os_layer_win32.cpp implement them (CMake picks one), os_layer_shared.cpp
+// holds what both share. Nothing else in tools/unzip touches the system
+// directly.
 //
 // Paths are UTF-8 on Windows (converted for the wide API) and plain bytes on
 // Linux. Failing calls return false and put the system's reason in *error.
@@ -8,17 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace unzip {
-
-// The program proper, called by the OS entry point (entry.cpp) with the
-// arguments after the program name; returns the exit status.
-int Main(const std::vector<std::string>& args);
-// Windows only: the wide arguments after the program name, as UTF-8.
-std::vector<std::string> Utf8Args(int argc, wchar_t** argv);
 
 // True on Windows: entry names must also be valid Windows file names, and
 // archive patterns match without regard to case.
@@ -27,10 +23,20 @@ bool WindowsNameRules();
 bool UnixFileModes();
 // The separator used when showing paths to the user.
 char NativeSeparator();
+// The process's file-creation mask (Linux: the umask; Windows: 0). Reading
+// it sets it for a moment, so it is read before any thread starts.
+unsigned CreationMask();
 
 // An entry name's bytes as a path text. Windows decodes a name that is
 // neither flagged nor valid as UTF-8 from code page 437; Linux keeps bytes.
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag);
+
+// Why the system could not keep `part`, a component that passed the name
+// checks, as named; "" when it can. Windows: the name must come back
+// unchanged through the process's ANSI code page (unless that is UTF-8),
+// since a later tree walk with the ANSI functions would see another name
+// (best fit makes U+FF0E "." and U+FF3C "\"). Linux: always "".
+std::string SystemNameProblem(std::string_view part);
 
 // Names of the regular files in `dir` (symbolic links followed), unsorted.
 bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error);
@@ -76,11 +82,13 @@ class OutputFile {
 };
 
 // The destination directory. Every operation takes a path below it as
-// components already checked by path_guard. On Linux no operation follows a
-// symbolic link below the root, so nothing can be written outside it.
+// components already checked by path_guard. No operation passes through a
+// link or junction below the root, and a file is replaced by deleting the old
+// name (a link itself, never its target), so nothing can be written outside
+// it.
 class DestTree {
  public:
-  DestTree() = default;
+  DestTree();
   ~DestTree();
   DestTree(const DestTree&) = delete;
   DestTree& operator=(const DestTree&) = delete;
@@ -92,7 +100,7 @@ class DestTree {
   // Creates the file, replacing a file of that name; its parent must exist.
   // `mode` (Linux, -1 for the default) is applied when the file is closed.
   bool NewFile(const std::vector<std::string>& parts, int mode, OutputFile* out,
-                  std::string* error);
+               std::string* error);
   // Removes a file left incomplete; failures are ignored.
   void RemoveFile(const std::vector<std::string>& parts);
   // Sets the permission bits of an existing directory (Linux only).
@@ -104,18 +112,11 @@ class DestTree {
   std::string DisplayPath(const std::vector<std::string>& parts) const;
 
  private:
-  // Opens (Linux: a directory descriptor, owned by the cache) or checks
-  // (Windows: 0) the directory of the first `count` components.
-  intptr_t DirHandle(const std::vector<std::string>& parts, size_t count, bool create,
-                     std::string* error);
-
-  std::string root_;          // as given, for display
-  std::string nativeRoot_;    // Windows: the long-path form of the full root
-  intptr_t rootHandle_ = -1;  // Linux: the root directory
-  // The directory used last: entries come grouped by directory.
-  std::vector<std::string> cachedParts_;
-  intptr_t cachedHandle_ = -1;
-  bool cacheValid_ = false;
+  // Each system's own: the open root and the directory used last (entries
+  // come grouped by directory).
+  struct Walk;
+  std::string root_;  // as given, for display
+  std::unique_ptr<Walk> walk_;
 };
 
 }  // namespace unzip

@@ -28,8 +28,12 @@ bool IsDeviceName(std::string_view part) {
   for (const char* device : kPlain) {
     if (base == device) return true;
   }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
+  if (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0) return false;
+  std::string_view number = std::string_view(base).substr(3);
+  // The digits 1 to 9, and the superscripts 1, 2 and 3 (UTF-8 U+00B9,
+  // U+00B2, U+00B3) that Windows takes for the same ports.
+  return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 // Why Windows would not create `part` as named, or "" when it would.
@@ -61,7 +65,8 @@ bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, s
     *why = "an absolute path";
     return false;
   }
-  if (StartsWithDrive(name)) {
+  // A drive letter only means something to Windows; "a:b" is a name on Linux.
+  if (windowsRules && StartsWithDrive(name)) {
     *why = "a drive letter";
     return false;
   }

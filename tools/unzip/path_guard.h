@@ -15,11 +15,12 @@ struct EntryPath {
 };
 
 // Splits an entry name at "/" and "\" into components, dropping empty and
-// "." ones. Refuses (false, reason in *why) an absolute name, a drive
-// letter, a ".." component and a NUL byte; with `windowsRules` also names
-// that Windows would send elsewhere: a ":" (alternate stream), trailing dots
-// or blanks (silently dropped by Windows), characters Windows forbids, and
-// device names such as CON or LPT1.
+// "." ones. Refuses (false, reason in *why) an absolute name, a ".."
+// component and a NUL byte; with `windowsRules` also names that Windows
+// would send elsewhere: a drive letter, a ":" (alternate stream), trailing
+// dots or blanks (silently dropped by Windows), characters Windows forbids,
+// and device names such as CON, LPT1 or COM with a superscript digit, with
+// any extension and in any case.
 bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, std::string* why);
 
 // True when `target`, a link stored at `linkParts`, is relative and resolves

@@ -24,7 +24,19 @@ struct ZipEntry {
   uint64_t compressedSize = 0;
   uint64_t size = 0;
   uint64_t localOffset = 0;
+  // Set by MarkOverlaps: where the next entry's local header (or the central
+  // directory) begins, and whether this entry overlaps another.
+  uint64_t roomEnd = 0;
+  bool overlaps = false;
 };
+
+// Marks every entry whose local header and data overlap another entry's, or
+// the central directory at `directoryStart`, taking each at its smallest (a
+// local header without name or extra field; a zip64 entry, whose sizes are
+// unknown here, as its header alone), and sets each entry's roomEnd. Entries
+// that pass own disjoint ranges as long as their data also ends within their
+// room, which ReadEntry checks once it knows the local header. O(n log n).
+void MarkOverlaps(std::vector<ZipEntry>* entries, uint64_t directoryStart);
 
 enum class DataResult {
   kOk,
@@ -46,10 +58,12 @@ class ZipReader {
 
   // Opens the archive and reads its central directory: kReadError when it
   // cannot be read, kCorrupt when it is no zip archive or is truncated or
-  // damaged, kUnsupported when it needs zip64 or several disks.
+  // damaged, kUnsupported when it needs zip64 or several disks. Overlapping
+  // entries are marked (MarkOverlaps), not refused here.
   DataResult Open(const std::string& path, std::string* error);
   const std::vector<ZipEntry>& entries() const { return entries_; }
-  // Streams the entry's uncompressed data to `sink`.
+  // Streams the entry's uncompressed data to `sink`; kCorrupt for an entry
+  // that overlaps another or whose data runs beyond its room.
   DataResult ReadEntry(const ZipEntry& entry, const DataSink& sink, std::string* error);
 
  private:
@@ -57,6 +71,13 @@ class ZipReader {
   // kWindowSize; nullptr (with the reason) when they cannot all be read.
   const unsigned char* Fetch(uint64_t offset, size_t length, DataResult* result,
                              std::string* error);
+  // Where the entry's data begins, from its local header; kCorrupt when the
+  // header is missing or the data runs beyond the archive or its room.
+  DataResult LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::string* error);
+  // The entry's data from `dataOffset` on, stored or deflated, to `sink`;
+  // *crc accumulates the CRC-32 of what was passed on.
+  DataResult CopyStored(const ZipEntry& entry, uint64_t dataOffset, const DataSink& sink,
+                        uint32_t* crc, std::string* error);
   DataResult Inflate(const ZipEntry& entry, uint64_t dataOffset, const DataSink& sink,
                      uint32_t* crc, std::string* error);
 

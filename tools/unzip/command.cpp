@@ -1,17 +1,12 @@
-// The archive expander's command line, as the launcher writes it:
-//
-//   unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]
-//
-// Options may be combined (-qqqo) and stand anywhere. ARCHIVE is a path, or a
-// path whose last component holds * and ? wildcards: the launcher passes the
-// pattern quoted, so the program matches it itself.
+#include "tools/unzip/command.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "tools/unzip/archive_pattern.h"
 #include "tools/unzip/expand.h"
 #include "tools/unzip/os_layer.h"
 
@@ -68,53 +63,30 @@ bool ParseArgs(const std::vector<std::string>& args, Options* options, std::stri
   return true;
 }
 
-char Fold(char c, bool ignoreCase) {
-  return ignoreCase && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// "*" matches any run of characters, "?" one character.
-bool MatchWildcard(std::string_view pattern, std::string_view name, bool ignoreCase) {
-  size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (p < pattern.size() &&
-               (pattern[p] == '?' || Fold(pattern[p], ignoreCase) == Fold(name[n], ignoreCase))) {
-      ++p;
-      ++n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 // The archives the argument names, in sorted order; empty (with the reason)
 // when none.
 std::vector<std::string> FindArchives(const std::string& arg, std::string* error) {
   if (IsRegularFile(arg)) return {arg};
-  size_t sep = arg.find_last_of("/\\");
-  std::string prefix = sep == std::string::npos ? "" : arg.substr(0, sep + 1);
-  std::string pattern = arg.substr(prefix.size());
-  if (pattern.find_first_of("*?") == std::string::npos) {
+  const bool windowsRules = WindowsNameRules();
+  ArchivePattern where = SplitArchivePattern(arg, windowsRules);
+  if (!HasWildcard(where.pattern)) {
+    std::string path = JoinArchivePath(where.dir, where.pattern, windowsRules);
+    if (!where.pattern.empty() && IsRegularFile(path)) return {path};
     *error = "cannot find archive " + arg;
     return {};
   }
-  std::string dir = prefix.size() > 1 ? prefix.substr(0, prefix.size() - 1) : prefix;
+  std::string dir = where.dir.empty() ? "." : where.dir;
   std::vector<std::string> names;
   std::string reason;
-  if (!ListFiles(dir.empty() ? "." : dir, &names, &reason)) {
-    *error = "cannot list " + (dir.empty() ? std::string(".") : dir) + ": " + reason;
+  if (!ListFiles(dir, &names, &reason)) {
+    *error = "cannot list " + dir + ": " + reason;
     return {};
   }
   std::vector<std::string> archives;
   for (const std::string& name : names) {
-    if (MatchWildcard(pattern, name, WindowsNameRules())) archives.push_back(prefix + name);
+    if (MatchWildcard(where.pattern, name, windowsRules)) {
+      archives.push_back(JoinArchivePath(where.dir, name, windowsRules));
+    }
   }
   std::sort(archives.begin(), archives.end());
   if (archives.empty()) *error = "no archive matches " + arg;

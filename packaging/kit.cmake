@@ -1,0 +1,75 @@
+# The launcher kit: `cmake --install` lays out a distribution medium's
+# install/ directory (the launcher, its unzip program, the catalogues, a
+# sample qelparam.ini and README.txt), and CPack packs it: a zip from the
+# Windows build, a .tar.gz and a .deb from the Linux build
+# (scripts/package.sh makes all three).
+
+# The programs of the kit. The medium checker joins them here when it is
+# built (tools/qelcheck).
+set(QEL_KIT_PROGRAMS
+  setup
+  unzip
+  # qelcheck
+)
+
+qel_add_version_resource(setup DESCRIPTION "Setup launcher"
+                         ICON ${CMAKE_SOURCE_DIR}/packaging/icon/setup_icon.txt)
+
+# Texts of the kit, with the platform's names and line ends.
+set(EXE ${CMAKE_EXECUTABLE_SUFFIX})
+if(WIN32)
+  set(QEL_KIT_PLATFORM "32-bit Windows")
+  set(QEL_KIT_STAGED_JRE "..\\stage\\Components\\quelta.swd.jre\\<version>\\1\\DataFiles")
+  set(QEL_KIT_STATUS_RUNNING "259 (STILL_ACTIVE)")
+  set(QEL_KIT_STATUS_NOPARAM "-2")
+  set(QEL_KIT_STATUS_FAILED "-1")
+  set(newlines WIN32)
+else()
+  set(QEL_KIT_PLATFORM "Linux")
+  set(QEL_KIT_STAGED_JRE "../stage/Components/quelta.swd.jre/<version>/1/DataFiles")
+  set(QEL_KIT_STATUS_RUNNING "3 (the 259 of Windows, cut to 8 bits)")
+  set(QEL_KIT_STATUS_NOPARAM "254 (-2)")
+  set(QEL_KIT_STATUS_FAILED "255 (-1)")
+  set(newlines UNIX)
+endif()
+# The README speaks of the medium checker only in a kit that holds it.
+set(QEL_KIT_CHECKER_ITEM "")
+set(QEL_KIT_CHECKER_TEXT "")
+if("qelcheck" IN_LIST QEL_KIT_PROGRAMS)
+  set(QEL_KIT_CHECKER_ITEM "  qelcheck${EXE}\n      the medium checker\n")
+  file(READ ${CMAKE_SOURCE_DIR}/packaging/README-checker.txt QEL_KIT_CHECKER_TEXT)
+  string(CONFIGURE "${QEL_KIT_CHECKER_TEXT}" QEL_KIT_CHECKER_TEXT @ONLY)
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/packaging/README.txt.in ${CMAKE_BINARY_DIR}/kit/README.txt
+               @ONLY NEWLINE_STYLE ${newlines})
+configure_file(${CMAKE_SOURCE_DIR}/packaging/qelparam.ini ${CMAKE_BINARY_DIR}/kit/qelparam.ini
+               @ONLY NEWLINE_STYLE ${newlines})
+
+install(TARGETS ${QEL_KIT_PROGRAMS} RUNTIME DESTINATION .)
+install(FILES ${QEL_CATALOGUES} DESTINATION resource)
+install(FILES ${CMAKE_BINARY_DIR}/kit/qelparam.ini ${CMAKE_BINARY_DIR}/kit/README.txt DESTINATION .)
+
+set(CPACK_PACKAGE_NAME qelsetup)
+set(CPACK_PACKAGE_VENDOR ${QEL_COMPANY})
+set(CPACK_PACKAGE_CONTACT "Quelta setup launcher team <setup-launcher@quelta.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup launcher kit: the install directory of a distribution medium")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The archives hold install/ itself: unpacked in a medium's root they make
+# its install directory.
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/packaging/cpack_generators.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/sign_staged.cmake)
+set(QEL_SIGN_SCRIPT ${CMAKE_SOURCE_DIR}/scripts/sign.sh)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win32)
+else()
+  set(CPACK_GENERATOR "TGZ;DEB")
+  # The Windows build links its programs stripped; here the packages strip them.
+  set(CPACK_STRIP_FILES TRUE)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION admin)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)

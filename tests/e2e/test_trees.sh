@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Tree walks over hostile media: names that a code page maps onto "." and
+# "\" or cannot show at all, paths beyond the old length limit, and links
+# that make cycles or lead out of the tree. The bootstrap must copy them,
+# the waited run must remove the scratch directory whole, and nothing
+# outside it may change.
+source "$(dirname "$0")/lib.sh"
+
+TS=2026-05-06_07-08-09PM
+FW_UP='．．＼'  # full-width ".." and "\": one name, whatever a code page makes of it
+
+# A product whose run is bootstrapped into $WORK/scratch and waited for,
+# and a victim directory beside the scratch directory.
+setup() {
+  make_product "$WORK" "BOOTSTRAP=TRUE" "$@"
+  S_DIR=$WORK/scratch/QelInstall$TS
+  mkdir -p "$WORK/scratch/victim/sub"
+  echo important >"$WORK/scratch/victim/important.txt"
+  echo kept >"$WORK/scratch/victim/sub/kept.txt"
+}
+run() { run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"; }
+
+# A listing of everything below DIR with sizes, to compare before and after.
+snapshot() { (cd "$1" && find . -printf '%y %s %p -> %l\n' | LC_ALL=C sort); }
+
+# A chain of DEPTH directories of 24-character names below DIR, with a file
+# at its end; its path is longer than the 260 characters of the old limit.
+deep_chain() {
+  local path=$1 i
+  for i in $(seq 1 "$2"); do path+=/level-$(printf '%02d' "$i")-deep-directory; done
+  mkdir -p "$path"
+  echo bottom >"$path/bottom.txt"
+}
+
+test_waited_run_removes_unicode_and_deep_names_and_nothing_outside() {
+  setup "WAIT_FOR_COMPLETION=TRUE"
+  echo 7 >"$WORK/jre/bin/fakejava.exit"
+  # Names a best-fit code page turns into ..\..\victim\...
+  echo payload >"$WORK/qti/${FW_UP}${FW_UP}victim＼important.txt"
+  mkdir -p "$WORK/qti/${FW_UP}${FW_UP}victim/sub"
+  echo payload >"$WORK/qti/${FW_UP}${FW_UP}victim/sub/kept.txt"
+  echo payload >"$WORK/qti/${FW_UP}${FW_UP}victim/important.txt"
+  # Names outside any single-byte code page.
+  echo nihongo >"$WORK/qti/日本語.txt"
+  mkdir -p "$WORK/qti/jlib/日本語"
+  echo nihongo >"$WORK/qti/jlib/日本語/ファイル.jar"
+  deep_chain "$WORK/mendra/jlib" 14
+  local before
+  before=$(snapshot "$WORK/scratch/victim")
+  run
+  expect_rc 7
+  expect_absent "$WORK/jre/bin/fakejava.log"  # it ran from the scratch directory
+  expect_absent "$S_DIR"
+  expect_eq "$(snapshot "$WORK/scratch/victim")" "$before" "the victim beside the scratch directory"
+  expect_eq "$(ls -A "$WORK/scratch")" "victim" "what the run left in the scratch root"
+}
+
+test_unicode_and_deep_names_arrive_in_the_scratch_directory() {
+  mkdir -p "$WORK/extjlib"
+  echo good >"$WORK/extjlib/good.jar"
+  echo evil >"$WORK/extjlib/${FW_UP}${FW_UP}evil.jar"
+  setup "EXT_JLIB=$(native_path "$WORK/extjlib")"
+  echo 5000 >"$WORK/jre/bin/fakejava.sleep"
+  echo payload >"$WORK/qti/${FW_UP}${FW_UP}victim＼important.txt"
+  mkdir -p "$WORK/qti/${FW_UP}${FW_UP}victim"
+  echo payload >"$WORK/qti/${FW_UP}${FW_UP}victim/important.txt"
+  echo nihongo >"$WORK/qti/日本語.txt"
+  deep_chain "$WORK/mendra/jlib" 14
+  run
+  expect_rc 259
+  rm -f "$S_DIR/jre/bin/fakejava.sleep"
+  expect_eq "$(cat "$S_DIR/qti/${FW_UP}${FW_UP}victim＼important.txt" 2>&1)" payload "full-width name copied"
+  expect_eq "$(cat "$S_DIR/qti/${FW_UP}${FW_UP}victim/important.txt" 2>&1)" payload "full-width directory copied"
+  expect_eq "$(cat "$S_DIR/qti/日本語.txt" 2>&1)" nihongo "Japanese name copied"
+  expect_eq "$(cd "$S_DIR/Mendra" && find . -name bottom.txt | wc -l)" 1 "file at the end of the deep chain"
+  expect_file_has "$S_DIR/installActions$TS.log" "Number of files bootstrapped in qti: 3"
+  expect_eq "$(cat "$WORK/scratch/victim/important.txt")" important "the victim"
+  # The class path names the extra jars in the system code page: a name it
+  # cannot hold exactly is left out, never turned into ..\..\evil.jar.
+  local log=$S_DIR/jre/bin/fakejava.log i class_path
+  for i in $(seq 1 100); do
+    grep -q '^end' "$log" 2>/dev/null && break
+    sleep 0.1
+  done
+  class_path=$(fake_java_args "$S_DIR/jre/bin" | grep -A1 -x -- -cp | tail -1)
+  case "$class_path" in *good.jar*) ;; *) fail "class path lacks good.jar: $class_path" ;; esac
+  if [ "$QEL_KIND" = wine ]; then
+    case "$class_path" in *evil.jar*) fail "class path holds a look-alike of ${FW_UP}${FW_UP}evil.jar" ;; esac
+  else
+    case "$class_path" in *"/${FW_UP}${FW_UP}evil.jar"*) ;; *) fail "class path lacks the one name: $class_path" ;; esac
+  fi
+}
+
+# Links that loop back into the tree, climb out of it, lead to an outside
+# directory or to nothing. Returns 1 when this system cannot make them.
+make_links() {
+  local qti=$WORK/qti
+  mkdir -p "$WORK/outside/dir"
+  echo outside >"$WORK/outside/dir/file.txt"
+  echo target >"$qti/jlib/real.jar"
+  ln -s . "$qti/loop" && ln -s .. "$qti/jlib/up" && ln -s ../.. "$qti/jlib/upup" &&
+    ln -s "$WORK/outside/dir" "$qti/jlib/outside" && ln -s real.jar "$qti/jlib/alias.jar" &&
+    ln -s nowhere "$qti/jlib/dangling" && ln -s "$WORK/scratch" "$qti/scratch"
+}
+
+test_link_cycles_end_and_nothing_outside_is_touched() {
+  setup
+  make_links || { echo "    (skipped: cannot make links here)"; return; }
+  echo 5000 >"$WORK/jre/bin/fakejava.sleep"
+  local before
+  before=$(snapshot "$WORK/outside")
+  run
+  expect_rc 259
+  rm -f "$S_DIR/jre/bin/fakejava.sleep"
+  expect_eq "$(cat "$S_DIR/qti/jlib/alias.jar" 2>&1)" target "a link to a file arrives as the file"
+  [ ! -L "$S_DIR/qti/jlib/alias.jar" ] || fail "a link to a file was copied as a link"
+  # Nothing was copied twice through a loop: the directories are only the real ones.
+  expect_eq "$(cd "$S_DIR/qti" && find . -type d | LC_ALL=C sort | tr '\n' ' ')" ". ./jlib " "directories copied"
+  if [ "$QEL_KIND" = linux ]; then
+    expect_eq "$(readlink "$S_DIR/qti/loop")" . "the loop made again as a link"
+    expect_eq "$(readlink "$S_DIR/qti/jlib/outside")" "$WORK/outside/dir" "the outside link made again"
+    expect_eq "$(readlink "$S_DIR/qti/jlib/dangling")" nowhere "the dangling link made again"
+  else
+    # Wine shows a link to a directory as a reparse point: passed over, logged.
+    local name
+    for name in loop scratch jlib/outside jlib/up jlib/upup; do
+      expect_file_has "$S_DIR/installActions$TS.log" \
+        "WARNING: link to a directory not copied: $(native_path "$WORK/qti/$name")"
+    done
+  fi
+  # Counted once, links to directories not at all: real.jar, alias.jar and,
+  # on Linux, the dangling link.
+  local files=2
+  [ "$QEL_KIND" = linux ] && files=3
+  expect_file_has "$S_DIR/installActions$TS.log" "Number of files bootstrapped in qti: $files"
+  expect_eq "$(snapshot "$WORK/outside")" "$before" "the directory the links lead to"
+}
+
+test_waited_run_with_link_cycles_removes_the_scratch_directory_only() {
+  setup "WAIT_FOR_COMPLETION=TRUE"
+  make_links || { echo "    (skipped: cannot make links here)"; return; }
+  echo 3 >"$WORK/jre/bin/fakejava.exit"
+  local outside victim medium
+  outside=$(snapshot "$WORK/outside")
+  victim=$(snapshot "$WORK/scratch/victim")
+  medium=$(snapshot "$WORK/qti")
+  run
+  expect_rc 3
+  expect_absent "$S_DIR"
+  expect_eq "$(snapshot "$WORK/outside")" "$outside" "the directory the links lead to"
+  expect_eq "$(snapshot "$WORK/scratch/victim")" "$victim" "the victim beside the scratch directory"
+  expect_eq "$(snapshot "$WORK/qti")" "$medium" "the medium's tree"
+}
+
+e2e_main "$@"

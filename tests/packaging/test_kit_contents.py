@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""The kit's packages hold exactly the kit, and the kit's sample parameter
+file and reference page name every key the launcher reads.
+
+Usage: test_kit_contents.py PACKAGES VERSION SOURCE_DIR LINUX_BUILD WIN32_BUILD
+"""
+import glob
+import os
+import re
+import subprocess
+import sys
+import tarfile
+import tempfile
+import unittest
+import zipfile
+
+PACKAGES, VERSION, SOURCE, LINUX_BUILD, WIN32_BUILD = sys.argv[1:6]
+DEB_PREFIX = 'opt/qelsetup/install/'
+
+
+def kit_files(exe):
+    """What install/ must hold: the programs, one catalogue per source, the
+    sample parameter file and the README; the medium checker once it is built."""
+    names = ['setup' + exe, 'unzip' + exe, 'qelparam.ini', 'README.txt']
+    if os.path.exists(os.path.join(SOURCE, 'tools', 'qelcheck', 'CMakeLists.txt')):
+        names.append('qelcheck' + exe)
+    for source in glob.glob(os.path.join(SOURCE, 'resource', 'cons*.msg')):
+        names.append('resource/' + os.path.basename(source)[:-4] + '.nls')
+    return sorted(names)
+
+
+def package(name):
+    path = os.path.join(PACKAGES, name)
+    if not os.path.isfile(path):
+        raise AssertionError(f'{name} missing; the folder holds {sorted(os.listdir(PACKAGES))}')
+    return path
+
+
+def build_file(build, name, stripped=False):
+    """The build's file; a Linux program as the packages strip it."""
+    path = os.path.join(build, name)
+    if stripped:
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run(['strip', '-o', os.path.join(tmp, 'f'), path], check=True)
+            with open(os.path.join(tmp, 'f'), 'rb') as f:
+                return f.read()
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+class WindowsKit(unittest.TestCase):
+    def setUp(self):
+        self.zip = zipfile.ZipFile(package(f'qelsetup-{VERSION}-win32.zip'))
+        self.names = self.zip.namelist()
+
+    def test_exactly_the_kit_below_install(self):
+        files = sorted(n[len('install/'):] for n in self.names if not n.endswith('/'))
+        self.assertTrue(all(n.startswith('install/') for n in self.names), self.names)
+        self.assertEqual(files, kit_files('.exe'))
+
+    def test_the_built_programs_and_catalogues_unchanged_and_unsigned(self):
+        for name in kit_files('.exe'):
+            if name.endswith(('.exe', '.nls')):
+                self.assertEqual(self.zip.read('install/' + name), build_file(WIN32_BUILD, name), name)
+
+    def test_texts_have_windows_line_ends(self):
+        for name in ('qelparam.ini', 'README.txt'):
+            text = self.zip.read('install/' + name)
+            self.assertEqual(text.count(b'\n'), text.count(b'\r\n'), name)
+        self.assertIn(b'setup.exe', self.zip.read('install/README.txt'))
+
+
+class LinuxKit(unittest.TestCase):
+    def test_archive_holds_exactly_the_kit_with_modes(self):
+        with tarfile.open(package(f'qelsetup-{VERSION}-linux-x86_64.tar.gz')) as tar:
+            members = {m.name: m for m in tar.getmembers() if m.isfile()}
+            self.assertTrue(all(n == 'install' or n.startswith('install/') for n in tar.getnames()))
+            self.assertEqual(sorted(n[len('install/'):] for n in members), kit_files(''))
+            for name, member in members.items():
+                program = name in ('install/setup', 'install/unzip', 'install/qelcheck')
+                self.assertEqual(bool(member.mode & 0o111), program, name)
+                if program or name.endswith('.nls'):
+                    data = tar.extractfile(member).read()
+                    expected = build_file(LINUX_BUILD, name[len('install/'):], stripped=program)
+                    self.assertEqual(data, expected, name)
+            ini = tar.extractfile(members['install/qelparam.ini']).read()
+            self.assertNotIn(b'\r', ini)
+
+    def test_deb_installs_the_kit_below_opt(self):
+        deb = package(f'qelsetup_{VERSION}_amd64.deb')
+        listing = subprocess.run(['dpkg-deb', '-c', deb], check=True, capture_output=True,
+                                 text=True).stdout
+        files = []
+        for line in listing.splitlines():
+            mode, path = line.split()[0], line.split()[-1]
+            if mode.startswith('-'):
+                path = path[2:] if path.startswith('./') else path
+                self.assertTrue(path.startswith(DEB_PREFIX), path)
+                files.append(path[len(DEB_PREFIX):])
+                self.assertEqual('x' in mode, path.endswith(('/setup', '/unzip', '/qelcheck')), path)
+        self.assertEqual(sorted(files), kit_files(''))
+
+        def field(name):
+            return subprocess.run(['dpkg-deb', '-f', deb, name], check=True,
+                                  capture_output=True, text=True).stdout.strip()
+        self.assertEqual(field('Package'), 'qelsetup')
+        self.assertEqual(field('Version'), VERSION)
+        # The unzip program links zlib: a machine without it gets it with the kit.
+        self.assertIn('zlib1g', field('Depends'))
+
+
+def launcher_keys():
+    """Every key the launcher reads from section Quelta, found in its sources."""
+    keys = set()
+    pattern = re.compile(r'\b(?:whole|first|GetParamValue|kParamSection,)\s*\(?\s*"([A-Z_]+)"')
+    for pattern_dir in ('params', 'launcher'):
+        for path in glob.glob(os.path.join(SOURCE, pattern_dir, '*.cpp')):
+            with open(path, encoding='utf-8') as f:
+                keys.update(pattern.findall(f.read()))
+    return keys
+
+
+class ParameterKeys(unittest.TestCase):
+    def setUp(self):
+        self.keys = launcher_keys()
+        # A change that hides the keys from the search above must not pass
+        # for a sample without omissions.
+        self.assertGreaterEqual(len(self.keys), 30, sorted(self.keys))
+
+    def test_the_sample_names_every_key(self):
+        with open(os.path.join(SOURCE, 'packaging', 'qelparam.ini'), encoding='utf-8') as f:
+            sample = set(re.findall(r'(?m)^;([A-Z_]+)=', f.read()))
+        self.assertEqual(sorted(self.keys - sample), [], 'keys missing from the sample')
+        self.assertEqual(sorted(sample - self.keys), [], 'keys the launcher does not read')
+
+    def test_the_reference_page_describes_every_key(self):
+        with open(os.path.join(SOURCE, 'docs', 'parameters.md'), encoding='utf-8') as f:
+            headings = set(re.findall(r'(?m)^### `([A-Z_]+)`', f.read()))
+        self.assertEqual(sorted(self.keys - headings), [], 'keys without a section in docs/parameters.md')
+
+
+if __name__ == '__main__':
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,426 @@
+// Windows implementation of os_layer.h: the wide-character API on long-path
+// ("\\?\") forms, so deep trees and names Win32 would otherwise rewrite are
+// handled exactly.
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "tools/unzip/os_layer.h"
+#include "tools/unzip/os_layer_shared.h"
+
+namespace unzip {
+
+namespace {
+
+std::wstring Wide(std::string_view text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? n : 0, L'\0');
+  if (n > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string text(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
+  }
+  return text;
+}
+
+std::string ErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = n ? Utf8(std::wstring_view(buffer, n)) : std::string();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
+                           text.back() == '.')) {
+    text.pop_back();
+  }
+  return text.empty() ? "system error " + std::to_string(code) : text;
+}
+
+bool Fail(std::string* error) {
+  *error = ErrorText(GetLastError());
+  return false;
+}
+
+// The full path in its long-path form; relative paths are resolved first
+// because the long-path form takes no "." or "..".
+std::wstring LongPath(const std::string& path) {
+  std::wstring wide = Wide(path.empty() ? "." : path);
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return wide;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::wstring DestPath(const std::string& nativeRoot, const std::vector<std::string>& parts) {
+  std::string path = nativeRoot;
+  for (const std::string& part : parts) path += '\\' + part;
+  return Wide(path);
+}
+
+bool IsDirectoryW(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~Handle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// Opens the object at `path` itself: a link or junction there, not what it
+// leads to (Wine opens through a Unix symbolic link all the same).
+Handle OpenItself(const std::wstring& path, DWORD access, DWORD share) {
+  return Handle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Where an open handle really is; "" when the system cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+  DWORD n = GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+  if (n == 0) return std::wstring();
+  std::wstring path(n, L'\0');
+  n = GetFinalPathNameByHandleW(handle, path.data(), n, 0);
+  path.resize(n < path.size() ? n : 0);
+  return path;
+}
+
+std::wstring FinalChild(const std::wstring& parent, const std::string& name) {
+  if (parent.empty()) return parent;
+  return parent.back() == L'\\' ? parent + Wide(name) : parent + L'\\' + Wide(name);
+}
+
+// True when the handle or the name it was opened by is a link or junction.
+bool IsLink(HANDLE handle, DWORD ownAttributes) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return true;
+  }
+  return ownAttributes != INVALID_FILE_ATTRIBUTES && (ownAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// True when a handle is not where the name it was opened by lies: Wine opens
+// through Unix symbolic links whatever the flags say.
+bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
+  std::wstring actual = FinalPath(handle);
+  return !expected.empty() && !actual.empty() &&
+         CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+// A directory on the way down, held open without delete sharing so that it
+// cannot be renamed or replaced by a link while entries go into it.
+struct HeldDir {
+  Handle handle;
+  std::wstring finalPath;
+};
+
+// Opens (creating it first if `create`) the directory `path` below the
+// directory whose final path is `parentFinal`, refusing a link or junction.
+bool OpenHeldDir(const std::string& path, const std::wstring& parentFinal, const std::string& name,
+                 bool create, HeldDir* dir, std::string* error) {
+  std::wstring wide = Wide(path);
+  if (create && !CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    return Fail(error);
+  }
+  dir->handle = OpenItself(wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!dir->handle.valid()) {
+    DWORD code = GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) return Fail(error);
+    *error = "no such directory";
+    return false;
+  }
+  if (IsLink(dir->handle.get(), GetFileAttributesW(wide.c_str())) ||
+      OpenedElsewhere(dir->handle.get(), FinalChild(parentFinal, name))) {
+    *error = "a link or junction is in the way of a directory";
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(dir->handle.get(), &info)) return Fail(error);
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    *error = "a file is in the way of a directory";
+    return false;
+  }
+  dir->finalPath = FinalPath(dir->handle.get());
+  return true;
+}
+
+bool Dispose(HANDLE handle) {
+  FILE_DISPOSITION_INFO dispose = {TRUE};
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+// Deletes what has the name `path` (expected final path `expected`) so that a
+// new file can take it: a file, or a link itself, never what a link leads to.
+bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::string* error) {
+  DWORD own = GetFileAttributesW(path.c_str());
+  if (own == INVALID_FILE_ATTRIBUTES) return true;  // a dangling link stays, and CREATE_NEW fails
+  bool link = own & FILE_ATTRIBUTE_REPARSE_POINT;
+  if ((own & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+    *error = "a directory is in the way";
+    return false;
+  }
+  Handle old = OpenItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!old.valid()) return Fail(error);
+  // Deleting through a handle opened elsewhere would delete the far end.
+  if (OpenedElsewhere(old.get(), expected)) {
+    *error = "a link is in the way that cannot be removed without touching its target";
+    return false;
+  }
+  if (Dispose(old.get())) return true;
+  // A read-only file from an earlier archive is replaced like any other.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetLastError() == ERROR_ACCESS_DENIED && !link && GetFileInformationByHandle(old.get(), &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (SetFileInformationByHandle(old.get(), FileBasicInfo, &basic, sizeof basic) && Dispose(old.get())) {
+      return true;
+    }
+  }
+  return Fail(error);
+}
+
+}  // namespace
+
+struct DestTree::Walk {
+  std::string nativeRoot;  // the long-path form of the full root
+  Handle root;             // reached through links, if the caller's path has any
+  std::wstring rootFinal;
+  // The directories used last (entries come grouped by directory), from the
+  // root down: their names and their held handles.
+  std::vector<std::string> cachedParts;
+  std::vector<HeldDir> held;
+
+  const std::wstring& FinalOf(size_t count) const {
+    return count == 0 ? rootFinal : held[count - 1].finalPath;
+  }
+
+  // Makes sure the directory of the first `count` components exists (and
+  // creates it when missing if `create`), passing through no link or
+  // junction; false with the reason otherwise.
+  bool Dir(const std::vector<std::string>& parts, size_t count, bool create, std::string* error) {
+    size_t known = SharedPrefix(cachedParts, parts, count);
+    // A shorter request leaves the deeper cached directory known.
+    if (known == count) return true;
+    cachedParts.resize(known);
+    held.resize(known);
+    std::string path = nativeRoot;
+    for (size_t i = 0; i < known; ++i) path += '\\' + parts[i];
+    for (size_t i = known; i < count; ++i) {
+      path += '\\' + parts[i];
+      HeldDir dir;
+      if (!OpenHeldDir(path, FinalOf(i), parts[i], create, &dir, error)) return false;
+      cachedParts.push_back(parts[i]);
+      held.push_back(std::move(dir));
+    }
+    return true;
+  }
+};
+
+bool WindowsNameRules() { return true; }
+bool UnixFileModes() { return false; }
+char NativeSeparator() { return '\\'; }
+unsigned CreationMask() { return 0; }
+
+std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
+  if (raw.empty() || utf8Flag) return std::string(raw);
+  bool validUtf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw.data(),
+                                       static_cast<int>(raw.size()), nullptr, 0) > 0;
+  if (validUtf8) return std::string(raw);
+  std::wstring wide = Wide(raw, 437);
+  if (wide.empty()) wide = Wide(raw, CP_OEMCP);
+  return Utf8(wide);
+}
+
+std::string SystemNameProblem(std::string_view part) {
+  const UINT codePage = GetACP();
+  if (codePage == CP_UTF8 || part.empty()) return "";
+  std::wstring wide = Wide(part);
+  const int length = static_cast<int>(wide.size());
+  BOOL usedDefault = FALSE;
+  int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
+                              nullptr, &usedDefault);
+  std::string ansi(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, ansi.data(), n,
+                            nullptr, &usedDefault);
+  }
+  // The way back catches a best fit that the flag did not prevent.
+  if (n <= 0 || usedDefault || Wide(ansi, codePage) != wide) {
+    return "a name that the ANSI code page " + std::to_string(codePage) + " cannot hold";
+  }
+  return "";
+}
+
+bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
+  std::wstring pattern = LongPath(dir);
+  if (pattern.back() != L'\\') pattern += L'\\';  // a drive's root keeps its own
+  pattern += L'*';
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    return Fail(error);
+  }
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names->push_back(Utf8(data.cFileName));
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+ArchiveFile::~ArchiveFile() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool ArchiveFile::Open(const std::string& path, std::string* error) {
+  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(error);
+  handle_ = reinterpret_cast<intptr_t>(file);
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) return Fail(error);
+  size_ = static_cast<uint64_t>(size.QuadPart);
+  return true;
+}
+
+bool ArchiveFile::ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got,
+                         std::string* error) {
+  *got = 0;
+  char* out = static_cast<char*>(buffer);
+  while (*got < length) {
+    OVERLAPPED at = {};
+    uint64_t position = offset + *got;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(length - *got, 1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), out + *got, chunk, &n, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return Fail(error);
+    }
+    if (n == 0) break;
+    *got += n;
+  }
+  return true;
+}
+
+OutputFile::~OutputFile() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool OutputFile::Write(const void* data, size_t length, std::string* error) {
+  const char* in = static_cast<const char*>(data);
+  while (length > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(length, 1u << 30));
+    DWORD n = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), in, chunk, &n, nullptr)) return Fail(error);
+    in += n;
+    length -= n;
+  }
+  return true;
+}
+
+bool OutputFile::Close(std::string* error) {
+  HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  handle_ = -1;
+  return CloseHandle(file) ? true : Fail(error);
+}
+
+DestTree::DestTree() : walk_(std::make_unique<Walk>()) {}
+DestTree::~DestTree() = default;
+
+bool DestTree::Open(const std::string& root, std::string* error) {
+  root_ = root;
+  std::wstring wide = LongPath(root);
+  walk_->nativeRoot = Utf8(wide);
+  // Levels above the first missing one already exist, so their failures
+  // (the drive, the share) are expected; only the final check counts.
+  for (size_t at = wide.find(L'\\', 4); at != std::wstring::npos; at = wide.find(L'\\', at + 1)) {
+    CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+  }
+  if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    return Fail(error);
+  }
+  if (!IsDirectoryW(wide)) {
+    *error = "not a directory";
+    return false;
+  }
+  walk_->root = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!walk_->root.valid()) return Fail(error);
+  walk_->rootFinal = FinalPath(walk_->root.get());
+  return true;
+}
+
+bool DestTree::MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error) {
+  return walk_->Dir(parts, count, true, error);
+}
+
+bool DestTree::NewFile(const std::vector<std::string>& parts, int, OutputFile* out,
+                       std::string* error) {
+  const size_t parent = parts.size() - 1;
+  if (!walk_->Dir(parts, parent, true, error)) return false;
+  std::wstring path = DestPath(walk_->nativeRoot, parts);
+  // Always a new file: an old one may be read-only, or a link (hard or
+  // symbolic) whose other end must not change.
+  for (int attempt = 0;; ++attempt) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      out->handle_ = reinterpret_cast<intptr_t>(file);
+      return true;
+    }
+    DWORD code = GetLastError();
+    if (attempt > 0 || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) return Fail(error);
+    if (!RemoveOld(path, FinalChild(walk_->FinalOf(parent), parts.back()), error)) return false;
+  }
+}
+
+void DestTree::RemoveFile(const std::vector<std::string>& parts) {
+  DeleteFileW(DestPath(walk_->nativeRoot, parts).c_str());
+}
+
+bool DestTree::SetDirMode(const std::vector<std::string>&, int, std::string*) { return true; }
+
+bool DestTree::MakeLink(const std::vector<std::string>&, const std::string&, std::string* error) {
+  *error = "symbolic links are not supported";
+  return false;
+}
+
+}  // namespace unzip
