@@ -66,12 +66,6 @@ const std::string* MessageMap::Find(const std::string& key) const {
   return nullptr;
 }
 
-size_t MessageMap::ChainLength(size_t bucket) const {
-  size_t n = 0;
-  for (const Entry* e = buckets_.at(bucket).get(); e; e = e->next.get()) ++n;
-  return n;
-}
-
 bool LoadCatalogueFile(const std::string& path, MessageMap& map) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;

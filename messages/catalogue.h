@@ -31,8 +31,6 @@ class MessageMap {
   bool Add(const std::string& key, const std::string& text);
   // The text of the key, or nullptr.
   const std::string* Find(const std::string& key) const;
-  // Number of entries in one bucket's chain (for tests of the hash layout).
-  size_t ChainLength(size_t bucket) const;
   void Clear();
 
  private:

@@ -77,11 +77,10 @@ std::optional<DiskSpace> QueryDiskSpace(const std::string& dir);
 // per sector x free clusters); "/" with statvfs on Linux. nullopt on failure.
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path);
 
-// Test seam for the volume queries; production code never sets these.
+// What a test may put in place of the volume queries (TestOverrides().disk).
 struct DiskSpaceOverrides {
   std::function<std::optional<DiskSpace>(const std::string&)> query;
   std::function<std::optional<uint64_t>(const std::string&)> rootFreeBytes;
 };
-DiskSpaceOverrides& DiskSpaceTestOverrides();
 
 }  // namespace platform

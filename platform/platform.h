@@ -45,8 +45,6 @@ std::optional<std::string> GetEnv(const std::string& name);
 // closed output pipe fails a console write (which the launcher ignores, as
 // Windows reports it) instead of ending the launcher. Nothing on Windows.
 void PrepareProcess();
-// Ends the process at once with the given status (the prerequisite stops).
-[[noreturn]] void ExitProcess(int status);
 // A millisecond tick counter for timing steps: GetTickCount on Windows, the
 // monotonic clock on Linux. It wraps at 2^32; take differences as uint32_t.
 uint32_t TickCountMs();
@@ -189,22 +187,31 @@ long RegCreateKey(const RegKey& key, const std::string& subKey, const std::strin
 // Deletes a subkey that has no subkeys of its own.
 long RegDeleteKey(const RegKey& key, const std::string& subKey);
 
-// ---------------------------------------------------------------------------
-// Test seam: unit tests replace what a test cannot control on a real machine.
-// Production code never sets these.
-
-struct Overrides {
-  // Pending standard input; its end is the end of input.
-  std::optional<std::string> stdinData;
-  std::function<void(const std::string&)> stdoutSink;  // WriteStdout, WriteConsoleUtf8
-  std::function<void(const std::string&)> stderrSink;  // WriteStderr
-  std::function<void(const std::string&, const std::string&)> messageBox;
-};
-Overrides& TestOverrides();
-
 }  // namespace platform
 
 // Further services, one header per group.
 #include "platform/filetree.h"  // directory listing, file copy and removal, free space
 #include "platform/process.h"   // child processes
 #include "platform/sysinfo.h"   // system facts for the prerequisite checks
+
+namespace platform {
+
+// ---------------------------------------------------------------------------
+// The test seam: unit tests replace what a test cannot control on a real
+// machine. Production code never sets any of it.
+
+struct Overrides {
+  // Pending standard input; its end is the end of input.
+  std::optional<std::string> stdinData;
+  std::function<void(const std::string&)> stdoutSink;   // WriteStdout
+  std::function<void(const std::string&)> consoleSink;  // WriteConsoleUtf8 (else the stdout sink)
+  std::function<void(const std::string&)> stderrSink;   // WriteStderr
+  std::function<void(const std::string&, const std::string&)> messageBox;
+  // When set, StartChild starts nothing and asks it (see FakeChildStarter).
+  FakeChildStarter startChild;
+  DiskSpaceOverrides disk;
+  SysInfoOverrides sysInfo;
+};
+Overrides& TestOverrides();
+
+}  // namespace platform

@@ -79,11 +79,14 @@ void WaitForChild(ChildProcess& child);
 // status, 128 + signal for a child killed by a signal.
 bool ChildExitCode(ChildProcess& child, int& exitCode, int& error);
 
-// Test seam: when set, StartChild starts nothing and asks this function. It
-// returns the creation error number (0: created) and, for a created child,
+// What a test may put in place of StartChild (TestOverrides().startChild).
+// It returns the creation error number (0: created) and, for a created child,
 // sets the exit code that the child then reports as already ended.
 using FakeChildStarter =
     std::function<int(const std::string& commandLine, const ChildOptions& options, int& exitCode)>;
-FakeChildStarter& TestChildStarter();
+// Shared by both systems' StartChild: the fake child when a test set one.
+// True when it decided (`error` holds the creation error, 0 for created).
+bool StartFakeChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child,
+                    int& error);
 
 }  // namespace platform

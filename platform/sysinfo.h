@@ -1,6 +1,6 @@
 // System facts that the prerequisite checks query. Queries only: nothing
 // here changes the machine. Each fact can be replaced in unit tests through
-// TestSysInfo(); production code never sets it.
+// TestOverrides().sysInfo; production code never sets it.
 #pragma once
 
 #include <cstdint>
@@ -70,7 +70,6 @@ struct SysInfoOverrides {
   std::optional<PagingFilesFact> pagingFiles;
   std::optional<uint64_t> availablePageFileBytes;
 };
-SysInfoOverrides& TestSysInfo();
 
 // The real queries behind the functions above, one implementation per build.
 namespace detail {

@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   o.stderrSink = [](const std::string&) {};
   o.messageBox = [](const std::string&, const std::string&) {};
   o.stdinData = std::string(flags & 0x40 ? "x\ny\n" : "");
-  auto& facts = platform::TestSysInfo();
+  auto& facts = platform::TestOverrides().sysInfo;
   facts = {};
   facts.osVersion = flags & 0x20 ? platform::OsVersion{4, 0, "Service Pack 6"} : platform::OsVersion{6, 1, ""};
   facts.machineKeys = std::vector<std::string>{prereq::kHotfixQ246009Key};

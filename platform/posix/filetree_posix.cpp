@@ -386,20 +386,15 @@ void DeleteTree(const std::string& root) { tree_walk::DeleteTree(PosixTree(root,
 
 int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(PosixTree(root, false)); }
 
-DiskSpaceOverrides& DiskSpaceTestOverrides() {
-  static DiskSpaceOverrides overrides;
-  return overrides;
-}
-
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
-  if (auto& fake = DiskSpaceTestOverrides().query) return fake(dir);
+  if (auto& fake = TestOverrides().disk.query) return fake(dir);
   struct statvfs vfs;
   if (statvfs(dir.c_str(), &vfs) != 0) return std::nullopt;
   return DiskSpace{uint64_t{vfs.f_blocks} * vfs.f_frsize, uint64_t{vfs.f_bavail} * vfs.f_frsize};
 }
 
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path) {
-  if (auto& fake = DiskSpaceTestOverrides().rootFreeBytes) return fake(path);
+  if (auto& fake = TestOverrides().disk.rootFreeBytes) return fake(path);
   struct statvfs vfs;
   if (statvfs("/", &vfs) != 0) return std::nullopt;
   return uint64_t{vfs.f_bavail} * vfs.f_frsize;

@@ -54,11 +54,6 @@ uint32_t TickCountMs() {
 
 void PrepareProcess() { signal(SIGPIPE, SIG_IGN); }
 
-void ExitProcess(int status) {
-  std::fflush(nullptr);
-  _exit(status & 0xFF);
-}
-
 std::string UserLocaleName() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = getenv(name);
@@ -126,7 +121,13 @@ bool WriteStderr(const std::string& bytes) {
   return WriteAll(STDERR_FILENO, bytes);
 }
 
-bool WriteConsoleUtf8(const std::string& text) { return WriteStdout(text); }
+bool WriteConsoleUtf8(const std::string& text) {
+  if (auto& sink = TestOverrides().consoleSink) {
+    sink(text);
+    return true;
+  }
+  return WriteStdout(text);
+}
 
 void DiscardPendingConsoleInput() {
   if (TestOverrides().stdinData) return;
@@ -134,20 +135,6 @@ void DiscardPendingConsoleInput() {
 }
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }
-
-std::optional<std::string> ReadStdinLine(size_t maxChars) {
-  std::string line;
-  bool any = false;
-  for (;;) {
-    std::optional<char> c = NextStdinByte();
-    if (!c) return any ? std::optional<std::string>(line) : std::nullopt;
-    any = true;
-    if (*c == '\n') break;
-    if (line.size() < maxChars) line += *c;
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
 
 void ShowMessageBox(const std::string& title, const std::string& text) {
   if (auto& box = TestOverrides().messageBox) {

@@ -162,19 +162,6 @@ long AccessStatus(const std::string& dir, RegAccess access) {
 
 }  // namespace
 
-RegKey::~RegKey() { Close(); }
-
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = 0;
-  }
-  return *this;
-}
-
 void RegKey::Close() {
   auto& keys = OpenKeys();
   if (handle_ && handle_ <= keys.size()) keys[handle_ - 1].clear();

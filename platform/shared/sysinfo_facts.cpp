@@ -20,18 +20,13 @@ bool SameKeyName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-SysInfoOverrides& TestSysInfo() {
-  static SysInfoOverrides overrides;
-  return overrides;
-}
-
 OsVersion GetOsVersion() {
-  if (const auto& fake = TestSysInfo().osVersion) return *fake;
+  if (const auto& fake = TestOverrides().sysInfo.osVersion) return *fake;
   return detail::QueryOsVersion();
 }
 
 bool MachineKeyExists(const std::string& subKey) {
-  if (const auto& fake = TestSysInfo().machineKeys) {
+  if (const auto& fake = TestOverrides().sysInfo.machineKeys) {
     for (const std::string& key : *fake) {
       if (SameKeyName(key, subKey)) return true;
     }
@@ -42,17 +37,17 @@ bool MachineKeyExists(const std::string& subKey) {
 }
 
 int DisplayColorBits() {
-  if (const auto& fake = TestSysInfo().displayColorBits) return *fake;
+  if (const auto& fake = TestOverrides().sysInfo.displayColorBits) return *fake;
   return detail::QueryDisplayColorBits();
 }
 
 std::optional<uint32_t> ProcessorMhz() {
-  if (const auto& fake = TestSysInfo().processorMhz) return *fake;
+  if (const auto& fake = TestOverrides().sysInfo.processorMhz) return *fake;
   return detail::QueryProcessorMhz();
 }
 
 long QueryPagingFiles(std::string& data, size_t maxBytes) {
-  if (const auto& fake = TestSysInfo().pagingFiles) {
+  if (const auto& fake = TestOverrides().sysInfo.pagingFiles) {
     if (fake->status != kRegOk) return fake->status;
     if (fake->data.size() > maxBytes) return kRegMoreData;
     data = fake->data;
@@ -62,7 +57,7 @@ long QueryPagingFiles(std::string& data, size_t maxBytes) {
 }
 
 uint64_t AvailablePageFileBytes() {
-  if (const auto& fake = TestSysInfo().availablePageFileBytes) return *fake;
+  if (const auto& fake = TestOverrides().sysInfo.availablePageFileBytes) return *fake;
   return detail::QueryAvailablePageFileBytes();
 }
 

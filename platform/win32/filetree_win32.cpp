@@ -218,13 +218,8 @@ void DeleteTree(const std::string& root) { tree_walk::DeleteTree(Win32Tree(root,
 
 int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(Win32Tree(root, false)); }
 
-DiskSpaceOverrides& DiskSpaceTestOverrides() {
-  static DiskSpaceOverrides overrides;
-  return overrides;
-}
-
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
-  if (auto& fake = DiskSpaceTestOverrides().query) return fake(dir);
+  if (auto& fake = TestOverrides().disk.query) return fake(dir);
   // Looked up rather than linked, so the launcher still starts where kernel32
   // lacks the extended query.
   using ExQuery = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
@@ -239,7 +234,7 @@ std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
 }
 
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path) {
-  if (auto& fake = DiskSpaceTestOverrides().rootFreeBytes) return fake(path);
+  if (auto& fake = TestOverrides().disk.rootFreeBytes) return fake(path);
   std::string root = path.substr(0, 3);
   DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
   if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,

@@ -37,15 +37,7 @@ int StartChild(const std::string& commandLine, const ChildOptions& options, Chil
   child.Close();
   child.ended_ = false;
   child.exitCode_ = 0;
-  if (auto& fake = TestChildStarter()) {
-    int exitCode = 0;
-    int error = fake(commandLine, options, exitCode);
-    if (error != 0) return error;
-    child.started_ = true;
-    child.ended_ = true;
-    child.exitCode_ = exitCode;
-    return 0;
-  }
+  if (int error = 0; StartFakeChild(commandLine, options, child, error)) return error;
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

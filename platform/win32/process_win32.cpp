@@ -52,8 +52,6 @@ uint32_t TickCountMs() { return static_cast<uint32_t>(GetTickCount()); }
 
 void PrepareProcess() {}
 
-void ExitProcess(int status) { ::ExitProcess(static_cast<UINT>(status)); }
-
 std::string UserLocaleName() {
   char language[16] = {};
   char country[16] = {};
@@ -163,6 +161,10 @@ bool WriteStderr(const std::string& bytes) {
 }
 
 bool WriteConsoleUtf8(const std::string& text) {
+  if (auto& sink = TestOverrides().consoleSink) {
+    sink(text);
+    return true;
+  }
   if (TestOverrides().stdoutSink) return WriteStdout(text);
   HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
   if (!IsConsoleHandle(h)) return WriteHandle(h, text);
@@ -184,20 +186,6 @@ void DiscardPendingConsoleInput() {
 }
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }
-
-std::optional<std::string> ReadStdinLine(size_t maxChars) {
-  std::string line;
-  bool any = false;
-  for (;;) {
-    std::optional<char> c = NextStdinByte();
-    if (!c) return any ? std::optional<std::string>(line) : std::nullopt;
-    any = true;
-    if (*c == '\n') break;
-    if (line.size() < maxChars) line += *c;
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
 
 void ShowMessageBox(const std::string& title, const std::string& text) {
   if (auto& box = TestOverrides().messageBox) {

@@ -11,19 +11,6 @@ namespace {
 HKEY Handle(const RegKey& key) { return reinterpret_cast<HKEY>(key.handle_); }
 }  // namespace
 
-RegKey::~RegKey() { Close(); }
-
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = 0;
-  }
-  return *this;
-}
-
 void RegKey::Close() {
   if (handle_) RegCloseKey(Handle(*this));
   handle_ = 0;

@@ -110,9 +110,11 @@ class LinuxKit(unittest.TestCase):
 
 
 def launcher_keys():
-    """Every key the launcher reads from section Quelta, found in its sources."""
-    keys = set()
-    pattern = re.compile(r'\b(?:whole|first|GetParamValue|kParamSection,)\s*\(?\s*"([A-Z_]+)"')
+    """Every key the launcher reads from section Quelta: the rows of its key
+    table, and any key read by name elsewhere in its sources."""
+    with open(os.path.join(SOURCE, 'params', 'param_keys.cpp'), encoding='utf-8') as f:
+        keys = set(re.findall(r'(?m)^\s*\{"([A-Z_]+)",', f.read()))
+    pattern = re.compile(r'\b(?:GetParamValue|kParamSection,)\s*\(?\s*"([A-Z_]+)"')
     for pattern_dir in ('params', 'launcher'):
         for path in glob.glob(os.path.join(SOURCE, pattern_dir, '*.cpp')):
             with open(path, encoding='utf-8') as f:

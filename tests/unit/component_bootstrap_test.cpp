@@ -59,7 +59,7 @@ class ArchiveExpansionTest : public LauncherTest {
     LauncherTest::SetUp();
     setenv("QEL_REGISTRY_ROOT", (dir_ / "registry").c_str(), 1);
     log_.emplace(dir_.path());
-    platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions& how,
+    platform::TestOverrides().startChild = [this](const std::string& line, const platform::ChildOptions& how,
                                           int& exitCode) {
       lines_.push_back(line);
       programs_.push_back(how.program);
@@ -70,8 +70,8 @@ class ArchiveExpansionTest : public LauncherTest {
   }
   void TearDown() override {
     log_.reset();
-    platform::TestChildStarter() = nullptr;
-    platform::DiskSpaceTestOverrides() = {};
+    platform::TestOverrides().startChild = nullptr;
+    platform::TestOverrides().disk = {};
     unsetenv("QEL_REGISTRY_ROOT");
     LauncherTest::TearDown();
   }
@@ -133,7 +133,7 @@ class BootstrapTest : public ArchiveExpansionTest {
     ArchiveExpansionTest::SetUp();
     log_.reset();
     messages::RefreshConsoleHandle();
-    platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions&,
+    platform::TestOverrides().startChild = [this](const std::string& line, const platform::ChildOptions&,
                                           int& exitCode) {
       lines_.push_back(line);
       exitCode = FakeUnzip(line);
@@ -338,7 +338,7 @@ TEST_F(BootstrapTest, AScratchDirectorySwappedMidwayIsNeitherFilledNorTrusted) {
   run_.scratchIdentity = platform::DirectoryIdentity(run_.scratchDir);
   fs::create_directories(dir_ / "victim");
   // The first archive expands; then another user swaps the directory.
-  platform::TestChildStarter() = [this](const std::string& line, const platform::ChildOptions&,
+  platform::TestOverrides().startChild = [this](const std::string& line, const platform::ChildOptions&,
                                         int& exitCode) {
     lines_.push_back(line);
     exitCode = FakeUnzip(line);
@@ -371,7 +371,7 @@ TEST_F(BootstrapTest, ALinkBroughtByTheAccessFilesDoesNotLeadTheExtraLibrariesOu
 }
 
 TEST_F(BootstrapTest, TooLittleSpaceStillCopiesExtraLibrariesAndCounts) {
-  platform::DiskSpaceTestOverrides().query = [](const std::string&) {
+  platform::TestOverrides().disk.query = [](const std::string&) {
     return std::optional<platform::DiskSpace>(platform::DiskSpace{1 << 30, 1023});
   };
   StageAll();

@@ -63,14 +63,19 @@ TEST(ConsoleTextTest, UnicodeAndCodePageBytesMix) {
 
 class ConsoleTest : public LauncherTest {};
 
-TEST_F(ConsoleTest, ConversionLimit) {
-  // Both ways reach standard output here; the limit decides which one.
+TEST_F(ConsoleTest, ATextBeyondTheConversionLimitGoesOutAsBytes) {
+  // 1022 units and the terminating NUL fill the conversion buffer.
   ConsoleWrite(std::string(1022, 'a'));
-  EXPECT_EQ(out_.size(), 1022u);
+  EXPECT_EQ(console_, std::string(1022, 'a'));
   ConsoleWrite(std::string(1023, 'b'));
-  EXPECT_EQ(out_.size(), 2045u);
-  ConsoleWrite("Gr\xc3\xbc\xc3\x9f" "e");
-  EXPECT_EQ(out_.substr(2045), "Gr\xc3\xbc\xc3\x9f" "e");
+  EXPECT_EQ(console_.size(), 1022u);
+  EXPECT_EQ(out_.substr(1022), std::string(1023, 'b'));
+  // The units count, not the bytes: 1022 letters of two bytes each fit.
+  console_.clear();
+  std::string umlauts;
+  for (int i = 0; i < 1022; ++i) umlauts += "\xc3\xbc";
+  ConsoleWrite(umlauts);
+  EXPECT_EQ(console_, umlauts);
 }
 
 TEST_F(ConsoleTest, NothingWithoutAConsoleHandle) {

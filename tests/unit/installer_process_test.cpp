@@ -35,7 +35,7 @@ class InstallerProcessTest : public testing_support::LauncherTest {
     fs::copy_file(std::string(QEL_BINARY_DIR) + "/fakejava", java_);
   }
   void TearDown() override {
-    platform::TestChildStarter() = nullptr;
+    platform::TestOverrides().startChild = nullptr;
     LauncherTest::TearDown();
   }
 
@@ -136,7 +136,7 @@ TEST_F(InstallerProcessTest, DebugModeListsTheSlotsOnTheConsoleAndAfterAStartInT
 TEST_F(InstallerProcessTest, TheCommandLineIsEverySlotFollowedByOneBlank) {
   std::string seen;
   bool detached = false;
-  platform::TestChildStarter() = [&](const std::string& line, const platform::ChildOptions& how,
+  platform::TestOverrides().startChild = [&](const std::string& line, const platform::ChildOptions& how,
                                      int& exitCode) {
     seen = line;
     detached = how.detach;

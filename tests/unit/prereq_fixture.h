@@ -23,7 +23,7 @@ class PrereqTest : public testing_support::LauncherTest {
     LauncherTest::SetUp();
     setenv("QEL_REGISTRY_ROOT", (dir_ / "registry").c_str(), 1);
     messages::RefreshConsoleHandle();
-    auto& facts = platform::TestSysInfo();
+    auto& facts = platform::TestOverrides().sysInfo;
     facts = {};
     facts.osVersion = platform::OsVersion{6, 1, "Service Pack 1"};
     facts.machineKeys = std::vector<std::string>{};
@@ -34,7 +34,7 @@ class PrereqTest : public testing_support::LauncherTest {
   }
   void TearDown() override {
     log_.reset();
-    platform::TestSysInfo() = {};
+    platform::TestOverrides().sysInfo = {};
     messages::ForgetConsoleHandle();
     unsetenv("QEL_REGISTRY_ROOT");
     LauncherTest::TearDown();

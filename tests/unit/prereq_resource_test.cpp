@@ -11,7 +11,7 @@ class ResourceTest : public PrereqTest {
           "]\nCPU_FAILURE_MESSAGE=ignored\nSERVICE_PACK_FAILURE_MESSAGE=Install the service pack\n");
     OpenLog();
   }
-  platform::SysInfoOverrides& facts() { return platform::TestSysInfo(); }
+  platform::SysInfoOverrides& facts() { return platform::TestOverrides().sysInfo; }
   void Version(int major, const std::string& servicePack) {
     state_.version = platform::OsVersion{major, 0, servicePack};
   }

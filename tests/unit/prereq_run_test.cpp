@@ -127,7 +127,7 @@ TEST_F(RunTest, AcceptedVersionSkipsTheVersionSections) {
 }
 
 TEST_F(RunTest, DispatchByPassAndMode) {
-  platform::TestSysInfo().displayColorBits = 8;
+  platform::TestOverrides().sysInfo.displayColorBits = 8;
   Param("[Generic Prereqs]\nMIN_DISPLAY_COLORS=256\nCPU=\nFOO=1\nCPU=5000\nSWAP_SPACE=1\n" + Certified("6.1") +
         "[" + Section("required") + "]\nMIN_DISPLAY_COLORS=256\nSWAP_SPACE=1\nSERVICE_PACK=1\n");
   Stdin("n\n");

@@ -23,7 +23,7 @@ TEST(PrereqSysinfo, LinuxTextsGiveTheFacts) {
 }
 
 TEST_F(PrereqTest, FakedFactsReplaceTheSystem) {
-  auto& facts = platform::TestSysInfo();
+  auto& facts = platform::TestOverrides().sysInfo;
   facts.machineKeys = std::vector<std::string>{"SOFTWARE\\A"};
   EXPECT_TRUE(platform::MachineKeyExists("software\\a"));
   EXPECT_FALSE(platform::MachineKeyExists("SOFTWARE\\B"));

@@ -63,6 +63,10 @@ void LauncherTest::SetUp() {
   auto& o = platform::TestOverrides();
   o = {};
   o.stdoutSink = [this](const std::string& s) { out_ += s; };
+  o.consoleSink = [this](const std::string& s) {
+    out_ += s;
+    console_ += s;
+  };
   o.stderrSink = [this](const std::string& s) { err_ += s; };
   o.messageBox = [this](const std::string& t, const std::string& s) { boxes_ += t + "|" + s + "\n"; };
   o.stdinData = std::string();

@@ -39,7 +39,8 @@ class LauncherTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  std::string out_;    // standard output (the console)
+  std::string out_;      // standard output (the console), whichever way it was written
+  std::string console_;  // what went through the console's text conversion
   std::string err_;    // standard error
   std::string boxes_;  // "title|text" per message box, one per line
 };

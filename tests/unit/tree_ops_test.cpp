@@ -462,8 +462,8 @@ TEST_F(BootstrapCountsTest, LogsJreAndQtiCounts) {
 
 class FreeSpaceTest : public ::testing::Test {
  protected:
-  void TearDown() override { platform::DiskSpaceTestOverrides() = {}; }
-  platform::DiskSpaceOverrides& fakes_ = platform::DiskSpaceTestOverrides();
+  void TearDown() override { platform::TestOverrides().disk = {}; }
+  platform::DiskSpaceOverrides& fakes_ = platform::TestOverrides().disk;
 };
 
 TEST_F(FreeSpaceTest, KilobytesBeyondThirtyTwoBits) {
