@@ -112,7 +112,8 @@ from_ansi() { cat; }
 # .exe) with the current directory DIR. Standard input comes from $STDIN (a
 # file; /dev/null when unset). Sets RC (0-255), and writes $WORK/out and
 # $WORK/err. $RUN_TEMP, when set, is the run's TEMP (a Linux path); Wine sets
-# TEMP from its registry, so there cmd sets it on the way.
+# TEMP from its registry, so there cmd sets it on the way (and a status of
+# 259 comes back as 0 through Wine's cmd).
 run_in() {
   local dir=$1 program=$2
   shift 2
