@@ -92,6 +92,50 @@ test_a_runtime_in_any_language_from_the_command_line_or_the_prompt() {
   grep -qxF -- "-Dquelta.installer.extjre=true" "$WORK/args" || fail "answer not taken as the runtime"
 }
 
+test_an_answer_in_any_language_typed_at_a_console() {
+  make_product "$WORK/prod" "BOOTSTRAP=TRUE" "WAIT_FOR_COMPLETION=TRUE"
+  sed -i '/^JRE_LOCATION=/d' "$WORK/prod/dist/qelparam.ini"
+  local jre="$WORK/$NAME/jre"
+  put_fake_java "$jre"
+  # A terminal (Wine makes it the launcher's console) where the answer is
+  # typed once the question shows. Enter ends the line as a Linux terminal
+  # and a Windows console each take it.
+  local program=("$WORK/prod/dist/setup") enter=LF
+  [ "$QEL_KIND" = wine ] && program=(wine setup.exe) enter=CR
+  python3 - "$WORK" "$(native_path "$jre")" $enter "${program[@]}" -rtimestamp $TS \
+    -SCRATCHPATH "$(native_path "$WORK/scratch")" >"$WORK/rc" <<'PY'
+import os, pty, signal, subprocess, sys, termios
+work, answer, enter, command = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+master, slave = pty.openpty()
+mode = termios.tcgetattr(slave)
+mode[0] &= ~termios.ICRNL
+termios.tcsetattr(slave, termios.TCSANOW, mode)
+signal.alarm(120)  # a launcher that never takes the answer fails the test instead of hanging it
+child = subprocess.Popen(command, cwd=work + "/prod/dist", stdin=slave, stdout=slave, stderr=slave,
+                         env=dict(os.environ, TEMP=work + "/temp"), start_new_session=True)
+os.close(slave)
+seen = b""
+answered = False
+while True:
+    try:
+        chunk = os.read(master, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    seen += chunk
+    if not answered and b"Enter the location of a Java runtime" in seen:
+        os.write(master, (answer + {"CR": "\r", "LF": "\n"}[enter]).encode())
+        answered = True
+print(child.wait())
+open(work + "/out", "wb").write(seen)
+PY
+  expect_eq "$(cat "$WORK/rc")" 0 "launcher status"
+  [ -f "$jre/bin/fakejava.log" ] || { fail "the installer was not started from the answer"; return; }
+  installer_args "$jre/bin"
+  expect_eq "$(head -1 "$WORK/args")" "$(native_path "$jre")${SEP}bin$SEP$JAVA" "Java from the typed answer"
+}
+
 # jar_with_names OUT NAME...: a jar with the named entries. A name is stored
 # in UTF-8 with the flag that says so; one written "437:NAME" in code page
 # 437 without it, as old archivers wrote names.
