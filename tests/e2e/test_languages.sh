@@ -75,7 +75,9 @@ test_a_runtime_in_any_language_from_the_command_line_or_the_prompt() {
   sed -i '/^JRE_LOCATION=/d' "$WORK/prod/dist/qelparam.ini"
   local jre="$WORK/$NAME/jre" scratch=$WORK/scratch/QelInstall$TS
   put_fake_java "$jre"
-
+  # The installer runs on while the launcher ends (259), until its sleep
+  # file is removed.
+  printf 30000 >"$jre/bin/fakejava.sleep"
   run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")" \
     -jreLoc "$(native_path "$jre")"
   expect_rc 259
@@ -83,6 +85,7 @@ test_a_runtime_in_any_language_from_the_command_line_or_the_prompt() {
   expect_eq "$(head -1 "$WORK/args")" "$(native_path "$jre")${SEP}bin$SEP$JAVA_SILENT" "Java from -jreLoc"
 
   rm -rf "$scratch" "$jre/bin/fakejava.log"
+  printf 30000 >"$jre/bin/fakejava.sleep"
   printf '%s\n' "$(native_path "$jre")" >"$WORK/answer"
   STDIN=$WORK/answer run_setup "$WORK/prod/dist" -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
   expect_rc 259
@@ -92,30 +95,29 @@ test_a_runtime_in_any_language_from_the_command_line_or_the_prompt() {
   grep -qxF -- "-Dquelta.installer.extjre=true" "$WORK/args" || fail "answer not taken as the runtime"
 }
 
-test_an_answer_in_any_language_typed_at_a_console() {
-  make_product "$WORK/prod" "BOOTSTRAP=TRUE" "WAIT_FOR_COMPLETION=TRUE"
-  sed -i '/^JRE_LOCATION=/d' "$WORK/prod/dist/qelparam.ini"
-  local jre="$WORK/$NAME/jre"
-  put_fake_java "$jre"
-  # A terminal (Wine makes it the launcher's console) where the answer is
-  # typed once the question shows. Enter ends the line as a Linux terminal
-  # and a Windows console each take it.
-  local program=("$WORK/prod/dist/setup") enter=LF
+# at_terminal COLUMNS ANSWER ARGS...: runs the launcher of $WORK/prod/dist
+# with ARGS in a terminal COLUMNS wide (Wine makes it the launcher's
+# console). ANSWER, unless empty, is typed once the Java question shows, and
+# Enter ends it as a Linux terminal and a Windows console each take it. Sets
+# RC and writes what the terminal showed to $WORK/out.
+at_terminal() {
+  local columns=$1 answer=$2 program=("$WORK/prod/dist/setup") enter=LF
+  shift 2
   [ "$QEL_KIND" = wine ] && program=(wine setup.exe) enter=CR
-  python3 - "$WORK" "$(native_path "$jre")" $enter "${program[@]}" -rtimestamp $TS \
-    -SCRATCHPATH "$(native_path "$WORK/scratch")" >"$WORK/rc" <<'PY'
-import os, pty, signal, subprocess, sys, termios
-work, answer, enter, command = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+  python3 - "$WORK" "$columns" "$answer" $enter "${program[@]}" "$@" >"$WORK/rc" <<'PY'
+import fcntl, os, pty, signal, struct, subprocess, sys, termios
+work, columns, answer, enter, command = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5:]
 master, slave = pty.openpty()
 mode = termios.tcgetattr(slave)
 mode[0] &= ~termios.ICRNL
 termios.tcsetattr(slave, termios.TCSANOW, mode)
+fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 40, columns, 0, 0))
 signal.alarm(120)  # a launcher that never takes the answer fails the test instead of hanging it
 child = subprocess.Popen(command, cwd=work + "/prod/dist", stdin=slave, stdout=slave, stderr=slave,
                          env=dict(os.environ, TEMP=work + "/temp"), start_new_session=True)
 os.close(slave)
 seen = b""
-answered = False
+answered = not answer
 while True:
     try:
         chunk = os.read(master, 4096)
@@ -130,7 +132,16 @@ while True:
 print(child.wait())
 open(work + "/out", "wb").write(seen)
 PY
-  expect_eq "$(cat "$WORK/rc")" 0 "launcher status"
+  RC=$(cat "$WORK/rc")
+}
+
+test_an_answer_in_any_language_typed_at_a_console() {
+  make_product "$WORK/prod" "BOOTSTRAP=TRUE" "WAIT_FOR_COMPLETION=TRUE"
+  sed -i '/^JRE_LOCATION=/d' "$WORK/prod/dist/qelparam.ini"
+  local jre="$WORK/$NAME/jre"
+  put_fake_java "$jre"
+  at_terminal 80 "$(native_path "$jre")" -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_eq "$RC" 0 "launcher status"
   [ -f "$jre/bin/fakejava.log" ] || { fail "the installer was not started from the answer"; return; }
   installer_args "$jre/bin"
   expect_eq "$(head -1 "$WORK/args")" "$(native_path "$jre")${SEP}bin$SEP$JAVA" "Java from the typed answer"
@@ -236,6 +247,18 @@ test_the_launcher_runs_in_utf8_and_shows_message_boxes_in_utf16() {
     *MessageBoxW*'\0141ukasz \4e2d\6587 \0395\03bb\03bb\03b7\03bd\03b9\03ba\03ac'*) ;;
     *) fail "message box: $call" ;;
   esac
+}
+
+test_the_console_is_80_columns_wide_in_a_wider_window() {
+  [ "$QEL_KIND" = wine ] || return 0
+  # Windows 10 opens consoles 120 columns wide; the window must narrow
+  # before the buffer can. A line longer than 80 columns shows the width.
+  make_product "$WORK/prod" "BOOTSTRAP=TRUE" "WAIT_FOR_COMPLETION=TRUE"
+  at_terminal 120 "" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch/$(printf 'x%.0s' {1..40})")"
+  expect_eq "$RC" 0 "launcher status"
+  local first
+  first=$(sed -e 's/\x1b\[[0-9;?]*[A-Za-z]//g' -e 's/\r//g' "$WORK/out" | grep -m1 '^Preparing to launch')
+  expect_eq "${#first}" 80 "width of the first line of a long message"
 }
 
 test_the_inventory_is_found_in_the_64_bit_registry_view() {
