@@ -3,8 +3,10 @@
 // with the Linux counterparts; CMake compiles exactly one of the two.
 // platform/shared holds pure code that both builds compile (and test).
 //
-// Texts are narrow byte strings in the system code page (UTF-8 on Linux).
-// Nothing here calls back into the launcher.
+// Texts are narrow byte strings in the process code page: UTF-8 on Linux, and
+// on Windows wherever the manifest's UTF-8 code page is honoured (Windows 10
+// 1903 and later), else the ANSI code page. Nothing here calls back into the
+// launcher.
 #pragma once
 
 #include <cstdint>
@@ -80,12 +82,15 @@ bool HasStdout();
 void DiscardPendingConsoleInput();
 // Reads one byte from standard input; nullopt at end of input or on error.
 std::optional<char> ReadStdinChar();
-// Reads one line (without its line end) of at most maxChars characters from
+// Reads one line (without its line end) of at most maxChars bytes from
 // standard input; further characters of the same line are consumed and
-// dropped. nullopt at end of input before any character.
+// dropped. nullopt at end of input before any character. Windows: typed at a
+// real console, the line is read in UTF-16 and converted to the process code
+// page (no character is cut in half); redirected input is taken as bytes.
 std::optional<std::string> ReadStdinLine(size_t maxChars);
-// Message box without owner, error icon, OK button. Linux: title and text on
-// standard error, one block.
+// Message box without owner, error icon, OK button; UTF-8 texts are shown
+// through the wide interface, other bytes as the ANSI code page's letters.
+// Linux: title and text on standard error, one block.
 void ShowMessageBox(const std::string& title, const std::string& text);
 
 // ---------------------------------------------------------------------------
@@ -134,6 +139,11 @@ bool IsTrustedTempRoot(const std::string& root);
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path,
                               size_t maxChars = 1023);
+// A value read from a parameter or prerequisite file, ready for use. Windows:
+// a text that is not valid UTF-8 was written in the system's ANSI code page
+// (media made before the UTF-8 code page) and is converted to the process
+// code page; valid UTF-8 is kept. Linux: unchanged.
+std::string TextFromFile(const std::string& bytes);
 
 // ---------------------------------------------------------------------------
 // Registry (HKEY_LOCAL_MACHINE only). Windows: advapi32. Linux: a file-backed
@@ -149,6 +159,10 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 #undef RegDeleteKey
 
 enum class RegAccess { Query, All };
+// The view a 32-bit Windows process opens: its own, where SOFTWARE is
+// redirected to SOFTWARE\WOW6432Node, or the 64-bit one (KEY_WOW64_64KEY;
+// the same as its own on 32-bit Windows). The Linux store has one view.
+enum class RegView { Own, Bits64 };
 
 class RegKey {
  public:
@@ -173,7 +187,7 @@ constexpr long kRegMoreData = 234;
 
 // Opens `subKey` ("SOFTWARE\\QUELTA", backslash-separated on both builds)
 // below HKEY_LOCAL_MACHINE.
-long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out);
+long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out, RegView view = RegView::Own);
 // Reads value data of any type into `data`; at most `maxBytes` bytes, else
 // kRegMoreData and `data` untouched.
 long RegQueryValue(const RegKey& key, const std::string& name, std::string& data,

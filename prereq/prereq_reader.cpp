@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "platform/platform.h"
+
 namespace prereq {
 
 namespace {
@@ -109,6 +111,7 @@ int NextPrereqEntry(std::istream& file, std::string& key, std::string& value) {
   PrereqTokenizer scan;
   if (NextPrereqToken(scan, &line, key, TokenMode::Key) != 0) return -1;
   if (NextPrereqToken(scan, nullptr, value, TokenMode::Value) != 0) value.clear();
+  value = platform::TextFromFile(value);
   return 0;
 }
 
@@ -128,7 +131,7 @@ std::string GetPrereqValue(const std::string& section, const std::string& key,
       if (NextPrereqToken(scan, nullptr, value, TokenMode::Value) != 0 || value.empty()) {
         return defaultValue;
       }
-      return value;
+      return platform::TextFromFile(value);
     }
     if (last) return defaultValue;
   }

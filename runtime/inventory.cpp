@@ -11,7 +11,9 @@ constexpr size_t kMaxInventoryBytes = 1024;
 
 std::string ReadInventoryLocation() {
   platform::RegKey key;
-  if (platform::RegOpenKey("SOFTWARE\\QUELTA", platform::RegAccess::Query, key) != platform::kRegOk &&
+  // A 32-bit launcher on 64-bit Windows would read the WOW6432Node view twice.
+  if (platform::RegOpenKey("SOFTWARE\\QUELTA", platform::RegAccess::Query, key, platform::RegView::Bits64) !=
+          platform::kRegOk &&
       platform::RegOpenKey("SOFTWARE\\WOW6432NODE\\QUELTA", platform::RegAccess::Query, key) !=
           platform::kRegOk) {
     return {};

@@ -6,9 +6,10 @@
 
 namespace runtime {
 
-// The inventory location from "inst_loc" under SOFTWARE\QUELTA (or, when that
-// key cannot be opened, SOFTWARE\WOW6432NODE\QUELTA); "" when absent, longer
-// than 1024 bytes or not text.
+// The inventory location from "inst_loc" under SOFTWARE\QUELTA in the 64-bit
+// view of the registry (or, when that key cannot be opened, under
+// SOFTWARE\WOW6432NODE\QUELTA); "" when absent, longer than 1024 bytes or not
+// text.
 std::string ReadInventoryLocation();
 
 // The actions log's fixed directory: <logBase>/logs when the run has a log

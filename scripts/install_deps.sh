@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-dev python3 libgtest-dev zlib1g-dev
           g++-mingw-w64-i686 libz-mingw-w64-dev
-          wine wine32:i386 unzip zip default-jdk-headless
+          wine wine32:i386 wine64 unzip zip default-jdk-headless
           dpkg-dev osslsigncode openssl)
 
 missing=()

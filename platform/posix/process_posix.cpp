@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "platform/shared/locale_name.h"
+#include "platform/shared/stdin_line.h"
 
 namespace platform {
 
@@ -135,6 +136,8 @@ void DiscardPendingConsoleInput() {
 }
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }
+
+std::optional<std::string> ReadStdinLine(size_t maxChars) { return ReadByteLine(maxChars); }
 
 void ShowMessageBox(const std::string& title, const std::string& text) {
   if (auto& box = TestOverrides().messageBox) {

@@ -84,4 +84,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return IniReadString(cache.content, section, key, defaultValue, maxChars);
 }
 
+// Linux passes bytes through: file names are bytes, and so are values.
+std::string TextFromFile(const std::string& bytes) { return bytes; }
+
 }  // namespace platform

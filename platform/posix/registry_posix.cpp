@@ -168,7 +168,7 @@ void RegKey::Close() {
   handle_ = 0;
 }
 
-long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out) {
+long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out, RegView) {
   out.Close();
   std::string dir = MachineKeyDir();
   if (!IsDir(dir)) return kRegNotFound;

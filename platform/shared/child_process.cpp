@@ -1,7 +1,6 @@
 // The parts of the process services that do not depend on the system: moving
 // the ownership of a child's or a registry key's handle (closing it is the
-// system's part), the fake child of the tests, and reading a line of
-// standard input from its bytes.
+// system's part) and the fake child of the tests.
 #include <utility>
 
 #include "platform/platform.h"
@@ -30,37 +29,6 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     Close();
     handle_ = other.handle_;
     other.handle_ = 0;
-  }
-  return *this;
-}
-
-std::optional<std::string> ReadStdinLine(size_t maxChars) {
-  std::string line;
-  bool any = false;
-  for (;;) {
-    std::optional<char> c = ReadStdinChar();
-    if (!c) return any ? std::optional<std::string>(line) : std::nullopt;
-    any = true;
-    if (*c == '\n') break;
-    if (line.size() < maxChars) line += *c;
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
-ChildProcess::~ChildProcess() { Close(); }
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    started_ = other.started_;
-    ended_ = other.ended_;
-    exitCode_ = other.exitCode_;
-    other.handle_ = 0;
-    other.started_ = false;
   }
   return *this;
 }

@@ -60,4 +60,15 @@ size_t ConsoleTextUnits(const std::string& text) {
   return units;
 }
 
+bool IsUtf8(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    char32_t point = 0;
+    const size_t len = Utf8Sequence(text, i, point);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
 }  // namespace platform

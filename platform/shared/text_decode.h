@@ -1,6 +1,7 @@
-// Console text to UTF-16. Catalogue texts are UTF-8, but the paths and
-// answers formatted into them come from the system in its ANSI code page, so
-// one message may hold both.
+// Text to UTF-16 for the console and message boxes. Catalogue texts are
+// UTF-8, and so are paths and answers where the UTF-8 process code page is
+// honoured; on older Windows they come in the ANSI code page, so one message
+// may hold both.
 #pragma once
 
 #include <string>
@@ -12,5 +13,7 @@ namespace platform {
 std::u16string DecodeConsoleText(const std::string& text, char16_t (*ansiChar)(unsigned char));
 // The number of UTF-16 units DecodeConsoleText makes of `text`.
 size_t ConsoleTextUnits(const std::string& text);
+// True when every byte of `text` belongs to a well-formed UTF-8 sequence.
+bool IsUtf8(const std::string& text);
 
 }  // namespace platform

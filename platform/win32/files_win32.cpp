@@ -2,10 +2,14 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/shared/ini_reader.h"
+#include "platform/shared/text_decode.h"
+#include "platform/win32/text_win32.h"
 
 namespace platform {
 
@@ -123,12 +127,45 @@ std::optional<std::string> FullPath(const std::string& path) {
   return std::string(buffer, n);
 }
 
+std::string TextFromFile(const std::string& bytes) {
+  if (IsUtf8(bytes)) return bytes;
+  return win32::Narrow(win32::Widen(bytes, win32::SystemAnsiCodePage()), CP_ACP);
+}
+
+namespace {
+
+// True when the file at `path` can be read and holds text that is neither
+// UTF-8 nor UTF-16 (with its byte-order mark): a legacy ANSI file.
+bool IsLegacyTextFile(const std::string& path) {
+  struct Closer {
+    void operator()(FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  std::string content;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0 && content.size() < kMaxIniFileBytes) {
+    content.append(buffer, n);
+  }
+  const bool utf16 = content.size() >= 2 && ((content[0] == '\xFF' && content[1] == '\xFE') ||
+                                              (content[0] == '\xFE' && content[1] == '\xFF'));
+  return !utf16 && !IsUtf8(content);
+}
+
+}  // namespace
+
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path,
                               size_t maxChars) {
-  // The profile service works on MAX_PATH buffers; a longer name overruns
-  // them (seen crashing), and no such file can be opened anyway.
-  if (path.size() >= MAX_PATH) return defaultValue.substr(0, maxChars);
+  // Two files the profile service cannot serve go to the shared reader, which
+  // answers as the service does: a name longer than its MAX_PATH buffers
+  // (they overran, seen crashing; without long paths the file cannot be
+  // opened and counts as absent), and a legacy ANSI file, whose non-UTF-8
+  // bytes the service turns into U+FFFD under the UTF-8 code page.
+  if (path.size() >= MAX_PATH || IsLegacyTextFile(path)) {
+    return TextFromFile(IniReadFileString(path, section, key, defaultValue, maxChars));
+  }
   std::vector<char> buffer(maxChars + 1);
   DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
                                      buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());

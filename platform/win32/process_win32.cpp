@@ -7,7 +7,9 @@
 
 #include "platform/platform.h"
 #include "platform/shared/locale_name.h"
+#include "platform/shared/stdin_line.h"
 #include "platform/shared/text_decode.h"
+#include "platform/win32/text_win32.h"
 
 namespace platform {
 
@@ -36,16 +38,21 @@ std::string ErrorText(int error) {
   return out;
 }
 
+// Read in UTF-16 and converted as the A function would: Wine's
+// GetEnvironmentVariableA counts UTF-16 units instead of bytes and cuts a
+// UTF-8 value short after as many bytes.
 std::optional<std::string> GetEnv(const std::string& name) {
+  const std::wstring wideName = win32::Widen(name, CP_ACP);
   SetLastError(ERROR_SUCCESS);
-  DWORD n = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+  DWORD n = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
   if (n == 0) {
     if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
     return std::string();
   }
-  std::vector<char> buffer(n + 1);
-  DWORD got = GetEnvironmentVariableA(name.c_str(), buffer.data(), n + 1);
-  return std::string(buffer.data(), got);
+  std::vector<wchar_t> buffer(n + 1);
+  DWORD got = GetEnvironmentVariableW(wideName.c_str(), buffer.data(), n + 1);
+  if (got > n) return std::string();  // grown between the two calls
+  return win32::Narrow(std::wstring_view(buffer.data(), got), CP_ACP);
 }
 
 uint32_t TickCountMs() { return static_cast<uint32_t>(GetTickCount()); }
@@ -124,13 +131,20 @@ void OpenConsole(const std::string& title, int columns, int bufferLines, int win
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   CONSOLE_SCREEN_BUFFER_INFO info = {};
   bool haveInfo = IsUsable(screen) && GetConsoleScreenBufferInfo(screen, &info);
+  SMALL_RECT window = info.srWindow;
+  // A buffer may not be narrower than its window, and Windows 10 opens
+  // consoles 120 columns wide: the window gives up its extra columns first.
+  if (haveInfo && window.Right - window.Left + 1 > columns) {
+    window.Left = 0;
+    window.Right = static_cast<SHORT>(columns - 1);
+    SetConsoleWindowInfo(screen, TRUE, &window);
+  }
   if (IsUsable(screen)) {
     COORD size = {static_cast<SHORT>(columns), static_cast<SHORT>(bufferLines)};
     SetConsoleScreenBufferSize(screen, size);
   }
   SetConsoleTitleA(title.c_str());
   if (haveInfo) {
-    SMALL_RECT window = info.srWindow;
     window.Bottom = static_cast<SHORT>(window.Top + windowLines - 1);
     SetConsoleWindowInfo(screen, TRUE, &window);
   }
@@ -168,12 +182,7 @@ bool WriteConsoleUtf8(const std::string& text) {
   if (TestOverrides().stdoutSink) return WriteStdout(text);
   HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
   if (!IsConsoleHandle(h)) return WriteHandle(h, text);
-  std::u16string wide = DecodeConsoleText(text, [](unsigned char byte) -> char16_t {
-    const char narrow = static_cast<char>(byte);
-    WCHAR unit = 0xFFFD;
-    MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &unit, 1);
-    return static_cast<char16_t>(unit);
-  });
+  std::u16string wide = DecodeConsoleText(text, win32::AnsiChar);
   DWORD written = 0;
   return WriteConsoleW(h, reinterpret_cast<const WCHAR*>(wide.data()), static_cast<DWORD>(wide.size()),
                        &written, nullptr) != 0;
@@ -187,12 +196,55 @@ void DiscardPendingConsoleInput() {
 
 std::optional<char> ReadStdinChar() { return NextStdinByte(); }
 
+namespace {
+
+// A line typed at the console, read in UTF-16 so that no letter is lost to a
+// code page, in the process code page; a character that would not fit whole
+// into maxChars bytes is dropped with the rest of the line.
+std::optional<std::string> ReadConsoleLine(HANDLE console, size_t maxChars) {
+  std::wstring typed;
+  for (;;) {
+    wchar_t chunk[256];
+    DWORD got = 0;
+    if (!ReadConsoleW(console, chunk, 256, &got, nullptr) || got == 0) break;
+    typed.append(chunk, got);
+    if (typed.back() == L'\n') break;
+  }
+  // Ctrl+Z at the start of a line ends the input, as it does for ReadFile.
+  if (typed.empty() || typed[0] == 0x1A) return std::nullopt;
+  size_t end = typed.find_first_of(L"\r\n");
+  if (end != std::wstring::npos) typed.resize(end);
+  std::string line;
+  for (size_t i = 0; i < typed.size();) {
+    size_t units = IS_HIGH_SURROGATE(typed[i]) && i + 1 < typed.size() ? 2 : 1;
+    std::string letter = win32::Narrow(std::wstring_view(typed).substr(i, units), CP_ACP);
+    if (line.size() + letter.size() > maxChars) break;
+    line += letter;
+    i += units;
+  }
+  return line;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadStdinLine(size_t maxChars) {
+  if (!TestOverrides().stdinData) {
+    HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
+    if (IsConsoleHandle(h)) return ReadConsoleLine(h, maxChars);
+  }
+  return ReadByteLine(maxChars);
+}
+
 void ShowMessageBox(const std::string& title, const std::string& text) {
   if (auto& box = TestOverrides().messageBox) {
     box(title, text);
     return;
   }
-  MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_ICONERROR | MB_OK);
+  // MessageBoxA would read the UTF-8 catalogue texts in the ANSI code page.
+  const std::u16string wideText = DecodeConsoleText(text, win32::AnsiChar);
+  const std::u16string wideTitle = DecodeConsoleText(title, win32::AnsiChar);
+  MessageBoxW(nullptr, reinterpret_cast<const WCHAR*>(wideText.c_str()),
+              reinterpret_cast<const WCHAR*>(wideTitle.c_str()), MB_ICONERROR | MB_OK);
 }
 
 }  // namespace platform

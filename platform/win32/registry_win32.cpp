@@ -16,11 +16,12 @@ void RegKey::Close() {
   handle_ = 0;
 }
 
-long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out) {
+long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out, RegView view) {
   out.Close();
   HKEY key = nullptr;
-  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0,
-                              access == RegAccess::All ? KEY_ALL_ACCESS : KEY_QUERY_VALUE, &key);
+  REGSAM rights = access == RegAccess::All ? KEY_ALL_ACCESS : KEY_QUERY_VALUE;
+  if (view == RegView::Bits64) rights |= KEY_WOW64_64KEY;
+  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, rights, &key);
   if (status == ERROR_SUCCESS) out.handle_ = reinterpret_cast<uintptr_t>(key);
   return status;
 }

@@ -16,6 +16,9 @@ E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${QEL_KIND:=linux}"
 : "${QEL_BIN_DIR:?QEL_BIN_DIR must name the build directory}"
 export WINEDEBUG=-all
+# Wine turns the names and arguments it is given into UTF-16 by the locale's
+# character set: non-ASCII paths need a UTF-8 one.
+[ -n "${LC_ALL:-}${LC_CTYPE:-}${LANG:-}" ] || export LANG=C.UTF-8
 
 if [ "$QEL_KIND" = wine ]; then
   EXE=.exe
@@ -60,7 +63,7 @@ put_fake_java() {
 # fake_java_args BINDIR: the arguments of the fake Java program's last
 # start, one per line.
 fake_java_args() {
-  plain "$1/fakejava.log" | from_ansi | awk '/^run$/{n=0; delete a} /^arg=/{a[n++]=substr($0,5)} END{for(i=0;i<n;i++) print a[i]}'
+  plain "$1/fakejava.log" | awk '/^run$/{n=0; delete a} /^arg=/{a[n++]=substr($0,5)} END{for(i=0;i<n;i++) print a[i]}'
 }
 
 # make_product BASE LINE...: a plain product below BASE: dist/ with the
@@ -79,7 +82,7 @@ make_product() {
 }
 
 # write_param FILE LINE...: a parameter file with section [Quelta] followed
-# by the given lines (KEY=VALUE), CRLF-free.
+# by the given lines (KEY=VALUE), CRLF-free, in UTF-8.
 write_param() {
   local file=$1
   shift
@@ -87,26 +90,41 @@ write_param() {
   {
     echo "[Quelta]"
     for line in "$@"; do echo "$line"; done
-  } | to_ansi >"$file"
+  } >"$file"
 }
 
-# Text as the launcher under test reads and writes it: a Windows program's
-# files and command lines are in the ANSI code page (1252 under Wine here).
-to_ansi() { if [ "$QEL_KIND" = wine ]; then iconv -f UTF-8 -t CP1252; else cat; fi; }
-from_ansi() { if [ "$QEL_KIND" = wine ]; then iconv -f CP1252 -t UTF-8; else cat; fi; }
+# write_param_cp1252 FILE LINE...: the same in Windows-1252, as media made
+# for the ANSI code page are (the lines must fit that code page).
+write_param_cp1252() {
+  local file=$1
+  shift
+  write_param "$file" "$@"
+  iconv -f UTF-8 -t CP1252 "$file" >"$file.cp1252" && mv "$file.cp1252" "$file"
+}
+
+# Text as the launcher under test reads and writes it: UTF-8 on both builds
+# (the Windows build declares the UTF-8 process code page). Kept for the
+# scripts that still say so.
+to_ansi() { cat; }
+from_ansi() { cat; }
 
 # run_in DIR PROGRAM ARGS...: runs the launcher at PROGRAM (a path without
 # .exe) with the current directory DIR. Standard input comes from $STDIN (a
 # file; /dev/null when unset). Sets RC (0-255), and writes $WORK/out and
-# $WORK/err.
+# $WORK/err. $RUN_TEMP, when set, is the run's TEMP (a Linux path); Wine sets
+# TEMP from its registry, so there cmd sets it on the way (and a status of
+# 259 comes back as 0 through Wine's cmd).
 run_in() {
   local dir=$1 program=$2
   shift 2
   local input=${STDIN:-/dev/null}
-  if [ "$QEL_KIND" = wine ]; then
+  if [ "$QEL_KIND" = wine ] && [ -n "${RUN_TEMP:-}" ]; then
+    (cd "$dir" && wine cmd /c set "TEMP=$(native_path "$RUN_TEMP")" '&&' "$(native_path "$program.exe")" "$@" \
+      <"$input" >"$WORK/out" 2>"$WORK/err")
+  elif [ "$QEL_KIND" = wine ]; then
     (cd "$dir" && wine "$program.exe" "$@" <"$input" >"$WORK/out" 2>"$WORK/err")
   else
-    (cd "$dir" && TEMP=${TEMP:-$WORK/temp} "$program" "$@" <"$input" >"$WORK/out" 2>"$WORK/err")
+    (cd "$dir" && TEMP=${RUN_TEMP:-${TEMP:-$WORK/temp}} "$program" "$@" <"$input" >"$WORK/out" 2>"$WORK/err")
   fi
   RC=$?
 }

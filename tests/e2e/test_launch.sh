@@ -125,8 +125,7 @@ test_missing_java_executable() {
   printf '\n' >"$WORK/enter"
   STDIN=$WORK/enter launch -SILENT
   expect_rc -1
-  # The path is in the system's code page, the rest of the text is ASCII.
-  expect_out_has "$(printf '%s' "The Java runtime $(native_path "$BASE/jre")${SEP}bin${SEP}java$EXE was not found. The installer needs Java runtime version 1.3.1 or later." | to_ansi)"
+  expect_out_has "The Java runtime $(native_path "$BASE/jre")${SEP}bin${SEP}java$EXE was not found. The installer needs Java runtime version 1.3.1 or later."
   expect_out_has "Press Enter to exit..."
   expect_absent "$SCRATCH_ROOT/QelInstall$TS"
 }
@@ -190,7 +189,7 @@ setup_prompting_product() {
 
 test_prompt_loop_then_start_without_waiting() {
   setup_prompting_product
-  printf '%s\n%s\n' "$(native_path "$WORK/nowhere")" "$(native_path "$BASE/jre")" | to_ansi >"$WORK/answers"
+  printf '%s\n%s\n' "$(native_path "$WORK/nowhere")" "$(native_path "$BASE/jre")" >"$WORK/answers"
   printf '3000' >"$BASE/jre/bin/fakejava.sleep"
   STDIN=$WORK/answers launch
   # Bootstrapped and not asked to wait: the installer still runs.

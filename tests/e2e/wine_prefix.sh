@@ -3,6 +3,8 @@ set -eu
 # A server left from an earlier run may still be writing into the old prefix.
 wineserver -k >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX" 2>/dev/null || { sleep 1; rm -rf "$WINEPREFIX"; }
-wineboot -i >/dev/null 2>&1
+# The Wine tests run in a 32-bit prefix, whatever loaders are installed;
+# the 64-bit registry view has a test with a prefix of its own.
+WINEARCH=win32 wineboot -i >/dev/null 2>&1
 wineserver -w
 echo "Wine prefix ready at $WINEPREFIX"

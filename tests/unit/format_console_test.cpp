@@ -61,6 +61,17 @@ TEST(ConsoleTextTest, UnicodeAndCodePageBytesMix) {
   EXPECT_EQ(platform::DecodeConsoleText("\xe2\x82", latin1), u"\u00e2\u0082");
 }
 
+TEST(ConsoleTextTest, OnlyWellFormedUtf8IsTakenAsUtf8) {
+  // What tells a value of a legacy ANSI medium from one written in UTF-8.
+  for (const char* text : {"", "C:\\plain", "C:\\J\xc3\xbcrgen \xe4\xb8\xad", "\xf0\x9f\x98\x80"}) {
+    EXPECT_TRUE(platform::IsUtf8(text)) << text;
+  }
+  for (const char* text : {"C:\\J\xfcrgen", "caf\xe9", "\xc3", "x\xe4\xb8", "\xc0\xaf", "\xed\xa0\x80",
+                           "\xf4\x90\x80\x80", "\x80", "\xc3\xa4\xff"}) {
+    EXPECT_FALSE(platform::IsUtf8(text)) << text;
+  }
+}
+
 class ConsoleTest : public LauncherTest {};
 
 TEST_F(ConsoleTest, ATextBeyondTheConversionLimitGoesOutAsBytes) {

@@ -117,12 +117,21 @@ class ExpanderTest(unittest.TestCase):
                               preexec_fn=lambda: os.umask(umask))
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
-    def unzip_line(self, tail, cwd=None):
+    def unzip_line(self, tail, cwd=None, legacy_code_page=False):
         """Runs the Windows build with the raw command line 'unzip.exe ' + tail,
-        in cwd (default the work directory), where the program is copied."""
+        in cwd (default the work directory), where the program is copied.
+        With legacy_code_page the copy's manifest loses its UTF-8 code page
+        entry (the element renamed, so the system passes it over), as on a
+        system older than the entry."""
         cwd = cwd or self.work
         os.makedirs(cwd, exist_ok=True)
-        shutil.copy(ARGS.unzip, os.path.join(cwd, "unzip.exe"))
+        with open(ARGS.unzip, "rb") as f:
+            program = f.read()
+        if legacy_code_page:
+            self.assertIn(b"activeCodePage", program)
+            program = program.replace(b"activeCodePage", b"activeCodePagX")
+        with open(os.path.join(cwd, "unzip.exe"), "wb") as f:
+            f.write(program)
         with open(os.path.join(cwd, "run.bat"), "w", newline="") as f:
             f.write("@unzip.exe " + tail + "\r\n@exit %ERRORLEVEL%\r\n")
         done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=cwd, capture_output=True,
@@ -521,15 +530,27 @@ class WineExpansion(ExpanderTest):
                 self.assertEqual(self.read("install", "out%d" % n, "a", "x.txt"), b"x")
                 self.assertEqual(self.read("install", "out%d" % n, "b.txt"), b"b")
 
-    def test_names_that_change_under_the_ansi_code_page_are_refused(self):
-        # Wine's ANSI code page here is 1252: best fit would turn the
-        # full-width dots and backslashes into ".." and "\\" for a later
-        # walk with the ANSI functions.
-        refused = ["\uff0e\uff0e\uff3c\uff0e\uff0e\uff3cvictim\uff3cimportant.txt",
+    LOOK_ALIKES = ["\uff0e\uff0e\uff3c\uff0e\uff0e\uff3cvictim\uff3cimportant.txt",
                    "a/\uff0e\uff0e/x.txt", "\u65e5\u672c\u8a9e.txt"]
+
+    def test_names_in_any_language_are_single_names_under_the_utf8_code_page(self):
+        make_zip(self.path("cp.zip"), [(n, b"data") for n in self.LOOK_ALIKES])
+        status, _, err = self.unzip_line('-qqqo cp.zip -d "dest" ')
+        self.assertEqual(status, OK, err)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), sorted(
+            ["\uff0e\uff0e\uff3c\uff0e\uff0e\uff3cvictim\uff3cimportant.txt", "a",
+             "\u65e5\u672c\u8a9e.txt"]))
+        self.assertEqual(os.listdir(self.path("dest", "a")), ["\uff0e\uff0e"])
+        self.assertEqual(sorted(os.listdir(self.work)), ["cp.zip", "dest", "run.bat", "unzip.exe"])
+
+    def test_names_that_change_under_the_ansi_code_page_are_refused(self):
+        # Without the UTF-8 code page, Wine's ANSI code page here is 1252:
+        # best fit would turn the full-width dots and backslashes into ".."
+        # and "\\" for a later walk with the ANSI functions.
+        refused = self.LOOK_ALIKES
         kept = ["\u00e4\u00f6\u00fc.txt", "plain/ok.txt"]
         make_zip(self.path("cp.zip"), [(n, b"data") for n in refused + kept])
-        status, _, err = self.unzip_line('-qqqo cp.zip -d "dest" ')
+        status, _, err = self.unzip_line('-qqqo cp.zip -d "dest" ', legacy_code_page=True)
         self.assertEqual(status, INCOMPLETE, err)
         self.assertEqual(err.count("refused: a name that the ANSI code page 1252 cannot hold"),
                          len(refused), err)

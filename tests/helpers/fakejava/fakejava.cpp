@@ -3,6 +3,7 @@
 // Appends to fakejava.log beside itself one record per start:
 //   run
 //   cmdline=<the raw command line>     (Windows only)
+// (every text in UTF-8)
 //   cwd=<current directory>
 //   arg=<argv[i]>                      one line per element, argv[0] first
 //   signals=<dispositions>             (Linux only)
@@ -14,8 +15,6 @@
 // else 0.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "os.h"
@@ -23,14 +22,18 @@
 namespace {
 
 std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  if (FILE* in = fakejava::OpenFile(path, "rb")) {
+    char buffer[256];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
+    std::fclose(in);
+  }
+  return text;
 }
 
 void Append(const std::string& path, const std::string& text) {
-  if (FILE* log = std::fopen(path.c_str(), "ab")) {
+  if (FILE* log = fakejava::OpenFile(path, "ab")) {
     std::fwrite(text.data(), 1, text.size(), log);
     std::fclose(log);
   }
@@ -39,8 +42,9 @@ void Append(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = fakejava::Arguments(argc, argv);
   std::string exe = fakejava::ExecutablePath();
-  if (exe.empty() && argc > 0) exe = argv[0];
+  if (exe.empty() && !args.empty()) exe = args[0];
   size_t cut = exe.find_last_of("/\\");
   std::string dir = cut == std::string::npos ? "." : exe.substr(0, cut + 1);
 
@@ -48,7 +52,7 @@ int main(int argc, char** argv) {
   std::string raw;
   if (fakejava::RawCommandLine(raw)) record += "cmdline=" + raw + "\n";
   record += "cwd=" + fakejava::CurrentDirectory() + "\n";
-  for (int i = 0; i < argc; ++i) record += "arg=" + std::string(argv[i]) + "\n";
+  for (const std::string& arg : args) record += "arg=" + arg + "\n";
   const std::string signals = fakejava::SignalDispositions();
   if (!signals.empty()) record += "signals=" + signals + "\n";
   record += "end\n";

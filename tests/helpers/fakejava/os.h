@@ -1,14 +1,22 @@
 // The few system services the fake Java executable needs.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
+// Texts are UTF-8 on both systems: on Windows they are read in UTF-16, as a
+// real Java runtime reads them, whatever the ANSI code page.
 namespace fakejava {
 
 // Full path of the running executable ("" when unknown).
 std::string ExecutablePath();
 // The command line exactly as the system handed it over; only Windows has one.
 bool RawCommandLine(std::string& line);
+// The arguments, argv[0] first, split by the C runtime's rules.
+std::vector<std::string> Arguments(int argc, char** argv);
+// fopen for a UTF-8 path.
+FILE* OpenFile(const std::string& path, const char* mode);
 std::string CurrentDirectory();
 bool FileExists(const std::string& path);
 void SleepMilliseconds(int ms);

@@ -18,6 +18,10 @@ std::string ExecutablePath() {
 
 bool RawCommandLine(std::string&) { return false; }
 
+std::vector<std::string> Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
 std::string CurrentDirectory() {
   char buffer[4096];
   return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();

@@ -2,33 +2,69 @@
 
 #include "os.h"
 
-// The arguments as the C runtime splits them, never expanded as wildcards.
-extern "C" {
-int _dowildcard = 0;
-}
+// The C runtime's wide argument split (msvcrt), never expanded as wildcards.
+extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expandWildcards,
+                              int* startInfo);
 
 namespace fakejava {
 
+namespace {
+
+std::string Utf8(const wchar_t* wide, int length = -1) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string text(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), n, nullptr, nullptr);
+  if (length < 0) text.pop_back();  // the terminating zero
+  return text;
+}
+
+std::wstring Wide(const std::string& text) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), n);
+  wide.pop_back();
+  return wide;
+}
+
+}  // namespace
+
 std::string ExecutablePath() {
-  char buffer[MAX_PATH * 4];
-  DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+  wchar_t buffer[32768];
+  DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
+  return n > 0 && n < 32768 ? Utf8(buffer, static_cast<int>(n)) : std::string();
 }
 
 bool RawCommandLine(std::string& line) {
-  const char* raw = GetCommandLineA();
-  line = raw ? raw : "";
+  const wchar_t* raw = GetCommandLineW();
+  line = raw ? Utf8(raw) : "";
   return true;
 }
 
+std::vector<std::string> Arguments(int, char**) {
+  int argc = 0;
+  wchar_t** argv = nullptr;
+  wchar_t** env = nullptr;
+  int startInfo = 0;
+  std::vector<std::string> args;
+  if (__wgetmainargs(&argc, &argv, &env, 0, &startInfo) == 0) {
+    for (int i = 0; i < argc; ++i) args.push_back(Utf8(argv[i]));
+  }
+  return args;
+}
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
+
 std::string CurrentDirectory() {
-  char buffer[MAX_PATH * 4];
-  DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
-  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+  wchar_t buffer[32768];
+  DWORD n = GetCurrentDirectoryW(32768, buffer);
+  return n > 0 && n < 32768 ? Utf8(buffer, static_cast<int>(n)) : std::string();
 }
 
 bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void SleepMilliseconds(int ms) { Sleep(static_cast<DWORD>(ms)); }
