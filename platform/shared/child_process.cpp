@@ -20,6 +20,23 @@ bool StartFakeChild(const std::string& commandLine, const ChildOptions& options,
   return true;
 }
 
+ChildProcess::~ChildProcess() { Close(); }
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    started_ = other.started_;
+    ended_ = other.ended_;
+    exitCode_ = other.exitCode_;
+    other.handle_ = 0;
+    other.started_ = false;
+  }
+  return *this;
+}
+
 RegKey::~RegKey() { Close(); }
 
 RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
