@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "common/text.h"
+
 namespace messages {
 
 // A converted text, its terminating NUL included, must fit this many UTF-16
@@ -37,6 +39,6 @@ void WaitForEnter();
 // Standard input for prompts: one character, or one line of at most
 // `maxChars` characters. nullopt at the end of input.
 std::optional<char> ReadAnswerChar();
-std::optional<std::string> ReadAnswerLine(size_t maxChars = 1023);
+std::optional<std::string> ReadAnswerLine(size_t maxChars = common::kMaxValueChars);
 
 }  // namespace messages

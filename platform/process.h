@@ -84,9 +84,10 @@ bool ChildExitCode(ChildProcess& child, int& exitCode, int& error);
 // sets the exit code that the child then reports as already ended.
 using FakeChildStarter =
     std::function<int(const std::string& commandLine, const ChildOptions& options, int& exitCode)>;
-// Shared by both systems' StartChild: the fake child when a test set one.
-// True when it decided (`error` holds the creation error, 0 for created).
-bool StartFakeChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child,
-                    int& error);
+// The start of both systems' StartChild: `child` made empty, and the fake
+// child when a test set one. True when that decided the start (`error`
+// holds the creation error, 0 for created).
+bool BeginChildStart(const std::string& commandLine, const ChildOptions& options, ChildProcess& child,
+                     int& error);
 
 }  // namespace platform

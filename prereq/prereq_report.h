@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "common/text.h"
 #include "messages/format.h"
 #include "platform/sysinfo.h"
 
@@ -16,9 +17,9 @@ extern const char* const kGenericSection;    // "Generic Prereqs"
 extern const char* const kCertifiedSection;  // "Certified Versions"
 
 // The failure text holds at most this many characters (a 4096-byte buffer).
-constexpr size_t kMaxFailureTextChars = 4095;
+constexpr size_t kMaxFailureTextChars = common::kMessageChars;
 // An answer line holds at most this many characters.
-constexpr size_t kMaxAnswerChars = 1023;
+constexpr size_t kMaxAnswerChars = common::kMaxValueChars;
 
 // The state of one prerequisite run. The pass flags select the pass:
 // generic (1, 1), required (0, 1), optional (0, 0).

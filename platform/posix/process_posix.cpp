@@ -78,14 +78,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 bool IsOpenFd(int fd) { return fcntl(fd, F_GETFD) != -1; }
 
-std::optional<char> NextStdinByte() {
-  auto& pending = TestOverrides().stdinData;
-  if (pending) {
-    if (pending->empty()) return std::nullopt;
-    char c = pending->front();
-    pending->erase(0, 1);
-    return c;
-  }
+}  // namespace
+
+std::optional<char> ReadSystemStdinByte() {
   for (;;) {
     char c;
     ssize_t n = read(STDIN_FILENO, &c, 1);
@@ -94,8 +89,6 @@ std::optional<char> NextStdinByte() {
     return std::nullopt;
   }
 }
-
-}  // namespace
 
 void OpenConsole(const std::string& title, int, int, int) {
   // The terminal is the console; only a terminal understands the title.
@@ -134,8 +127,6 @@ void DiscardPendingConsoleInput() {
   if (TestOverrides().stdinData) return;
   if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
 }
-
-std::optional<char> ReadStdinChar() { return NextStdinByte(); }
 
 std::optional<std::string> ReadStdinLine(size_t maxChars) { return ReadByteLine(maxChars); }
 

@@ -99,10 +99,7 @@ class SpawnSignals {
 }  // namespace
 
 int StartChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child) {
-  child.Close();
-  child.ended_ = false;
-  child.exitCode_ = 0;
-  if (int error = 0; StartFakeChild(commandLine, options, child, error)) return error;
+  if (int error = 0; BeginChildStart(commandLine, options, child, error)) return error;
 
   std::vector<std::string> args = SplitWindowsCommandLine(commandLine);
   if (args.empty() || args.front().empty()) return ENOENT;

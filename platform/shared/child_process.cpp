@@ -7,8 +7,11 @@
 
 namespace platform {
 
-bool StartFakeChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child,
-                    int& error) {
+bool BeginChildStart(const std::string& commandLine, const ChildOptions& options, ChildProcess& child,
+                     int& error) {
+  child.Close();
+  child.ended_ = false;
+  child.exitCode_ = 0;
   const FakeChildStarter& fake = TestOverrides().startChild;
   if (!fake) return false;
   int exitCode = 0;

@@ -3,7 +3,8 @@
 namespace platform {
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// Blank or tab: what separates arguments on a Windows command line.
+bool IsArgumentBreak(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::string QuoteWindowsArg(const std::string& arg) {
@@ -43,7 +44,7 @@ std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
   const size_t n = line.size();
 
   // Program name: quotes group, no escapes.
-  while (i < n && IsBlank(line[i])) ++i;
+  while (i < n && IsArgumentBreak(line[i])) ++i;
   if (i < n) {
     std::string word;
     bool quoted = false;
@@ -51,7 +52,7 @@ std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
       char c = line[i];
       if (c == '"') {
         quoted = !quoted;
-      } else if (IsBlank(c) && !quoted) {
+      } else if (IsArgumentBreak(c) && !quoted) {
         break;
       } else {
         word += c;
@@ -61,7 +62,7 @@ std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
   }
 
   for (;;) {
-    while (i < n && IsBlank(line[i])) ++i;
+    while (i < n && IsArgumentBreak(line[i])) ++i;
     if (i >= n) break;
     std::string word;
     bool quoted = false;
@@ -94,7 +95,7 @@ std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
         ++i;
         continue;
       }
-      if (IsBlank(c) && !quoted) break;
+      if (IsArgumentBreak(c) && !quoted) break;
       word += c;
       ++i;
     }

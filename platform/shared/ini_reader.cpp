@@ -11,15 +11,15 @@ namespace platform {
 
 namespace {
 
-bool IsBlank(char c) { return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' '; }
+bool IsProfileBlank(char c) { return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' '; }
 
 std::string_view TrimLeft(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsProfileBlank(text.front())) text.remove_prefix(1);
   return text;
 }
 
 std::string_view TrimRight(std::string_view text) {
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsProfileBlank(text.back())) text.remove_suffix(1);
   return text;
 }
 
@@ -102,7 +102,7 @@ std::string Answer(std::string_view text, size_t maxChars) {
   return answer;
 }
 
-std::string Cut(std::string_view text, size_t maxChars) { return std::string(text.substr(0, maxChars)); }
+std::string CutAt(std::string_view text, size_t maxChars) { return std::string(text.substr(0, maxChars)); }
 
 // Finds the value of the key in the decoded file text; false when the key is
 // absent or has no "=". Lines before the first header form a section with
@@ -164,7 +164,7 @@ std::string IniReadFileString(const std::string& path, const std::string& sectio
                               size_t maxChars) {
   // The Windows service treats a file it may not open differently from a
   // missing one: the default then keeps its quotes.
-  auto unreadable = [&] { return Cut(DefaultText(defaultValue), maxChars); };
+  auto unreadable = [&] { return CutAt(DefaultText(defaultValue), maxChars); };
   if (IsDirectory(path)) return unreadable();
 
   struct Closer {

@@ -4,6 +4,15 @@
 
 namespace platform {
 
+std::optional<char> ReadStdinChar() {
+  auto& pending = TestOverrides().stdinData;
+  if (!pending) return ReadSystemStdinByte();
+  if (pending->empty()) return std::nullopt;
+  const char c = pending->front();
+  pending->erase(0, 1);
+  return c;
+}
+
 std::optional<std::string> ReadByteLine(size_t maxChars) {
   std::string line;
   bool any = false;

@@ -34,10 +34,7 @@ void DrainMessages() {
 }  // namespace
 
 int StartChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child) {
-  child.Close();
-  child.ended_ = false;
-  child.exitCode_ = 0;
-  if (int error = 0; StartFakeChild(commandLine, options, child, error)) return error;
+  if (int error = 0; BeginChildStart(commandLine, options, child, error)) return error;
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

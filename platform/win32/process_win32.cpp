@@ -92,22 +92,6 @@ bool WriteHandle(HANDLE h, const std::string& bytes) {
   return true;
 }
 
-std::optional<char> NextStdinByte() {
-  auto& pending = TestOverrides().stdinData;
-  if (pending) {
-    if (pending->empty()) return std::nullopt;
-    char c = pending->front();
-    pending->erase(0, 1);
-    return c;
-  }
-  HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
-  if (!IsUsable(h)) return std::nullopt;
-  char c;
-  DWORD got = 0;
-  if (!ReadFile(h, &c, 1, &got, nullptr) || got == 0) return std::nullopt;
-  return c;
-}
-
 void Rebind(DWORD which, HANDLE original, const char* device, DWORD access, FILE* stream,
             const char* mode) {
   if (IsRedirected(original)) {
@@ -194,7 +178,14 @@ void DiscardPendingConsoleInput() {
   if (IsConsoleHandle(h)) FlushConsoleInputBuffer(h);
 }
 
-std::optional<char> ReadStdinChar() { return NextStdinByte(); }
+std::optional<char> ReadSystemStdinByte() {
+  HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
+  if (!IsUsable(h)) return std::nullopt;
+  char c;
+  DWORD got = 0;
+  if (!ReadFile(h, &c, 1, &got, nullptr) || got == 0) return std::nullopt;
+  return c;
+}
 
 namespace {
 

@@ -175,6 +175,17 @@ expect_rc() {
 # Output files with Windows line ends turned into plain ones.
 plain() { tr -d '\r' <"$1"; }
 
+# wait_for FILE TEXT: true once a line of FILE begins with TEXT, false after
+# 30 s (a bound for a program that never gets there, not a timing).
+wait_for() {
+  local i
+  for i in $(seq 1 300); do
+    plain "$1" 2>/dev/null | grep -q "^$2" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 expect_out_has() { plain "$WORK/out" | LC_ALL=C grep -qF -- "$1" || fail "stdout lacks: $1"; }
 expect_out_lacks() { ! plain "$WORK/out" | grep -qF -- "$1" || fail "stdout holds: $1"; }
 expect_err_has() { plain "$WORK/err" | grep -qF -- "$1" || fail "stderr lacks: $1"; }

@@ -6,16 +6,6 @@ source "$(dirname "$0")/lib.sh"
 
 TS=2026-05-06_07-08-09PM
 
-# wait_for FILE TEXT: up to 30 s for a line of FILE beginning with TEXT.
-wait_for() {
-  local i
-  for i in $(seq 1 300); do
-    plain "$1" 2>/dev/null | grep -q "^$2" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 linux_only() {
   [ "$QEL_KIND" = linux ] && return 0
   echo "    (skipped: $1)"
@@ -91,30 +81,8 @@ test_keys_typed_before_the_java_prompt_answer_nothing() {
     "MENDRA_LOCATION=$WORK/mendra"
   # A terminal with a whole valid answer already typed when the launcher
   # starts; the real answer is typed once the question shows.
-  python3 - "$WORK" >"$WORK/rc" <<'EOF'
-import os, pty, subprocess, sys
-work = sys.argv[1]
-master, slave = pty.openpty()
-os.write(master, (work + "/typed-jre\n").encode())
-child = subprocess.Popen([work + "/dist/setup", "-SILENT", "-rtimestamp", "TS"], cwd=work + "/dist",
-                         stdin=slave, stdout=slave, stderr=slave, env=dict(os.environ, TEMP=work + "/temp"))
-os.close(slave)
-seen = b""
-answered = False
-while True:
-    try:
-        chunk = os.read(master, 4096)
-    except OSError:
-        break
-    if not chunk:
-        break
-    seen += chunk
-    if not answered and b"Enter the location of a Java runtime" in seen:
-        os.write(master, (work + "/answer-jre\n").encode())
-        answered = True
-print(child.wait())
-open(work + "/out", "wb").write(seen)
-EOF
+  WORK=$WORK python3 "$E2E_DIR/terminal.py" "$WORK/dist" 80 "$WORK/answer-jre" LF "$WORK/typed-jre
+" "$WORK/out" -- "$WORK/dist/setup" -SILENT -rtimestamp TS >"$WORK/rc"
   expect_eq "$(cat "$WORK/rc")" 0 "launcher status"
   expect_exists "$WORK/answer-jre/bin/fakejava.log"
   expect_absent "$WORK/typed-jre/bin/fakejava.log"

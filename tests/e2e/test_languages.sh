@@ -104,34 +104,8 @@ at_terminal() {
   local columns=$1 answer=$2 program=("$WORK/prod/dist/setup") enter=LF
   shift 2
   [ "$QEL_KIND" = wine ] && program=(wine setup.exe) enter=CR
-  python3 - "$WORK" "$columns" "$answer" $enter "${program[@]}" "$@" >"$WORK/rc" <<'PY'
-import fcntl, os, pty, signal, struct, subprocess, sys, termios
-work, columns, answer, enter, command = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5:]
-master, slave = pty.openpty()
-mode = termios.tcgetattr(slave)
-mode[0] &= ~termios.ICRNL
-termios.tcsetattr(slave, termios.TCSANOW, mode)
-fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 40, columns, 0, 0))
-signal.alarm(120)  # a launcher that never takes the answer fails the test instead of hanging it
-child = subprocess.Popen(command, cwd=work + "/prod/dist", stdin=slave, stdout=slave, stderr=slave,
-                         env=dict(os.environ, TEMP=work + "/temp"), start_new_session=True)
-os.close(slave)
-seen = b""
-answered = not answer
-while True:
-    try:
-        chunk = os.read(master, 4096)
-    except OSError:
-        break
-    if not chunk:
-        break
-    seen += chunk
-    if not answered and b"Enter the location of a Java runtime" in seen:
-        os.write(master, (answer + {"CR": "\r", "LF": "\n"}[enter]).encode())
-        answered = True
-print(child.wait())
-open(work + "/out", "wb").write(seen)
-PY
+  WORK=$WORK python3 "$E2E_DIR/terminal.py" "$WORK/prod/dist" "$columns" "$answer" $enter "" "$WORK/out" \
+    -- "${program[@]}" "$@" >"$WORK/rc"
   RC=$(cat "$WORK/rc")
 }
 

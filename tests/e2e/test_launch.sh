@@ -23,25 +23,17 @@ launch() {
 }
 
 
-# The class path for a run without ADDTO_CLASSPATH, ext jars and thin JDBC jar.
+# The class path for a run without ADDTO_CLASSPATH, ext jars and thin JDBC
+# jar, from the one list of the class path's jars.
 expected_class_path() {
   local scratch=$1 core=$2 mendra=$3 qti=$4 s=$SEP c=$CPSEP out j
+  jars() { sed -n "s/^$1 //p" "$E2E_DIR/../data/class_path_jars.txt"; }
   out="$scratch$c$c"
-  for j in QelInstaller swiftset xmlsievev2 sharekit QelInstallerNet cfgmonutl monCfg QelPrereq \
-           tunnelkit remoteshell remotecalls web_client QelSuiteInstaller; do
-    out+="$core$s$j.jar$c"
-  done
-  for j in mendra mendraactions mendraprereq mendrautil; do out+="$mendra$s$j.jar$c"; done
-  out="${out%"$c"}$c"
-  for j in SetupArt SetupGuide SetupGuide_de SetupGuide_es SetupGuide_fr SetupGuide_it SetupGuide_ja \
-           SetupGuide_ko SetupGuide_pt_BR SetupGuide_zh_CN SetupGuide_zh_TW quelta_view guide4 guide4-nls \
-           glaze3 glaze3-uiaccess glaze3-nls uiaccess; do
-    out+="$qti$s$j.jar$c"
-  done
+  for j in $(jars core); do out+="$core$s$j$c"; done
+  for j in $(jars patch); do out+="$mendra$s$j$c"; done
+  for j in $(jars before); do out+="$qti$s$j$c"; done
   out+="$s$c"
-  for j in jglaze4 jglaze4-nls qeli18n-collation qeli18n-mapping qjmisc markup nodectl; do
-    out+="$qti$s$j.jar$c"
-  done
+  for j in $(jars after); do out+="$qti$s$j$c"; done
   printf '%s' "$out"
 }
 

@@ -13,16 +13,6 @@ run_product() {
   run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$1")"
 }
 
-# wait_for FILE TEXT: up to 30 s for a line of FILE beginning with TEXT.
-wait_for() {
-  local i
-  for i in $(seq 1 300); do
-    plain "$1" 2>/dev/null | grep -q "^$2" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 test_a_temp_root_others_may_write_needs_the_sticky_bit() {
   [ "$QEL_KIND" = linux ] || { echo "    (skipped: Linux permission bits)"; return; }
   make_product "$WORK"

@@ -1,6 +1,7 @@
 #include "launcher/installer_cmdline.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "test_support.h"
 
@@ -15,21 +16,34 @@ const char kScratch[] = "/tmp/S";
 const char kTimestamp[] = "2026-12-07_06-39-41AM";
 const char kInstallClass[] = "quelta.admkit.qsi.qsic.QsicInstaller";
 
+// The jars of one group of tests/data/class_path_jars.txt.
+std::vector<std::string> Jars(const std::string& group) {
+  std::istringstream lines(testing_support::ReadFile(std::string(QEL_SOURCE_DIR) + "/tests/data/class_path_jars.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::string first;
+    words >> first;
+    if (first != group) continue;
+    std::vector<std::string> jars;
+    for (std::string jar; words >> jar;) jars.push_back(jar);
+    return jars;
+  }
+  ADD_FAILURE() << "no group " << group;
+  return {};
+}
+
 // The class path of the locations of Short() with empty ADDTO_CLASSPATH,
-// EXT_JLIB and THIN_JDBC_FILENAME, written out by hand.
-const char kClassPathQCM[] =
-    "\"/s::/c/jlib/QelInstaller.jar:/c/jlib/swiftset.jar:/c/jlib/xmlsievev2.jar:/c/jlib/sharekit.jar:"
-    "/c/jlib/QelInstallerNet.jar:/c/jlib/cfgmonutl.jar:/c/jlib/monCfg.jar:/c/jlib/QelPrereq.jar:"
-    "/c/jlib/tunnelkit.jar:/c/jlib/remoteshell.jar:/c/jlib/remotecalls.jar:/c/jlib/web_client.jar:"
-    "/c/jlib/QelSuiteInstaller.jar:/m/jlib/mendra.jar:/m/jlib/mendraactions.jar:"
-    "/m/jlib/mendraprereq.jar:/m/jlib/mendrautil.jar:/q/jlib/SetupArt.jar:/q/jlib/SetupGuide.jar:"
-    "/q/jlib/SetupGuide_de.jar:/q/jlib/SetupGuide_es.jar:/q/jlib/SetupGuide_fr.jar:"
-    "/q/jlib/SetupGuide_it.jar:/q/jlib/SetupGuide_ja.jar:/q/jlib/SetupGuide_ko.jar:"
-    "/q/jlib/SetupGuide_pt_BR.jar:/q/jlib/SetupGuide_zh_CN.jar:/q/jlib/SetupGuide_zh_TW.jar:"
-    "/q/jlib/quelta_view.jar:/q/jlib/guide4.jar:/q/jlib/guide4-nls.jar:/q/jlib/glaze3.jar:"
-    "/q/jlib/glaze3-uiaccess.jar:/q/jlib/glaze3-nls.jar:/q/jlib/uiaccess.jar:/:"
-    "/q/jlib/jglaze4.jar:/q/jlib/jglaze4-nls.jar:/q/jlib/qeli18n-collation.jar:"
-    "/q/jlib/qeli18n-mapping.jar:/q/jlib/qjmisc.jar:/q/jlib/markup.jar:/q/jlib/nodectl.jar:\"";
+// EXT_JLIB and THIN_JDBC_FILENAME: the scratch directory, an empty ext jar
+// list, the jars, the empty expansion (its separator after "/").
+std::string ShortClassPath() {
+  std::string cp = "\"/s::";
+  for (const std::string& jar : Jars("core")) cp += "/c/jlib/" + jar + ":";
+  for (const std::string& jar : Jars("patch")) cp += "/m/jlib/" + jar + ":";
+  for (const std::string& jar : Jars("before")) cp += "/q/jlib/" + jar + ":";
+  cp += "/:";
+  for (const std::string& jar : Jars("after")) cp += "/q/jlib/" + jar + ":";
+  return cp + "\"";
+}
 
 class InstallerCmdlineTest : public LauncherTest {
  protected:
@@ -266,11 +280,13 @@ TEST_F(InstallerCmdlineTest, RstartupLocReplacesTheStartupDirectory) {
 
 TEST_F(InstallerCmdlineTest, ClassPathTextIsExact) {
   launcher::Run in = Short();
-  EXPECT_EQ(BuildClassPath(in, dirs_), kClassPathQCM);
+  const std::string classPath = ShortClassPath();
+  ASSERT_EQ(std::count(classPath.begin(), classPath.end(), ':'), 2 + 13 + 4 + 18 + 1 + 7);
+  EXPECT_EQ(BuildClassPath(in, dirs_), classPath);
 
   in.settings.addToClasspath = "x.jar::lib/y.jar:";
   in.settings.thinJdbcFilename = "ojdbc.jar";
-  std::string expected = kClassPathQCM;
+  std::string expected = classPath;
   expected.replace(expected.find("uiaccess.jar:/:"), 15, "uiaccess.jar:/s/x.jar:/s/lib/y.jar:/:");
   expected.insert(expected.size() - 1, "/q/jlib/ojdbc.jar");
   EXPECT_EQ(BuildClassPath(in, dirs_), expected);
