@@ -14,18 +14,23 @@ namespace messages {
 namespace {
 
 std::unique_ptr<MessageMap> g_userMessages;
-std::unique_ptr<MessageMap> g_logMessages;
+// The log's table: its own when the user's language has a catalogue of its
+// own, else the user's table, which then holds exactly the base catalogue.
+std::unique_ptr<MessageMap> g_ownLogMessages;
+const MessageMap* g_logMessages = nullptr;
 
 // RAII for the C stream the catalogue files are read through.
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 
-void AddRecord(const std::string& record, MessageMap& map) {
+void AddRecord(const std::string& record, MessageMap& map, std::string* warnings) {
   size_t eq = record.find('=');
   if (eq == std::string::npos) {
-    platform::WriteStderr(
-        FormatText("WARNING: Ignoring malformed message \"%s\" in catalogue!\n", {record}));
+    const std::string warning =
+        FormatText("WARNING: Ignoring malformed message \"%s\" in catalogue!\n", {record});
+    platform::WriteStderr(warning);
+    if (warnings) *warnings += warning;
     return;
   }
   map.Add(record.substr(0, eq), record.substr(eq + 1));
@@ -66,7 +71,7 @@ const std::string* MessageMap::Find(const std::string& key) const {
   return nullptr;
 }
 
-bool LoadCatalogueFile(const std::string& path, MessageMap& map) {
+bool LoadCatalogueFile(const std::string& path, MessageMap& map, std::string* warnings) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;
   // Read in blocks and cut at the NUL bytes: every start of the launcher
@@ -83,10 +88,10 @@ bool LoadCatalogueFile(const std::string& path, MessageMap& map) {
       record.append(block + i, take);
       i += take;
       if (record.size() == kMaxRecordBytes) {
-        AddRecord(record, map);
+        AddRecord(record, map, warnings);
         record.clear();
       } else if (i == end && nul) {
-        AddRecord(record, map);
+        AddRecord(record, map, warnings);
         record.clear();
         ++i;
       }
@@ -108,8 +113,9 @@ int InitMessages() { return InitMessagesFrom(GetResourceDir(), GetLocaleName());
 
 int InitMessagesFrom(const std::string& resourceDir, const std::string& localeName) {
   g_userMessages.reset(new (std::nothrow) MessageMap());
-  g_logMessages.reset(new (std::nothrow) MessageMap());
-  if (!g_userMessages || !g_logMessages) {
+  g_ownLogMessages.reset();
+  g_logMessages = nullptr;
+  if (!g_userMessages) {
     platform::WriteStderr("\nERROR: Could not allocate memory for the NLS messages map!\n");
     return 1;
   }
@@ -117,13 +123,28 @@ int InitMessagesFrom(const std::string& resourceDir, const std::string& localeNa
   size_t cut = localeName.rfind('_');
   std::string language = cut == std::string::npos ? localeName : localeName.substr(0, cut);
 
-  bool anyOpened = false;
-  for (const std::string& file : {base + "_" + localeName + ".nls", base + "_" + language + ".nls",
-                                  base + ".nls"}) {
-    anyOpened = LoadCatalogueFile(file, *g_userMessages) || anyOpened;
+  bool ownLanguage = false;
+  for (const std::string& file : {base + "_" + localeName + ".nls", base + "_" + language + ".nls"}) {
+    ownLanguage = LoadCatalogueFile(file, *g_userMessages) || ownLanguage;
   }
-  LoadCatalogueFile(base + ".nls", *g_logMessages);
-  if (!anyOpened) {
+  // Without a catalogue of the user's language both tables hold the base
+  // catalogue alone: it is read once (every start reads it), its warnings
+  // told once for each table as before.
+  std::string warnings;
+  const bool baseOpened = LoadCatalogueFile(base + ".nls", *g_userMessages, &warnings);
+  if (ownLanguage) {
+    g_ownLogMessages.reset(new (std::nothrow) MessageMap());
+    if (!g_ownLogMessages) {
+      platform::WriteStderr("\nERROR: Could not allocate memory for the NLS messages map!\n");
+      return 1;
+    }
+    LoadCatalogueFile(base + ".nls", *g_ownLogMessages);
+    g_logMessages = g_ownLogMessages.get();
+  } else {
+    if (!warnings.empty()) platform::WriteStderr(warnings);
+    g_logMessages = g_userMessages.get();
+  }
+  if (!ownLanguage && !baseOpened) {
     platform::WriteStderr("\nERROR: Could not read any NLS message catalogue!\n");
     return 1;
   }
@@ -132,8 +153,9 @@ int InitMessagesFrom(const std::string& resourceDir, const std::string& localeNa
 }
 
 void FreeMessages() {
+  g_logMessages = nullptr;
+  g_ownLogMessages.reset();
   g_userMessages.reset();
-  g_logMessages.reset();
   ForgetConsoleHandle();
 }
 

@@ -44,7 +44,8 @@ class MessageMap {
 
 // Loads one catalogue file into `map`. Returns false when the file cannot be
 // opened. Malformed records are reported on standard error and skipped.
-bool LoadCatalogueFile(const std::string& path, MessageMap& map);
+// With `warnings`, the texts of those reports are added to it as well.
+bool LoadCatalogueFile(const std::string& path, MessageMap& map, std::string* warnings = nullptr);
 
 // The directory of the running executable followed by "resource".
 std::string GetResourceDir();

@@ -35,14 +35,17 @@ std::string Render(const Placeholder& ph, const FormatArg& arg) {
   }
   if (ph.width >= 0) fmt += std::to_string(ph.width);
   if (ph.precision >= 0 && !asText) fmt += "." + std::to_string(ph.precision);
+  // A text is always rendered as %s with the template's flags; a number in a
+  // %s becomes its decimal digits first. Most placeholders are a plain %s.
+  std::string text;
+  if (asText) {
+    text = arg.IsText() ? arg.Text() : std::to_string(arg.Number());
+    if (ph.width < 0 && ph.precision < 0) return text;
+    if (ph.precision >= 0 && size_t(ph.precision) < text.size()) text.resize(ph.precision);
+  }
   std::vector<char> buffer(2 * kMaxFieldWidth + 64);
   int written = 0;
   if (asText) {
-    // A text is always rendered as %s with the template's flags; a number
-    // in a %s becomes its decimal digits first.
-    std::string text = arg.IsText() ? arg.Text() : std::to_string(arg.Number());
-    if (ph.width < 0 && ph.precision < 0) return text;
-    if (ph.precision >= 0 && size_t(ph.precision) < text.size()) text.resize(ph.precision);
     fmt += "s";
     written = std::snprintf(buffer.data(), buffer.size(), fmt.c_str(), text.c_str());
   } else if (ph.conversion == 'c') {

@@ -22,10 +22,16 @@ std::string TextPart(const std::string& line) { return line.substr(0, line.find(
 int ReadPrereqLine(std::istream& file, std::string& line) {
   line.clear();
   bool blank = true;
+  // Byte by byte from the stream's buffer: a get() per byte costs a stream
+  // sentry each, and every pass reads the whole file.
+  std::streambuf* bytes = file.rdbuf();
   for (;;) {
-    auto c = file.get();
-    if (c == kEof) return -1;
-    if (c == '\r' && file.peek() == '\n') continue;
+    auto c = bytes ? bytes->sbumpc() : kEof;
+    if (c == kEof) {
+      file.setstate(std::ios::eofbit);
+      return -1;
+    }
+    if (c == '\r' && bytes->sgetc() == '\n') continue;
     if (c == '\n') {
       if (!blank) return 0;
       line.clear();

@@ -96,8 +96,11 @@ std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
         continue;
       }
       if (IsArgumentBreak(c) && !quoted) break;
-      word += c;
-      ++i;
+      // A run of plain characters at once: a class path is thousands long.
+      size_t end = i + 1;
+      while (end < n && line[end] != '\\' && line[end] != '"' && (quoted || !IsArgumentBreak(line[end]))) ++end;
+      word.append(line, i, end - i);
+      i = end;
     }
     args.push_back(word);
   }

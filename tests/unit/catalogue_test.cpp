@@ -106,6 +106,18 @@ TEST_F(CatalogueFileTest, LocaleFilesOverrideBaseAndLogUsesBase) {
   EXPECT_EQ(GetLogMessage("S_Z"), nullptr);
 }
 
+TEST_F(CatalogueFileTest, TheBaseCatalogueAloneServesBothTablesWithItsWarningsForEach) {
+  WriteFile(dir_ / "cons.nls", Records({"S_X=base", "broken"}));
+  err_.clear();
+  ASSERT_EQ(InitMessagesFrom(dir_.path(), "de_CH"), 0);
+  EXPECT_EQ(*GetUserMessage("S_X"), "base");
+  EXPECT_EQ(*GetLogMessage("S_X"), "base");
+  const std::string warning = "WARNING: Ignoring malformed message \"broken\" in catalogue!\n";
+  EXPECT_EQ(err_, warning + warning);  // as when each table read the file
+  FreeMessages();
+  EXPECT_EQ(GetLogMessage("S_X"), nullptr);
+}
+
 TEST_F(CatalogueFileTest, OnlyALanguageFileIsEnoughAndNoneIsAnError) {
   TempDir only;
   WriteFile(only / "cons_fr.nls", Records({"S_X=français"}));
