@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sched.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -18,6 +19,8 @@
 
 #include <atomic>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/platform.h"
@@ -306,6 +309,8 @@ class PosixTree {
  public:
   using Name = std::string;
   static constexpr bool kMakesDirectoryLinks = true;
+  static constexpr bool kFoldsCase = false;
+  static const Name& Fold(const Name& name) { return name; }
   static bool IsSeparator(char c) { return c == '/'; }
   static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + '/' + name; }
 
@@ -383,6 +388,31 @@ TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
 }
 
 void DeleteTree(const std::string& root) { tree_walk::DeleteTree(PosixTree(root, false)); }
+
+namespace tree_walk {
+
+void RunOnThreads(unsigned count, const std::function<void()>& work) {
+  std::vector<std::thread> threads;
+  try {
+    threads.reserve(count);
+    while (threads.size() + 1 < count) threads.emplace_back(work);
+  } catch (const std::exception&) {
+    // No more threads or memory: those started and this one do the work.
+  }
+  work();
+  for (std::thread& thread : threads) thread.join();
+}
+
+unsigned ProcessorCount() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&set));
+  }
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 1;
+}
+
+}  // namespace tree_walk
 
 int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(PosixTree(root, false)); }
 
