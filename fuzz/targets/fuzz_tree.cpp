@@ -203,3 +203,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fs::remove_all(run);
   return 0;
 }
+
+#ifdef QEL_FUZZ_REPLAY
+// Without libFuzzer (the ThreadSanitizer build): each file named is one input.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string input = Read(argv[i]);
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  }
+  return 0;
+}
+#endif
