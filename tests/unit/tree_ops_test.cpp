@@ -207,6 +207,19 @@ TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
 }
 
+TEST_F(CopyTreeTest, DirectoryLongerThanOneReadOfItsListingIsWhole) {
+  // 700 names of 60 characters: several reads of a directory listing.
+  for (int i = 0; i < 700; ++i) {
+    const std::string number = std::to_string(i);
+    WriteFile(tmp_ / ("A/" + std::string(60 - number.size(), 'n') + number), "");
+  }
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 700);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(CountTreeFiles(tmp_ / "B"), 700);
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+}
+
 // Every name below `dir` with its kind ("d" directory, "l" link and target,
 // "f" file), sorted: the whole state of a tree, links never followed. With
 // `modes`, the permission bits of files and directories too.
