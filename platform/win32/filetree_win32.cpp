@@ -243,12 +243,9 @@ class ThreadGroup {
     }
   }
   bool Start(const std::function<void()>& work) {
-    threads_.reserve(threads_.size() + 1);
-    // A small reserve: a 32-bit process's address space is short, and the
-    // work needs little stack.
-    const uintptr_t thread = _beginthreadex(nullptr, kStackReserve, RunWork,
-                                            const_cast<std::function<void()>*>(&work),
-                                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    threads_.reserve(threads_.size() + 1);  // before the start: a started thread is always joined
+    const uintptr_t thread =
+        _beginthreadex(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
     if (thread == 0) return false;
     threads_.push_back(reinterpret_cast<HANDLE>(thread));
     return true;
@@ -256,7 +253,6 @@ class ThreadGroup {
   size_t size() const { return threads_.size(); }
 
  private:
-  static constexpr unsigned kStackReserve = 256 * 1024;
   std::vector<HANDLE> threads_;
 };
 
