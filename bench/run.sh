@@ -152,12 +152,31 @@ tree_dirs=$(find "$TREE" -type d | wc -l)
 "$BL/qel_bench_copytree" "$TREE" "$WORK/copy"
 diff -r "$TREE" "$WORK/copy" >/dev/null || { say "CopyTree made a different tree"; exit 1; }
 say "2. tree copy: timing ..."
-abtime -w 1 -n 7 -p "rm -rf '$WORK/copy' && sync" -- "$BL/qel_bench_copytree" "$TREE" "$WORK/copy" ::: \
-  /bin/cp -r "$TREE" "$WORK/copy"
-rm -rf "$WORK/copy"
-r=$(awk '$1 == "ratio" { print $2 }' "$WORK/ab")
-row "2 CopyTree vs cp -r ($tree_files files, $tree_dirs dirs, $tree_mb MB)" "$(field A 1) ms" "$(field B 1) ms" \
-  "x$r" "<= x1.0" "$(verdict "$r" 1.0)"
+# CopyTree copies on a thread per processor. The kernel's automatic session
+# groups (sched_autogroup) share the processors between sessions, whatever
+# the nice value, so a session busy on both cores would hold the copy to one.
+# Under root the comparison runs in a session of its own whose group is
+# raised as nice -10 raises a process, both commands alike.
+copy_abtime() {
+  if [ "$(id -u)" = 0 ] && [ -w /proc/self/autogroup ]; then
+    setsid -w bash -c 'echo -10 >/proc/self/autogroup 2>/dev/null; exec nice -n -10 "$@"' copy_abtime \
+      "$ABTIME" "$@" >"$WORK/ab"
+  else
+    abtime "$@"
+  fi
+}
+copy_figure() {
+  copy_abtime -w 1 -n 7 -p "rm -rf '$WORK/copy' && sync" -- "$BL/qel_bench_copytree" "$TREE" "$WORK/copy" ::: \
+    /bin/cp -r "$TREE" "$WORK/copy"
+  rm -rf "$WORK/copy"
+  r=$(awk '$1 == "ratio" { print $2 }' "$WORK/ab")
+  row "2$1 CopyTree vs cp -r ($tree_files files, $tree_dirs dirs, $tree_mb MB)$2" "$(field A 1) ms" \
+    "$(field B 1) ms" "x$r" "$3" "$(if [ "$4" = - ]; then echo -; else verdict "$r" "$4"; fi)"
+}
+copy_threads=$(nproc)
+[ "$copy_threads" -gt 8 ] && copy_threads=8
+(unset QEL_COPY_THREADS && copy_figure "" ", $copy_threads threads" "<= x0.6" 0.6)
+(export QEL_COPY_THREADS=1 && copy_figure "b" ", one thread" "(information)" -)
 
 # ---------------------------------------------------------------------------
 # 3. Expansion.

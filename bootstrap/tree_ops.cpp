@@ -33,7 +33,9 @@ int CopyTree(const std::string& source, const std::string& destination) {
       common::WriteActionsLog("WARNING: link to a directory not copied: " + link + "\n");
     }
     if (!made) return -1;
-    return copy.CopyFiles(0, copy.FileCount()) ? 0 : -1;
+    // The directories stand, so the file copies are independent of each
+    // other: spread over the processors, this is what the bootstrap waits on.
+    return copy.CopyFilesOnThreads(platform::CopyThreads()) ? 0 : -1;
   } catch (const std::bad_alloc&) {
     return -1;
   }

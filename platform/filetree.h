@@ -48,14 +48,31 @@ class TreeCopy {
   // Copies entries [begin, end), replacing files of the same name; copies
   // are made writable (Windows: read-only attribute cleared; Linux: owner
   // write added, permission bits kept). False at the first failure. Ranges
-  // that do not overlap may be copied on different threads at once.
+  // that do not overlap may be copied on different threads at once, unless
+  // they hold names that the destination takes for one (Windows ignores case).
   bool CopyFiles(size_t begin, size_t end) const;
+  // Copies every entry as CopyFiles does, on `threads` threads (the calling
+  // one among them) that each take the next few entries of one directory
+  // when they are free. False when a copy failed: from then on no thread
+  // starts another entry, and what was copied stays. The tree is the one a
+  // single thread makes.
+  bool CopyFilesOnThreads(unsigned threads) const;
 
   class Impl;  // the system's copy plan (platform/shared/tree_walk.h)
 
  private:
   std::unique_ptr<Impl> impl_;
 };
+
+// Threads for a tree copy: the processors the process may run on, at most
+// kMaxCopyThreads; the environment variable QEL_COPY_THREADS, a number from
+// 1 up, chooses instead (at most kMaxCopyThreads too).
+inline constexpr unsigned kMaxCopyThreads = 8;
+unsigned CopyThreads();
+// The rule behind CopyThreads: `setting` is QEL_COPY_THREADS (nullopt when
+// unset); anything but decimal digits with a value of 1 or more leaves the
+// choice to `processors`.
+unsigned CopyThreadCount(const std::optional<std::string>& setting, unsigned processors);
 
 // Deletes the tree `root`, root included, as far as it can; what cannot be
 // deleted (Windows: read-only or open files) stays. A link is removed, never

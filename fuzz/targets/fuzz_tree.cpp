@@ -187,6 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string resolved = Snapshot(tree.src(), true);
   const std::string outside = Snapshot(tree.outside(), false);
 
+  // One thread or several, chosen by the input's length so the ops stay as they are.
+  static const char* const kThreads[] = {"8", "1", "2"};
+  setenv("QEL_COPY_THREADS", kThreads[size % 3], 1);
   const int copied = bootstrap::CopyTree(tree.src().string(), tree.dst().string());
   Check(copied == 0 || (copied == -1 && !fresh));
   if (fresh) Check(Snapshot(tree.dst(), false) == resolved);
@@ -203,3 +206,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fs::remove_all(run);
   return 0;
 }
+
+#ifdef QEL_FUZZ_REPLAY
+// Without libFuzzer (the ThreadSanitizer build): each file named is one input.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string input = Read(argv[i]);
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+  }
+  return 0;
+}
+#endif

@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sched.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -18,6 +19,8 @@
 
 #include <atomic>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/platform.h"
@@ -277,14 +280,13 @@ bool CopyFileAt(int srcDir, int dstDir, const char* name) {
   return out.Close();
 }
 
-Kind KindOf(int dir, const dirent& entry) {
-  unsigned char type = entry.d_type;
+Kind KindOf(int dir, const char* name, unsigned char type) {
   struct stat st;
-  if (type == DT_UNKNOWN && fstatat(dir, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (type == DT_UNKNOWN && fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
     type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
   }
   if (type == DT_DIR) return Kind::kDirectory;
-  if (type == DT_LNK && fstatat(dir, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
+  if (type == DT_LNK && fstatat(dir, name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
     return Kind::kDirectoryLink;
   }
   return Kind::kOther;
@@ -296,16 +298,14 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // A tree below a root directory (and, for a copy, a destination root),
 // addressed by relative paths; see tree_walk.h.
 class PosixTree {
  public:
   using Name = std::string;
   static constexpr bool kMakesDirectoryLinks = true;
+  static constexpr bool kFoldsCase = false;
+  static const Name& Fold(const Name& name) { return name; }
   static bool IsSeparator(char c) { return c == '/'; }
   static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + '/' + name; }
 
@@ -315,18 +315,25 @@ class PosixTree {
         destinationPath_(WithoutTrailingSlashes(std::move(destination))),
         source_(open(sourcePath_.c_str(), followRoot ? kDirFlags & ~O_NOFOLLOW : kDirFlags)) {}
 
+  // Read with getdents64 on the descriptor: a DIR stream would add three
+  // calls per directory (fstat, two fcntl), a tenth of a tree copy's walk.
   struct Listing {
-    std::unique_ptr<DIR, DirCloser> dir;
+    Fd dir;
     std::vector<tree_walk::Entry<Name>> entries;
   };
   std::optional<Listing> List(const Name& rel) const {
-    Fd fd(OpenBelow(source_.get(), rel));
-    if (fd.get() < 0) return std::nullopt;
-    Listing listing{std::unique_ptr<DIR, DirCloser>(fdopendir(fd.get())), {}};
-    if (!listing.dir) return std::nullopt;
-    fd.release();  // the listing owns it now
-    while (dirent* entry = readdir(listing.dir.get())) {
-      listing.entries.push_back({entry->d_name, KindOf(dirfd(listing.dir.get()), *entry)});
+    Listing listing{Fd(OpenBelow(source_.get(), rel)), {}};
+    if (listing.dir.get() < 0) return std::nullopt;
+    alignas(dirent64) char buffer[16384];
+    for (;;) {
+      const ssize_t got = getdents64(listing.dir.get(), buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;  // the end, or a listing cut short as readdir would
+      for (ssize_t at = 0; at < got;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+        at += entry->d_reclen;
+        listing.entries.push_back({entry->d_name, KindOf(listing.dir.get(), entry->d_name, entry->d_type)});
+      }
     }
     return listing;
   }
@@ -334,12 +341,19 @@ class PosixTree {
   bool MakeDir(const Name& rel) {
     if (rel.empty()) {
       if (!MakeDirAt(AT_FDCWD, destinationPath_)) return false;
+      parentRel_.reset();
       destination_ = Fd(open(destinationPath_.c_str(), kDirFlags));
       return destination_.get() >= 0;
     }
-    Name name;
-    Fd parent = OpenParent(destination_.get(), rel, name);
-    return parent.get() >= 0 && MakeDirAt(parent.get(), name);
+    // Directories come breadth first, so siblings come one after another:
+    // their parent is opened once.
+    const size_t slash = rel.rfind('/');
+    Name parent = slash == Name::npos ? Name() : rel.substr(0, slash);
+    if (!parentRel_ || *parentRel_ != parent) {
+      parent_ = Fd(OpenBelow(destination_.get(), parent));
+      parentRel_ = std::move(parent);
+    }
+    return parent_.get() >= 0 && MakeDirAt(parent_.get(), rel.substr(slash + 1));
   }
 
   struct CopyDir {
@@ -356,7 +370,7 @@ class PosixTree {
   }
 
   void DeleteEntry(const Listing& listing, const tree_walk::Entry<Name>& entry) const {
-    unlinkat(dirfd(listing.dir.get()), entry.name.c_str(), 0);
+    unlinkat(listing.dir.get(), entry.name.c_str(), 0);
   }
   void RemoveDir(const Name& rel) const {
     if (rel.empty()) {
@@ -373,6 +387,8 @@ class PosixTree {
   std::string destinationPath_;
   Fd source_;
   Fd destination_;  // open once MakeDir("") made it
+  std::optional<Name> parentRel_;  // the directory parent_ holds
+  Fd parent_;
 };
 
 }  // namespace
@@ -383,6 +399,31 @@ TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
 }
 
 void DeleteTree(const std::string& root) { tree_walk::DeleteTree(PosixTree(root, false)); }
+
+namespace tree_walk {
+
+void RunOnThreads(unsigned count, const std::function<void()>& work) {
+  std::vector<std::thread> threads;
+  try {
+    threads.reserve(count);
+    while (threads.size() + 1 < count) threads.emplace_back(work);
+  } catch (const std::exception&) {
+    // No more threads or memory: those started and this one do the work.
+  }
+  work();
+  for (std::thread& thread : threads) thread.join();
+}
+
+unsigned ProcessorCount() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&set));
+  }
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 1;
+}
+
+}  // namespace tree_walk
 
 int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(PosixTree(root, false)); }
 

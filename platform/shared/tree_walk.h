@@ -8,6 +8,8 @@
 //   static IsSeparator(c)     a character that would split a name
 //   static Join(dir, name)    a relative path one level down ("" is the root)
 //   kMakesDirectoryLinks      whether a link to a directory is made again
+//   kFoldsCase, Fold(name)    whether the destination takes names that differ
+//                             in case for one, and the name it compares
 //   List(rel)                 optional Listing with `entries` (raw, "." and
 //                             ".." included); nullopt when it cannot be listed
 //   MakeDir(rel)              makes the destination directory ("" the root),
@@ -20,8 +22,11 @@
 //   RemoveDir(rel)            removes an empty directory ("" the root)
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -39,9 +44,17 @@ class TreeCopy::Impl {
   virtual bool MakeDirectories(std::vector<std::string>& passedOver) = 0;
   virtual size_t FileCount() const = 0;
   virtual bool CopyFiles(size_t begin, size_t end) const = 0;
+  virtual bool CopyFilesOnThreads(unsigned threads) const = 0;
 };
 
 namespace tree_walk {
+
+// Runs `work` on `count` threads at once, the calling thread one of them,
+// and returns when all have ended; on fewer when the system gives no more
+// (the caller's at least). `work` must not throw. One per system.
+void RunOnThreads(unsigned count, const std::function<void()>& work);
+// The processors this process may run on; at least 1. One per system.
+unsigned ProcessorCount();
 
 enum class Kind {
   kDirectory,      // walked
@@ -148,23 +161,35 @@ class CopyPlan final : public TreeCopy::Impl {
   // Copies entries [begin, end) of the list; false at the first failure.
   // Ranges that do not overlap may be copied at the same time.
   bool CopyFiles(size_t begin, size_t end) const override {
-    try {
-      std::optional<typename Fs::CopyDir> dir;
-      size_t open = dirs_.size();  // none yet
-      for (size_t i = begin; i < end && i < jobs_.size(); ++i) {
-        const Job& job = jobs_[i];
-        if (job.dir != open) {
-          dir.reset();
-          dir.emplace(fs_.OpenCopyDir(dirs_[job.dir]));
-          open = job.dir;
-        }
-        if (!fs_.CopyEntry(*dir, job.name, job.kind)) return false;
-      }
-      return true;
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    Cursor cursor;
+    return CopyRange(begin, end, cursor, nullptr);
   }
+
+  // Threads take units (below) one at a time from a shared counter, so a
+  // thread held up by a large file leaves the rest to the others.
+  bool CopyFilesOnThreads(unsigned threads) const override {
+    const size_t units = units_.empty() ? 0 : units_.size() - 1;
+    if (units == 0) return true;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    RunOnThreads(static_cast<unsigned>(std::clamp<size_t>(threads, 1, units)), [&] {
+      Cursor cursor;  // each thread its own open directories
+      while (!failed.load(std::memory_order_relaxed)) {
+        const size_t unit = next.fetch_add(1, std::memory_order_relaxed);
+        if (unit >= units) break;
+        if (!CopyRange(units_[unit], units_[unit + 1], cursor, &failed)) {
+          failed.store(true, std::memory_order_relaxed);
+        }
+      }
+    });
+    return !failed.load();
+  }
+
+  // Entries of one directory that one thread copies in a row: enough that
+  // a directory's open is shared, few enough that the last ones spread.
+  static constexpr size_t kUnitEntries = 16;
+  // The first entry of every unit, then the number of entries.
+  const std::vector<size_t>& Units() const { return units_; }
 
  private:
   struct Job {
@@ -173,9 +198,65 @@ class CopyPlan final : public TreeCopy::Impl {
     Kind kind;
   };
 
+  // The directory pair a thread has open, kept while its entries come.
+  struct Cursor {
+    std::optional<typename Fs::CopyDir> dir;
+    size_t open = SIZE_MAX;
+  };
+
+  // Copies [begin, end); false at a failure. Ends early, without failing,
+  // once `stop` is set: another thread failed.
+  bool CopyRange(size_t begin, size_t end, Cursor& cursor, const std::atomic<bool>* stop) const {
+    try {
+      for (size_t i = begin; i < end && i < jobs_.size(); ++i) {
+        if (stop && stop->load(std::memory_order_relaxed)) return true;
+        const Job& job = jobs_[i];
+        if (job.dir != cursor.open) {
+          cursor.dir.reset();
+          cursor.open = SIZE_MAX;
+          cursor.dir.emplace(fs_.OpenCopyDir(dirs_[job.dir]));
+          cursor.open = job.dir;
+        }
+        if (!fs_.CopyEntry(*cursor.dir, job.name, job.kind)) return false;
+      }
+      return true;
+    } catch (...) {  // memory; nothing else may leave a thread
+      return false;
+    }
+  }
+
+  // Units of at most kUnitEntries entries of one directory. A directory
+  // holding two names that the destination takes for one stays a single
+  // unit, so they are copied in the listed order, the later one last, as
+  // one thread copies them.
+  void SplitIntoUnits() {
+    units_.clear();
+    for (size_t begin = 0; begin < jobs_.size();) {
+      size_t end = begin;
+      while (end < jobs_.size() && jobs_[end].dir == jobs_[begin].dir) ++end;
+      const size_t step = end - begin > kUnitEntries && !NamesCollide(begin, end) ? kUnitEntries : end - begin;
+      for (size_t i = begin; i < end; i += step) units_.push_back(i);
+      begin = end;
+    }
+    units_.push_back(jobs_.size());
+  }
+
+  bool NamesCollide(size_t begin, size_t end) const {
+    if constexpr (Fs::kFoldsCase) {
+      std::vector<Name> folded;
+      folded.reserve(end - begin);
+      for (size_t i = begin; i < end; ++i) folded.push_back(Fs::Fold(jobs_[i].name));
+      std::sort(folded.begin(), folded.end());
+      return std::adjacent_find(folded.begin(), folded.end()) != folded.end();
+    } else {
+      return false;
+    }
+  }
+
   bool Walk(std::vector<std::string>& passedOver) {
     jobs_.clear();
-    return WalkBreadthFirst(
+    units_.clear();
+    const bool walked = WalkBreadthFirst(
         fs_, dirs_, OnRefused::kStop,
         // Nothing is made for what cannot be listed; a directory that cannot
         // be made shows in the copies below it.
@@ -189,11 +270,14 @@ class CopyPlan final : public TreeCopy::Impl {
           }
           jobs_.push_back({dir, std::move(entry.name), entry.kind});
         });
+    if (walked) SplitIntoUnits();
+    return walked;
   }
 
   Fs fs_;
-  std::vector<Name> dirs_;  // relative paths; a parent before its children
-  std::vector<Job> jobs_;   // in the order of their directories
+  std::vector<Name> dirs_;     // relative paths; a parent before its children
+  std::vector<Job> jobs_;      // in the order of their directories
+  std::vector<size_t> units_;  // see Units()
 };
 
 // Deletes the tree, root included, as far as it can. Links are removed,

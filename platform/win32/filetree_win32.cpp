@@ -4,6 +4,7 @@
 // is no "..\"), a name outside that code page can still be removed, and
 // paths may exceed MAX_PATH. Only the roots come in the process code page.
 #include <windows.h>
+#include <process.h>
 
 #include "platform/platform.h"
 #include "platform/shared/tree_walk.h"
@@ -116,6 +117,13 @@ class Win32Tree {
  public:
   using Name = std::wstring;
   static constexpr bool kMakesDirectoryLinks = false;
+  // A volume compares names without regard to case: a medium read from a
+  // system that keeps case apart may hold "A" and "a", which land on one file.
+  static constexpr bool kFoldsCase = true;
+  static Name Fold(Name name) {
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+  }
   static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
   static Name Join(const Name& dir, const Name& name) { return JoinPath(dir, name); }
 
@@ -215,6 +223,68 @@ TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
     : impl_(std::make_unique<tree_walk::CopyPlan<Win32Tree>>(Win32Tree(source, true, destination))) {}
 
 void DeleteTree(const std::string& root) { tree_walk::DeleteTree(Win32Tree(root, false)); }
+
+namespace tree_walk {
+
+namespace {
+
+unsigned __stdcall RunWork(void* work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return 0;
+}
+
+// The threads started for one call; joined and closed however it ends.
+class ThreadGroup {
+ public:
+  ~ThreadGroup() {
+    for (HANDLE thread : threads_) {
+      WaitForSingleObject(thread, INFINITE);
+      CloseHandle(thread);
+    }
+  }
+  bool Start(const std::function<void()>& work) {
+    threads_.reserve(threads_.size() + 1);  // before the start: a started thread is always joined
+    const uintptr_t thread =
+        _beginthreadex(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
+    if (thread == 0) return false;
+    threads_.push_back(reinterpret_cast<HANDLE>(thread));
+    return true;
+  }
+  size_t size() const { return threads_.size(); }
+
+ private:
+  std::vector<HANDLE> threads_;
+};
+
+}  // namespace
+
+// _beginthreadex rather than std::thread, which this toolchain's thread
+// model lacks; it also sets up the C runtime's data for the thread.
+void RunOnThreads(unsigned count, const std::function<void()>& work) {
+  ThreadGroup threads;
+  try {
+    while (threads.size() + 1 < count && threads.Start(work)) {
+    }
+  } catch (const std::bad_alloc&) {
+    // Those started and this thread do the work.
+  }
+  work();
+}
+
+unsigned ProcessorCount() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+    unsigned count = 0;
+    for (; process != 0; process &= process - 1) ++count;
+    return count;
+  }
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+}
+
+}  // namespace tree_walk
 
 int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(Win32Tree(root, false)); }
 

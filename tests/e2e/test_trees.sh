@@ -149,4 +149,59 @@ test_waited_run_with_link_cycles_removes_the_scratch_directory_only() {
   expect_eq "$(snapshot "$WORK/qti")" "$medium" "the medium's tree"
 }
 
+# Many files in many directories, for the copy's threads.
+many_files() {
+  local d i
+  for d in $(seq 1 12); do
+    mkdir -p "$1/p$d"
+    for i in $(seq 1 40); do printf 'class %d.%d\n' "$d" "$i" >"$1/p$d/C$i.class"; done
+  done
+}
+
+test_a_file_that_cannot_be_read_ends_a_copy_on_eight_threads() {
+  setup
+  many_files "$WORK/qti/jlib"
+  # A socket cannot be opened for reading; permissions would not stop root.
+  python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$WORK/qti/jlib/p6/socket.jar"
+  export QEL_COPY_THREADS=8
+  run
+  expect_rc -1
+  expect_out_has "Could not copy the installer files to"
+  [ ! -f "$WORK/jre/bin/fakejava.log" ] || fail "the installer was started"
+  # What was copied stays, each file whole; the source is untouched.
+  expect_absent "$S_DIR/qti/jlib/p6/socket.jar"
+  local copied=0 file
+  while IFS= read -r file; do
+    cmp -s "$S_DIR/qti/$file" "$WORK/qti/$file" || fail "not the source's file: $file"
+    copied=$((copied + 1))
+  done < <(cd "$S_DIR/qti" && find . -type f)
+  echo "    ($copied files copied before the copy ended)"
+  [ -S "$WORK/qti/jlib/p6/socket.jar" ] || fail "the source tree was changed"
+}
+
+# The installer bootstrapped on one thread and on eight: the same trees, with
+# many files in many directories, large and read-only ones, and links.
+test_threads_make_the_trees_one_thread_makes() {
+  setup
+  local jlib=$WORK/qti/jlib
+  many_files "$jlib"
+  head -c 3000000 /dev/urandom >"$jlib/big.jar"
+  head -c 2000000 /dev/urandom >"$WORK/mendra/jlib/big.jar"
+  chmod 444 "$jlib/p3/C7.class" "$WORK/mendra/jlib/big.jar"
+  chmod 555 "$jlib/p4/C1.class"
+  make_links || echo "    (no links: this system cannot make them)"
+  export QEL_COPY_THREADS=1
+  run_in "$WORK/dist" "$WORK/dist/setup" -rtimestamp $TS -BOOTSTRAPONLY "BOOTSTRAP_LOC=$(native_path "$WORK/one")"
+  expect_rc 0
+  export QEL_COPY_THREADS=8
+  run_in "$WORK/dist" "$WORK/dist/setup" -rtimestamp $TS -BOOTSTRAPONLY "BOOTSTRAP_LOC=$(native_path "$WORK/many")"
+  expect_rc 0
+  unset QEL_COPY_THREADS
+  expect_eq "$(cd "$WORK/many/qti/jlib" && find . -type f | wc -l)" $((12 * 40 + 3)) "files copied"
+  local tree='%y %m %s %p -> %l\n'
+  expect_eq "$(cd "$WORK/many" && find . -printf "$tree" | LC_ALL=C sort)" \
+    "$(cd "$WORK/one" && find . -printf "$tree" | LC_ALL=C sort)" "the trees made on eight threads and on one"
+  diff -r --no-dereference "$WORK/one" "$WORK/many" >/dev/null || fail "the copies' contents differ"
+}
+
 e2e_main "$@"

@@ -1,12 +1,20 @@
 #include "bootstrap/tree_ops.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <optional>
 
 #include "bootstrap/free_space.h"
 #include "common/actions_log.h"
@@ -198,18 +206,34 @@ TEST_F(CopyTreeTest, HandlesMoreDirectoriesThanTheOldTables) {
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
 }
 
+TEST_F(CopyTreeTest, DirectoryLongerThanOneReadOfItsListingIsWhole) {
+  // 700 names of 60 characters: several reads of a directory listing.
+  for (int i = 0; i < 700; ++i) {
+    const std::string number = std::to_string(i);
+    WriteFile(tmp_ / ("A/" + std::string(60 - number.size(), 'n') + number), "");
+  }
+  EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 700);
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(CountTreeFiles(tmp_ / "B"), 700);
+  DeleteTree(tmp_ / "B");
+  EXPECT_FALSE(fs::exists(tmp_ / "B"));
+}
+
 // Every name below `dir` with its kind ("d" directory, "l" link and target,
-// "f" file), sorted: the whole state of a tree, links never followed.
-std::string Snapshot(const fs::path& dir) {
+// "f" file), sorted: the whole state of a tree, links never followed. With
+// `modes`, the permission bits of files and directories too.
+std::string Snapshot(const fs::path& dir, bool modes = false) {
   std::vector<std::string> lines;
   for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
     const std::string name = fs::relative(it->path(), dir).string();
+    const std::string mode =
+        modes && !it->is_symlink() ? " " + std::to_string(static_cast<unsigned>(Perms(it->path()))) : "";
     if (it->is_symlink()) {
       lines.push_back("l " + name + " -> " + fs::read_symlink(it->path()).string());
     } else if (it->is_directory()) {
-      lines.push_back("d " + name);
+      lines.push_back("d " + name + mode);
     } else {
-      lines.push_back("f " + name + " " + ReadFile(it->path().string()));
+      lines.push_back("f " + name + mode + " " + ReadFile(it->path().string()));
     }
   }
   std::sort(lines.begin(), lines.end());
@@ -304,6 +328,140 @@ TEST_F(CopyTreeTest, BackslashAndFullWidthNamesAreSingleNamesOnLinux) {
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
 }
 
+// Sets QEL_COPY_THREADS for one scope.
+class CopyThreadsSetting {
+ public:
+  explicit CopyThreadsSetting(const char* value) {
+    if (const char* old = getenv(kName)) saved_ = old;
+    setenv(kName, value, 1);
+  }
+  ~CopyThreadsSetting() {
+    if (saved_) {
+      setenv(kName, saved_->c_str(), 1);
+    } else {
+      unsetenv(kName);
+    }
+  }
+
+ private:
+  static constexpr const char* kName = "QEL_COPY_THREADS";
+  std::optional<std::string> saved_;
+};
+
+TEST(CopyTreeThreadCountTest, ProcessorsUpToEightUnlessTheEnvironmentChooses) {
+  struct Case {
+    std::optional<std::string> setting;
+    unsigned processors;
+    unsigned threads;
+  } cases[] = {
+      {std::nullopt, 2, 2}, {std::nullopt, 1, 1}, {std::nullopt, 0, 1}, {std::nullopt, 64, 8},
+      {"1", 16, 1},         {"3", 2, 3},          {"007", 1, 7},        {"8", 1, 8},
+      {"9", 2, 8},          {"99999999999999999999", 2, 8},              // saturates, never wraps
+      {"0", 4, 4},          {"", 4, 4},           {"two", 4, 4},        {"-1", 4, 4},
+      {" 1", 4, 4},         {"1x", 4, 4},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::CopyThreadCount(c.setting, c.processors), c.threads)
+        << c.setting.value_or("(unset)") << " on " << c.processors;
+  }
+  CopyThreadsSetting one("1");
+  EXPECT_EQ(platform::CopyThreads(), 1u);
+  CopyThreadsSetting five("5");
+  EXPECT_EQ(platform::CopyThreads(), 5u);
+}
+
+class CopyTreeThreadsTest : public CopyTreeTest {
+ protected:
+  static constexpr int kDirs = 16;
+  static constexpr int kFiles = 24;  // a directory of more than one unit
+
+  // A tree like a runtime's: many small files in many directories, a few
+  // large ones, read-only and executable files, links of every kind.
+  void MakeRichSource() {
+    for (int d = 0; d < kDirs; ++d) {
+      for (int f = 0; f < kFiles; ++f) {
+        WriteFile(tmp_ / ("A/d" + std::to_string(d) + "/s" + std::to_string(f)),
+                  std::string(static_cast<size_t>(f * 37 % 500), static_cast<char>('a' + d)));
+      }
+    }
+    for (int i = 0; i < 3; ++i) {
+      std::string data((1u + i) << 20, '\0');
+      for (size_t k = 0; k < data.size(); k += 4096) data[k] = static_cast<char>(k / 4096 + i);
+      WriteFile(tmp_ / ("A/lib/big" + std::to_string(i)), data);
+    }
+    WriteFile(tmp_ / "A/bin/java", "#!/bin/sh\n");
+    fs::permissions(tmp_ / "A/bin/java", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                             fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(tmp_ / "A/d3/s1", fs::perms::owner_read);
+    fs::permissions(tmp_ / "A/lib/big1", fs::perms::owner_read | fs::perms::group_read);
+    WriteFile(tmp_ / "outside/keep", "outside");
+    fs::create_symlink("../d0/s5", tmp_ / "A/d1/to_file");
+    fs::create_symlink(tmp_ / "outside/keep", tmp_ / "A/d2/to_outside_file");
+    fs::create_symlink("nowhere", tmp_ / "A/d4/dangling");
+    fs::create_directory_symlink("../d5", tmp_ / "A/d6/to_dir");
+    fs::create_directory_symlink(".", tmp_ / "A/d7/loop");
+    fs::create_directory_symlink("..", tmp_ / "A/d8/up");
+    fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d9/to_outside_dir");
+  }
+  // What a destination may already hold: links where a file and a
+  // directory go, an older read-only file.
+  void MakeDestination(const std::string& name) {
+    fs::create_directories(tmp_ / (name + "/d0"));
+    fs::create_symlink(tmp_ / "outside/keep", tmp_ / (name + "/d0/s0"));
+    fs::create_directory_symlink(tmp_ / "outside", tmp_ / (name + "/d10"));
+    WriteFile(tmp_ / (name + "/d3/s1"), "an older copy, read-only");
+    fs::permissions(tmp_ / (name + "/d3/s1"), fs::perms::owner_read);
+  }
+};
+
+TEST_F(CopyTreeThreadsTest, ThreadsMakeTheTreeOneThreadMakes) {
+  MakeRichSource();
+  MakeDestination("one");
+  MakeDestination("many");
+  const std::string outside = Snapshot(tmp_ / "outside", true);
+  {
+    CopyThreadsSetting threads("1");
+    ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "one"), 0);
+  }
+  {
+    CopyThreadsSetting threads("8");
+    ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "many"), 0);
+  }
+  EXPECT_EQ(CountTreeFiles(tmp_ / "many"), kDirs * kFiles + 3 + 1 + 3);  // links to files count, to directories not
+  EXPECT_TRUE(Snapshot(tmp_ / "many", true) == Snapshot(tmp_ / "one", true));
+  EXPECT_EQ(Snapshot(tmp_ / "outside", true), outside);
+}
+
+TEST_F(CopyTreeThreadsTest, AFileThatCannotBeReadEndsTheCopyWithMinusOne) {
+  MakeRichSource();
+  // A socket cannot be opened for reading; permissions would not stop root.
+  const std::string socketPath = tmp_ / "A/d12/socket";
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(sock);
+  const std::string source = Snapshot(tmp_ / "A/d0");
+  for (const char* threads : {"1", "2", "8"}) {
+    CopyThreadsSetting setting(threads);
+    const fs::path destination = tmp_ / (std::string("B") + threads);
+    EXPECT_EQ(CopyTree(tmp_ / "A", destination), -1) << threads;
+    EXPECT_FALSE(fs::exists(destination / "d12/socket")) << threads;
+    // What was copied stays, each file whole.
+    for (const auto& entry : fs::recursive_directory_iterator(destination)) {
+      if (!entry.is_regular_file() || entry.is_symlink()) continue;
+      const fs::path from = tmp_ / "A" / fs::relative(entry.path(), destination);
+      EXPECT_TRUE(ReadFile(entry.path()) == ReadFile(from)) << entry.path();
+    }
+  }
+  EXPECT_EQ(Snapshot(tmp_ / "A/d0"), source);
+  struct stat st;
+  EXPECT_TRUE(lstat(socketPath.c_str(), &st) == 0 && S_ISSOCK(st.st_mode));
+}
+
 // A chain of `depth` directories of 120-character names below `root`,
 // made and read one level at a time (the whole path is too long for a
 // system call), with the file "deep" at its end.
@@ -359,6 +517,11 @@ struct FakeWindowsTree {
   using Entry = platform::tree_walk::Entry<Name>;
   using Kind = platform::tree_walk::Kind;
   static constexpr bool kMakesDirectoryLinks = false;
+  static constexpr bool kFoldsCase = true;
+  static Name Fold(Name name) {
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
+    return name;
+  }
   static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
   static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + L'\\' + name; }
   static std::string Narrow(const Name& name) { return std::string(name.begin(), name.end()); }
@@ -378,7 +541,8 @@ struct FakeWindowsTree {
   };
   CopyDir OpenCopyDir(const Name& rel) const { return {rel}; }
   bool CopyEntry(const CopyDir& dir, const Name& name, Kind) const {
-    return Log("copy " + Narrow(Join(dir.rel, name)));
+    const bool fails = name.rfind(L"bad", 0) == 0;  // a file that cannot be read
+    return Log((fails ? "fail " : "copy ") + Narrow(Join(dir.rel, name))) && !fails;
   }
   std::string SourcePath(const Name& rel, const Name& name) const { return "src\\" + Narrow(Join(rel, name)); }
   void DeleteEntry(const Listing& listing, const Entry& entry) const {
@@ -386,12 +550,14 @@ struct FakeWindowsTree {
   }
   void RemoveDir(const Name& rel) const { Log("rmdir " + Narrow(rel)); }
   bool Log(const std::string& line) const {
+    std::lock_guard<std::mutex> hold(*lock);  // copies may come from several threads
     log->push_back(line);
     return true;
   }
 
   const std::map<Name, std::vector<Entry>>* dirs;
   std::vector<std::string>* log;
+  std::mutex* lock;
 };
 
 class TreeWalkTest : public ::testing::Test {
@@ -402,9 +568,20 @@ class TreeWalkTest : public ::testing::Test {
     entries.insert(entries.begin(), {{L".", Kind::kDirectory}, {L"..", Kind::kDirectory}});
     dirs_[rel] = std::move(entries);
   }
-  FakeWindowsTree Tree() { return {&dirs_, &log_}; }
+  FakeWindowsTree Tree() { return {&dirs_, &log_, &lock_}; }
+  // `count` files f000, f001 ... in the listing order.
+  static std::vector<FakeWindowsTree::Entry> Files(int count) {
+    std::vector<FakeWindowsTree::Entry> files;
+    for (int i = 0; i < count; ++i) {
+      wchar_t name[8];
+      std::swprintf(name, 8, L"f%03d", i);
+      files.push_back({name, Kind::kOther});
+    }
+    return files;
+  }
   std::map<std::wstring, std::vector<FakeWindowsTree::Entry>> dirs_;
   std::vector<std::string> log_;
+  std::mutex lock_;
 };
 
 TEST_F(TreeWalkTest, DirectoriesBreadthFirstThenFilesInAnyRanges) {
@@ -442,6 +619,80 @@ TEST_F(TreeWalkTest, NamesThatLeadElsewhereAreRefused) {
     EXPECT_EQ(log_, (std::vector<std::string>{"delete f", "delete d\\g", "rmdir d\\e", "rmdir d", "rmdir "}))
         << shown;
     EXPECT_EQ(platform::tree_walk::CountFiles(Tree()), 2) << shown;
+  }
+}
+
+TEST_F(TreeWalkTest, UnitsSplitADirectoryUnlessTwoNamesAreOneToTheDestination) {
+  using Plan = platform::tree_walk::CopyPlan<FakeWindowsTree>;
+  constexpr size_t kUnit = Plan::kUnitEntries;
+  std::vector<FakeWindowsTree::Entry> root = Files(2 * kUnit + 3);
+  root.insert(root.begin() + 5, {{L"a", Kind::kDirectory}, {L"b", Kind::kDirectory}, {L"c", Kind::kDirectory}});
+  Dir(L"", root);
+  std::vector<FakeWindowsTree::Entry> folded = Files(2 * kUnit);
+  folded.front().name = L"Same";
+  folded.back().name = L"SAME";  // the same file to a volume that ignores case
+  Dir(L"a", folded);
+  Dir(L"b", Files(3));
+  Dir(L"c", Files(kUnit));
+  Plan plan(Tree());
+  std::vector<std::string> passedOver;
+  ASSERT_TRUE(plan.MakeDirectories(passedOver));
+  const size_t a = 2 * kUnit + 3;
+  const size_t b = a + 2 * kUnit;
+  EXPECT_EQ(plan.Units(), (std::vector<size_t>{0, kUnit, 2 * kUnit, a, b, b + 3, b + 3 + kUnit}));
+  // Copied in the listed order, the later name last, as one thread does.
+  log_.clear();
+  ASSERT_TRUE(plan.CopyFilesOnThreads(4));
+  const auto at = [&](const std::string& line) { return std::find(log_.begin(), log_.end(), line) - log_.begin(); };
+  EXPECT_LT(at("copy a\\Same"), at("copy a\\SAME"));
+  EXPECT_LT(at("copy a\\SAME"), static_cast<ptrdiff_t>(log_.size()));
+}
+
+TEST_F(TreeWalkTest, EveryEntryIsCopiedOnceOnAnyNumberOfThreads) {
+  std::vector<FakeWindowsTree::Entry> root = Files(5);
+  for (int d = 0; d < 10; ++d) {
+    const std::wstring name = L"d" + std::to_wstring(d);
+    root.push_back({name, Kind::kDirectory});
+    Dir(name, Files(7 + 5 * d));
+  }
+  Dir(L"", root);
+  platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+  std::vector<std::string> passedOver;
+  ASSERT_TRUE(plan.MakeDirectories(passedOver));
+  log_.clear();
+  ASSERT_TRUE(plan.CopyFiles(0, plan.FileCount()));
+  std::vector<std::string> expected = log_;
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(expected.size(), 5u + 10 * 7 + 5 * 45);
+  for (unsigned threads : {1u, 2u, 3u, 8u, 500u}) {
+    log_.clear();
+    EXPECT_TRUE(plan.CopyFilesOnThreads(threads)) << threads;
+    std::sort(log_.begin(), log_.end());
+    EXPECT_EQ(log_, expected) << threads;
+  }
+}
+
+TEST_F(TreeWalkTest, AFailedCopyStopsTheThreadsAndFails) {
+  std::vector<FakeWindowsTree::Entry> root = Files(40);
+  root[20].name = L"bad";
+  root.push_back({L"d", Kind::kDirectory});
+  Dir(L"", root);
+  Dir(L"d", Files(40));
+  platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+  std::vector<std::string> passedOver;
+  ASSERT_TRUE(plan.MakeDirectories(passedOver));
+  // One thread stops where a sequential copy stops.
+  log_.clear();
+  EXPECT_FALSE(plan.CopyFilesOnThreads(1));
+  ASSERT_EQ(log_.size(), 21u);
+  EXPECT_EQ(log_.back(), "fail bad");
+  // Several fail as well, each entry tried at most once.
+  for (unsigned threads : {2u, 8u}) {
+    log_.clear();
+    EXPECT_FALSE(plan.CopyFilesOnThreads(threads)) << threads;
+    std::sort(log_.begin(), log_.end());
+    EXPECT_EQ(std::adjacent_find(log_.begin(), log_.end()), log_.end()) << threads;
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "fail bad"), 1) << threads;
   }
 }
 
