@@ -41,7 +41,7 @@ struct DirMode {
 class ArchiveExpander {
  public:
   ArchiveExpander(const std::string& archive, DestTree& dest, bool quiet)
-      : archive_(archive), dest_(dest), quiet_(quiet), mask_(CreationMask()) {}
+      : archive_(archive), dest_(dest), quiet_(quiet), mask_(dest.creationMask()) {}
 
   int Run() {
     std::string error;
@@ -64,7 +64,7 @@ class ArchiveExpander {
     }
     // Deepest first, and after the files, so a read-only directory is filled
     // before it becomes read-only.
-    std::sort(dirModes_.begin(), dirModes_.end(), [](const DirMode& a, const DirMode& b) {
+    std::stable_sort(dirModes_.begin(), dirModes_.end(), [](const DirMode& a, const DirMode& b) {
       return a.path.parts.size() > b.path.parts.size();
     });
     for (const DirMode& dir : dirModes_) {
@@ -155,10 +155,13 @@ class ArchiveExpander {
                   NativeSeparator());
     }
     std::string error;
-    if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
+    // Made with its final mode when it is new; the mode is set again once
+    // the archive is in, as for a directory that was there before.
+    const int restored = mode != 0 ? static_cast<int>(RestoredDirMode(mode, mask_)) : -1;
+    if (!dest_.Dir(path.parts, path.parts.size(), restored, &error)) {
       Report(name, "cannot create directory: " + error, kExitIo);
     } else if (mode != 0) {
-      dirModes_.push_back({path, static_cast<int>(RestoredDirMode(mode, mask_))});
+      dirModes_.push_back({path, restored});
     }
   }
 
@@ -189,9 +192,10 @@ class ArchiveExpander {
                   Printable(dest_.DisplayPath(path.parts)).c_str());
     }
     DataResult result;
+    DestDirRef dir = dest_.Dir(path.parts, path.parts.size() - 1, -1, &error);
     {
       OutputFile out;
-      if (!dest_.NewFile(path.parts, mode, &out, &error)) {
+      if (!dir || !DestTree::NewFile(*dir, path.parts.back(), mode, &out, &error)) {
         Report(name, "cannot create file: " + error, kExitIo);
         return;
       }
@@ -207,7 +211,7 @@ class ArchiveExpander {
     }
     if (result != DataResult::kOk) {
       // A partial or damaged file is not left looking like a good one.
-      dest_.RemoveFile(path.parts);
+      DestTree::RemoveFile(*dir, path.parts.back());
       Report(name, error, StatusOf(result));
     }
   }

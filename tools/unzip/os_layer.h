@@ -72,7 +72,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Write(const void* data, size_t length, std::string* error);
-  // Applies the pending permission bits and closes; reports late write errors.
+  // Applies the pending permission bits, if any, and closes; reports late
+  // write errors.
   bool Close(std::string* error);
 
  private:
@@ -81,11 +82,22 @@ class OutputFile {
   int mode_ = -1;
 };
 
+// A directory below the destination, held open by the tree (Linux: a
+// descriptor; Windows: a handle that forbids renaming it, with the path it
+// really has). Files are created in it by name, so nothing between it and
+// the root is looked up again.
+struct DestDir;
+using DestDirRef = std::shared_ptr<const DestDir>;
+
 // The destination directory. Every operation takes a path below it as
 // components already checked by path_guard. No operation passes through a
 // link or junction below the root, and a file is replaced by deleting the old
 // name (a link itself, never its target), so nothing can be written outside
-// it.
+// it. Directories once opened stay open (a bounded number on Linux), so each
+// is looked up once per run, not once per entry.
+//
+// Only the thread that opened the tree uses its members; NewFile and
+// RemoveFile may run on any thread, in directories it handed out.
 class DestTree {
  public:
   DestTree();
@@ -93,17 +105,16 @@ class DestTree {
   DestTree(const DestTree&) = delete;
   DestTree& operator=(const DestTree&) = delete;
 
-  // Opens the root, creating every missing level.
+  // Opens the root, creating every missing level. Reads the creation mask,
+  // so it runs before any other thread starts.
   bool Open(const std::string& root, std::string* error);
-  // Creates the missing directories among the first `count` components.
-  bool MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error);
-  // Creates the file, replacing a file of that name; its parent must exist.
-  // `mode` (Linux, -1 for the default) is applied when the file is closed.
-  bool NewFile(const std::vector<std::string>& parts, int mode, OutputFile* out,
-               std::string* error);
-  // Removes a file left incomplete; failures are ignored.
-  void RemoveFile(const std::vector<std::string>& parts);
-  // Sets the permission bits of an existing directory (Linux only).
+  unsigned creationMask() const { return mask_; }
+  // The directory of the first `count` components, creating missing levels
+  // (the last one with `mode`, Linux, -1 for the default); nullptr with the
+  // reason when it cannot be had.
+  DestDirRef Dir(const std::vector<std::string>& parts, size_t count, int mode, std::string* error);
+  // Sets the permission bits of an existing directory (Linux only); no
+  // system call when it has them already.
   bool SetDirMode(const std::vector<std::string>& parts, int mode, std::string* error);
   // Creates a symbolic link, replacing a file or link of that name (Linux only).
   bool MakeLink(const std::vector<std::string>& parts, const std::string& target,
@@ -111,11 +122,19 @@ class DestTree {
   // The path as shown to the user: root, separator, components.
   std::string DisplayPath(const std::vector<std::string>& parts) const;
 
+  // Creates the file `name` in `dir`, replacing a file or link of that name
+  // only when there is one. `mode` (Linux, -1 for the default) is what the
+  // file has once closed.
+  static bool NewFile(const DestDir& dir, const std::string& name, int mode, OutputFile* out,
+                      std::string* error);
+  // Removes a file left incomplete; failures are ignored.
+  static void RemoveFile(const DestDir& dir, const std::string& name);
+
  private:
-  // Each system's own: the open root and the directory used last (entries
-  // come grouped by directory).
+  // Each system's own: the open root and the cache of open directories.
   struct Walk;
   std::string root_;  // as given, for display
+  unsigned mask_ = 0;
   std::unique_ptr<Walk> walk_;
 };
 

@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "tools/unzip/os_layer.h"
-#include "tools/unzip/os_layer_shared.h"
 
 namespace unzip {
 
@@ -64,12 +64,6 @@ std::wstring LongPath(const std::string& path) {
   if (full.rfind(L"\\\\?\\", 0) == 0) return full;
   if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
-}
-
-std::wstring DestPath(const std::string& nativeRoot, const std::vector<std::string>& parts) {
-  std::string path = nativeRoot;
-  for (const std::string& part : parts) path += '\\' + part;
-  return Wide(path);
 }
 
 bool IsDirectoryW(const std::wstring& path) {
@@ -135,41 +129,42 @@ bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
          CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
-// A directory on the way down, held open without delete sharing so that it
-// cannot be renamed or replaced by a link while entries go into it.
-struct HeldDir {
-  Handle handle;
-  std::wstring finalPath;
-};
-
 // Opens (creating it first if `create`) the directory `path` below the
 // directory whose final path is `parentFinal`, refusing a link or junction.
-bool OpenHeldDir(const std::string& path, const std::wstring& parentFinal, const std::string& name,
-                 bool create, HeldDir* dir, std::string* error) {
-  std::wstring wide = Wide(path);
-  if (create && !CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+// The handle is held without delete sharing, so that the directory cannot be
+// renamed or replaced by a link while entries go into it.
+bool OpenHeldDir(const std::wstring& path, const std::wstring& parentFinal, const std::string& name,
+                 bool create, Handle* handle, std::wstring* finalPath, std::string* error) {
+  if (create && !CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     return Fail(error);
   }
-  dir->handle = OpenItself(wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (!dir->handle.valid()) {
+  *handle = OpenItself(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!handle->valid()) {
     DWORD code = GetLastError();
     if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) return Fail(error);
     *error = "no such directory";
     return false;
   }
-  if (IsLink(dir->handle.get(), GetFileAttributesW(wide.c_str())) ||
-      OpenedElsewhere(dir->handle.get(), FinalChild(parentFinal, name))) {
+  if (IsLink(handle->get(), GetFileAttributesW(path.c_str())) ||
+      OpenedElsewhere(handle->get(), FinalChild(parentFinal, name))) {
     *error = "a link or junction is in the way of a directory";
     return false;
   }
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(dir->handle.get(), &info)) return Fail(error);
+  if (!GetFileInformationByHandle(handle->get(), &info)) return Fail(error);
   if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *error = "a file is in the way of a directory";
     return false;
   }
-  dir->finalPath = FinalPath(dir->handle.get());
+  *finalPath = FinalPath(handle->get());
   return true;
+}
+
+// A component as Windows compares names: without regard to case.
+std::wstring Folded(const std::string& part) {
+  std::wstring wide = Wide(part);
+  if (!wide.empty()) CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return wide;
 }
 
 bool Dispose(HANDLE handle) {
@@ -212,38 +207,54 @@ bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::stri
 
 }  // namespace
 
+struct DestDir {
+  Handle handle;
+  std::wstring path;       // long-path form
+  std::wstring finalPath;  // where the handle really is; "" when unknown
+};
+
 struct DestTree::Walk {
-  std::string nativeRoot;  // the long-path form of the full root
-  Handle root;             // reached through links, if the caller's path has any
-  std::wstring rootFinal;
-  // The directories used last (entries come grouped by directory), from the
-  // root down: their names and their held handles.
-  std::vector<std::string> cachedParts;
-  std::vector<HeldDir> held;
+  std::shared_ptr<DestDir> root;  // reached through links, if the caller's path has any
+  // Every directory opened below the root, held until the end of the run:
+  // a held directory's ancestors stay held, so full paths keep naming what
+  // was checked. Keyed by the folded components joined with "\".
+  std::unordered_map<std::wstring, std::shared_ptr<DestDir>> held;
 
-  const std::wstring& FinalOf(size_t count) const {
-    return count == 0 ? rootFinal : held[count - 1].finalPath;
-  }
-
-  // Makes sure the directory of the first `count` components exists (and
-  // creates it when missing if `create`), passing through no link or
-  // junction; false with the reason otherwise.
-  bool Dir(const std::vector<std::string>& parts, size_t count, bool create, std::string* error) {
-    size_t known = SharedPrefix(cachedParts, parts, count);
-    // A shorter request leaves the deeper cached directory known.
-    if (known == count) return true;
-    cachedParts.resize(known);
-    held.resize(known);
-    std::string path = nativeRoot;
-    for (size_t i = 0; i < known; ++i) path += '\\' + parts[i];
-    for (size_t i = known; i < count; ++i) {
-      path += '\\' + parts[i];
-      HeldDir dir;
-      if (!OpenHeldDir(path, FinalOf(i), parts[i], create, &dir, error)) return false;
-      cachedParts.push_back(parts[i]);
-      held.push_back(std::move(dir));
+  // The directory of the first `count` components, created when missing if
+  // `create`, passing through no link or junction; nullptr with the reason
+  // otherwise.
+  std::shared_ptr<DestDir> Find(const std::vector<std::string>& parts, size_t count, bool create,
+                                std::string* error) {
+    if (count == 0) return root;
+    std::wstring key;
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) key += L'\\';
+      key += Folded(parts[i]);
+      ends.push_back(key.size());
     }
-    return true;
+    size_t known = count;
+    std::shared_ptr<DestDir> dir;
+    for (; known > 0; --known) {
+      auto it = held.find(known == count ? key : key.substr(0, ends[known - 1]));
+      if (it != held.end()) {
+        dir = it->second;
+        break;
+      }
+    }
+    if (known == count) return dir;
+    if (!dir) dir = root;
+    for (size_t i = known; i < count; ++i) {
+      auto next = std::make_shared<DestDir>();
+      next->path = dir->path + L'\\' + Wide(parts[i]);
+      if (!OpenHeldDir(next->path, dir->finalPath, parts[i], create, &next->handle, &next->finalPath,
+                       error)) {
+        return nullptr;
+      }
+      held[key.substr(0, ends[i])] = next;
+      dir = std::move(next);
+    }
+    return dir;
   }
 };
 
@@ -367,8 +378,8 @@ DestTree::~DestTree() = default;
 
 bool DestTree::Open(const std::string& root, std::string* error) {
   root_ = root;
+  mask_ = CreationMask();
   std::wstring wide = LongPath(root);
-  walk_->nativeRoot = Utf8(wide);
   // Levels above the first missing one already exist, so their failures
   // (the drive, the share) are expected; only the final check counts.
   for (size_t at = wide.find(L'\\', 4); at != std::wstring::npos; at = wide.find(L'\\', at + 1)) {
@@ -381,24 +392,28 @@ bool DestTree::Open(const std::string& root, std::string* error) {
     *error = "not a directory";
     return false;
   }
-  walk_->root = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  auto dir = std::make_shared<DestDir>();
+  dir->handle = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!walk_->root.valid()) return Fail(error);
-  walk_->rootFinal = FinalPath(walk_->root.get());
+  if (!dir->handle.valid()) return Fail(error);
+  if (!wide.empty() && wide.back() == L'\\') wide.pop_back();  // a drive's root
+  dir->path = wide;
+  dir->finalPath = FinalPath(dir->handle.get());
+  walk_->root = std::move(dir);
   return true;
 }
 
-bool DestTree::MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error) {
-  return walk_->Dir(parts, count, true, error);
+DestDirRef DestTree::Dir(const std::vector<std::string>& parts, size_t count, int,
+                         std::string* error) {
+  return walk_->Find(parts, count, true, error);
 }
 
-bool DestTree::NewFile(const std::vector<std::string>& parts, int, OutputFile* out,
+bool DestTree::NewFile(const DestDir& dir, const std::string& name, int, OutputFile* out,
                        std::string* error) {
-  const size_t parent = parts.size() - 1;
-  if (!walk_->Dir(parts, parent, true, error)) return false;
-  std::wstring path = DestPath(walk_->nativeRoot, parts);
+  std::wstring path = dir.path + L'\\' + Wide(name);
   // Always a new file: an old one may be read-only, or a link (hard or
-  // symbolic) whose other end must not change.
+  // symbolic) whose other end must not change. CREATE_NEW fails on any name
+  // that exists, and only then is it removed.
   for (int attempt = 0;; ++attempt) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -408,12 +423,12 @@ bool DestTree::NewFile(const std::vector<std::string>& parts, int, OutputFile* o
     }
     DWORD code = GetLastError();
     if (attempt > 0 || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) return Fail(error);
-    if (!RemoveOld(path, FinalChild(walk_->FinalOf(parent), parts.back()), error)) return false;
+    if (!RemoveOld(path, FinalChild(dir.finalPath, name), error)) return false;
   }
 }
 
-void DestTree::RemoveFile(const std::vector<std::string>& parts) {
-  DeleteFileW(DestPath(walk_->nativeRoot, parts).c_str());
+void DestTree::RemoveFile(const DestDir& dir, const std::string& name) {
+  DeleteFileW((dir.path + L'\\' + Wide(name)).c_str());
 }
 
 bool DestTree::SetDirMode(const std::vector<std::string>&, int, std::string*) { return true; }
