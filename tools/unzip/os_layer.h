@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +28,14 @@ char NativeSeparator();
 // it sets it for a moment, so it is read before any thread starts.
 unsigned CreationMask();
 
+// The number of processors the process may run on, at least 1.
+unsigned ProcessorCount();
+
+// A component as the file system compares names (Windows: without regard
+// to case); "" when the system may know the file by another name as well
+// (a Windows short name such as PROGRA~1), so that no key can tell.
+std::string NameKey(const std::string& part);
+
 // An entry name's bytes as a path text. Windows decodes a name that is
 // neither flagged nor valid as UTF-8 from code page 437; Linux keeps bytes.
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag);
@@ -43,7 +52,7 @@ bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::str
 // True when `path` names an existing regular file.
 bool IsRegularFile(const std::string& path);
 
-// An archive open for random-access reading.
+// An archive open for random-access reading, by several threads at once.
 class ArchiveFile {
  public:
   ArchiveFile() = default;
@@ -55,11 +64,72 @@ class ArchiveFile {
   uint64_t size() const { return size_; }
   // Reads up to `length` bytes at `offset`; *got is short only at the end of
   // the file.
-  bool ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got, std::string* error);
+  bool ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got, std::string* error) const;
 
  private:
   intptr_t handle_ = -1;
   uint64_t size_ = 0;
+};
+
+// Mutual exclusion and waiting between the expander's threads: the C++
+// library's on Linux; a slim reader/writer lock and a condition variable on
+// Windows, where the cross compiler's thread model has no std::thread.
+class Mutex {
+ public:
+  Mutex();
+  ~Mutex();
+  Mutex(const Mutex&) = delete;
+  Mutex& operator=(const Mutex&) = delete;
+  void Lock();
+  void Unlock();
+
+ private:
+  friend class Condition;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class MutexLock {
+ public:
+  explicit MutexLock(Mutex& mutex) : mutex_(mutex) { mutex_.Lock(); }
+  ~MutexLock() { mutex_.Unlock(); }
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+
+ private:
+  Mutex& mutex_;
+};
+
+class Condition {
+ public:
+  Condition();
+  ~Condition();
+  Condition(const Condition&) = delete;
+  Condition& operator=(const Condition&) = delete;
+  // Releases the mutex, which the caller holds, until woken (or spuriously).
+  void Wait(Mutex& mutex);
+  void WakeOne();
+  void WakeAll();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Threads that each run one function; dropping the group waits for them.
+class ThreadGroup {
+ public:
+  ThreadGroup();
+  ~ThreadGroup();
+  ThreadGroup(const ThreadGroup&) = delete;
+  ThreadGroup& operator=(const ThreadGroup&) = delete;
+  // False when the system refuses another thread.
+  bool Start(std::function<void()> body);
+  void JoinAll();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // A file being written below the destination. Dropping it unclosed closes

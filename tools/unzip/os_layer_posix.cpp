@@ -3,6 +3,7 @@
 // link in the tree (made by an earlier archive, say) is never followed.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -10,7 +11,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "tools/unzip/os_layer.h"
@@ -171,6 +175,16 @@ unsigned CreationMask() {
   return mask;
 }
 
+unsigned ProcessorCount() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&set));
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::string NameKey(const std::string& part) { return part; }
+
 std::string DecodeEntryName(std::string_view raw, bool) { return std::string(raw); }
 
 std::string SystemNameProblem(std::string_view) { return ""; }
@@ -195,6 +209,45 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+struct Mutex::Impl {
+  std::mutex mutex;
+};
+Mutex::Mutex() : impl_(std::make_unique<Impl>()) {}
+Mutex::~Mutex() = default;
+void Mutex::Lock() { impl_->mutex.lock(); }
+void Mutex::Unlock() { impl_->mutex.unlock(); }
+
+struct Condition::Impl {
+  std::condition_variable condition;
+};
+Condition::Condition() : impl_(std::make_unique<Impl>()) {}
+Condition::~Condition() = default;
+void Condition::Wait(Mutex& mutex) {
+  std::unique_lock<std::mutex> lock(mutex.impl_->mutex, std::adopt_lock);
+  impl_->condition.wait(lock);
+  lock.release();
+}
+void Condition::WakeOne() { impl_->condition.notify_one(); }
+void Condition::WakeAll() { impl_->condition.notify_all(); }
+
+struct ThreadGroup::Impl {
+  std::vector<std::thread> threads;
+};
+ThreadGroup::ThreadGroup() : impl_(std::make_unique<Impl>()) {}
+ThreadGroup::~ThreadGroup() { JoinAll(); }
+bool ThreadGroup::Start(std::function<void()> body) {
+  try {
+    impl_->threads.emplace_back(std::move(body));
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+void ThreadGroup::JoinAll() {
+  for (std::thread& thread : impl_->threads) thread.join();
+  impl_->threads.clear();
+}
+
 ArchiveFile::~ArchiveFile() {
   if (handle_ != -1) close(static_cast<int>(handle_));
 }
@@ -215,7 +268,7 @@ bool ArchiveFile::Open(const std::string& path, std::string* error) {
 }
 
 bool ArchiveFile::ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got,
-                         std::string* error) {
+                         std::string* error) const {
   *got = 0;
   char* out = static_cast<char*>(buffer);
   while (*got < length) {

@@ -2,6 +2,7 @@
 // ("\\?\") forms, so deep trees and names Win32 would otherwise rewrite are
 // handled exactly.
 #include <windows.h>
+#include <process.h>
 
 #include <algorithm>
 #include <unordered_map>
@@ -263,6 +264,26 @@ bool UnixFileModes() { return false; }
 char NativeSeparator() { return '\\'; }
 unsigned CreationMask() { return 0; }
 
+unsigned ProcessorCount() {
+  DWORD_PTR process = 0, system = 0;
+  unsigned count = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+    for (; process != 0; process &= process - 1) ++count;
+  }
+  if (count == 0) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    count = info.dwNumberOfProcessors;
+  }
+  return count > 0 ? count : 1;
+}
+
+std::string NameKey(const std::string& part) {
+  // A short name is a base of at most eight characters with a "~".
+  if (part.find('~') != std::string::npos) return "";
+  return Utf8(Folded(part));
+}
+
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
   if (raw.empty() || utf8Flag) return std::string(raw);
   bool validUtf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw.data(),
@@ -315,6 +336,52 @@ bool IsRegularFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+struct Mutex::Impl {
+  SRWLOCK lock = SRWLOCK_INIT;
+};
+Mutex::Mutex() : impl_(std::make_unique<Impl>()) {}
+Mutex::~Mutex() = default;
+void Mutex::Lock() { AcquireSRWLockExclusive(&impl_->lock); }
+void Mutex::Unlock() { ReleaseSRWLockExclusive(&impl_->lock); }
+
+struct Condition::Impl {
+  CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
+};
+Condition::Condition() : impl_(std::make_unique<Impl>()) {}
+Condition::~Condition() = default;
+void Condition::Wait(Mutex& mutex) {
+  SleepConditionVariableSRW(&impl_->condition, &mutex.impl_->lock, INFINITE, 0);
+}
+void Condition::WakeOne() { WakeConditionVariable(&impl_->condition); }
+void Condition::WakeAll() { WakeAllConditionVariable(&impl_->condition); }
+
+struct ThreadGroup::Impl {
+  std::vector<HANDLE> threads;
+  static unsigned __stdcall Run(void* body) {
+    std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(body));
+    (*owned)();
+    return 0;
+  }
+};
+ThreadGroup::ThreadGroup() : impl_(std::make_unique<Impl>()) {}
+ThreadGroup::~ThreadGroup() { JoinAll(); }
+bool ThreadGroup::Start(std::function<void()> body) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(body));
+  // The C runtime's own start, so that its per-thread state is set up.
+  uintptr_t thread = _beginthreadex(nullptr, 0, &Impl::Run, owned.get(), 0, nullptr);
+  if (thread == 0) return false;
+  owned.release();
+  impl_->threads.push_back(reinterpret_cast<HANDLE>(thread));
+  return true;
+}
+void ThreadGroup::JoinAll() {
+  for (HANDLE thread : impl_->threads) {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  impl_->threads.clear();
+}
+
 ArchiveFile::~ArchiveFile() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
@@ -331,7 +398,7 @@ bool ArchiveFile::Open(const std::string& path, std::string* error) {
 }
 
 bool ArchiveFile::ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got,
-                         std::string* error) {
+                         std::string* error) const {
   *got = 0;
   char* out = static_cast<char*>(buffer);
   while (*got < length) {
