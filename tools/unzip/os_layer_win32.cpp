@@ -3,6 +3,7 @@
 // handled exactly.
 #include <windows.h>
 #include <process.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <unordered_map>
@@ -100,8 +101,10 @@ Handle OpenItself(const std::wstring& path, DWORD access, DWORD share) {
 
 // Where an open handle really is; "" when the system cannot tell.
 std::wstring FinalPath(HANDLE handle) {
-  DWORD n = GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+  wchar_t buffer[512];
+  DWORD n = GetFinalPathNameByHandleW(handle, buffer, ARRAYSIZE(buffer), 0);
   if (n == 0) return std::wstring();
+  if (n < ARRAYSIZE(buffer)) return std::wstring(buffer, n);
   std::wstring path(n, L'\0');
   n = GetFinalPathNameByHandleW(handle, path.data(), n, 0);
   path.resize(n < path.size() ? n : 0);
@@ -113,51 +116,88 @@ std::wstring FinalChild(const std::wstring& parent, const std::string& name) {
   return parent.back() == L'\\' ? parent + Wide(name) : parent + L'\\' + Wide(name);
 }
 
-// True when the handle or the name it was opened by is a link or junction.
-bool IsLink(HANDLE handle, DWORD ownAttributes) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return true;
-  }
-  return ownAttributes != INVALID_FILE_ATTRIBUTES && (ownAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+// The attributes of what a handle is open on. The basic information only:
+// the full information also asks for the volume's serial number, which
+// costs Wine a round trip to its mount manager (about half a millisecond).
+bool HandleAttributes(HANDLE handle, DWORD* attributes) {
+  FILE_BASIC_INFO info;
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info)) return false;
+  *attributes = info.FileAttributes;
+  return true;
 }
 
 // True when a handle is not where the name it was opened by lies: Wine opens
 // through Unix symbolic links whatever the flags say.
-bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
-  std::wstring actual = FinalPath(handle);
+bool OpenedElsewhere(const std::wstring& actual, const std::wstring& expected) {
   return !expected.empty() && !actual.empty() &&
          CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
-// Opens (creating it first if `create`) the directory `path` below the
-// directory whose final path is `parentFinal`, refusing a link or junction.
-// The handle is held without delete sharing, so that the directory cannot be
-// renamed or replaced by a link while entries go into it.
-bool OpenHeldDir(const std::wstring& path, const std::wstring& parentFinal, const std::string& name,
-                 bool create, Handle* handle, std::wstring* finalPath, std::string* error) {
-  if (create && !CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    return Fail(error);
-  }
-  *handle = OpenItself(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (!handle->valid()) {
-    DWORD code = GetLastError();
-    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) return Fail(error);
-    *error = "no such directory";
+bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
+  return OpenedElsewhere(FinalPath(handle), expected);
+}
+
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
+
+bool FailStatus(NTSTATUS status, std::string* error) {
+  *error = ErrorText(RtlNtStatusToDosError(status));
+  return false;
+}
+
+// Opens `name` in the directory `parent` by the handle, not by a path: the
+// system looks up one name, and nothing above it can be swapped meanwhile.
+NTSTATUS OpenRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                      ULONG disposition, ULONG options, HANDLE* handle, ULONG_PTR* information = nullptr) {
+  UNICODE_STRING text;
+  text.Buffer = const_cast<wchar_t*>(name.c_str());
+  text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK status = {};
+  NTSTATUS result = NtCreateFile(handle, access | SYNCHRONIZE, &attributes, &status, nullptr,
+                                 FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                 options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (information) *information = status.Information;
+  if (result < 0) *handle = INVALID_HANDLE_VALUE;
+  return result;
+}
+
+// Opens (creating it first if `create`) the directory `name` in `parent`
+// (whose full path is `parentPath`, final path `parentFinal`), refusing a
+// link or junction. The handle is held without delete sharing, so that the
+// directory cannot be renamed or replaced by a link while entries go into it.
+bool OpenHeldDir(HANDLE parent, const std::wstring& parentPath, const std::wstring& parentFinal,
+                 const std::string& name, bool create, Handle* handle, std::wstring* path,
+                 std::wstring* finalPath, std::string* error) {
+  const std::wstring wide = Wide(name);
+  *path = parentPath + L'\\' + wide;
+  HANDLE opened;
+  NTSTATUS status = OpenRelative(parent, wide, FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, create ? FILE_OPEN_IF : FILE_OPEN,
+                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, &opened);
+  if (status < 0) {
+    const DWORD code = RtlNtStatusToDosError(status);
+    if (code == ERROR_DIRECTORY) {
+      *error = "a file is in the way of a directory";
+    } else if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+      *error = "no such directory";
+    } else {
+      *error = ErrorText(code);
+    }
     return false;
   }
-  if (IsLink(handle->get(), GetFileAttributesW(path.c_str())) ||
-      OpenedElsewhere(handle->get(), FinalChild(parentFinal, name))) {
+  *handle = Handle(opened);
+  DWORD attributes = 0;
+  if (!HandleAttributes(opened, &attributes)) return Fail(error);
+  *finalPath = FinalPath(opened);
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || OpenedElsewhere(*finalPath, FinalChild(parentFinal, name))) {
     *error = "a link or junction is in the way of a directory";
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle->get(), &info)) return Fail(error);
-  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *error = "a file is in the way of a directory";
     return false;
   }
-  *finalPath = FinalPath(handle->get());
   return true;
 }
 
@@ -193,11 +233,11 @@ bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::stri
   }
   if (Dispose(old.get())) return true;
   // A read-only file from an earlier archive is replaced like any other.
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetLastError() == ERROR_ACCESS_DENIED && !link && GetFileInformationByHandle(old.get(), &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+  DWORD attributes = 0;
+  if (GetLastError() == ERROR_ACCESS_DENIED && !link && HandleAttributes(old.get(), &attributes) &&
+      (attributes & FILE_ATTRIBUTE_READONLY)) {
     FILE_BASIC_INFO basic = {};
-    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
     if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (SetFileInformationByHandle(old.get(), FileBasicInfo, &basic, sizeof basic) && Dispose(old.get())) {
       return true;
@@ -247,9 +287,8 @@ struct DestTree::Walk {
     if (!dir) dir = root;
     for (size_t i = known; i < count; ++i) {
       auto next = std::make_shared<DestDir>();
-      next->path = dir->path + L'\\' + Wide(parts[i]);
-      if (!OpenHeldDir(next->path, dir->finalPath, parts[i], create, &next->handle, &next->finalPath,
-                       error)) {
+      if (!OpenHeldDir(dir->handle.get(), dir->path, dir->finalPath, parts[i], create, &next->handle,
+                       &next->path, &next->finalPath, error)) {
         return nullptr;
       }
       held[key.substr(0, ends[i])] = next;
@@ -477,19 +516,20 @@ DestDirRef DestTree::Dir(const std::vector<std::string>& parts, size_t count, in
 
 bool DestTree::NewFile(const DestDir& dir, const std::string& name, int, OutputFile* out,
                        std::string* error) {
-  std::wstring path = dir.path + L'\\' + Wide(name);
+  const std::wstring wide = Wide(name);
   // Always a new file: an old one may be read-only, or a link (hard or
-  // symbolic) whose other end must not change. CREATE_NEW fails on any name
+  // symbolic) whose other end must not change. Creating fails on any name
   // that exists, and only then is it removed.
   for (int attempt = 0;; ++attempt) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
+    HANDLE file;
+    NTSTATUS status = OpenRelative(dir.handle.get(), wide, GENERIC_WRITE, 0, FILE_CREATE,
+                                   FILE_NON_DIRECTORY_FILE, &file);
+    if (status >= 0) {
       out->handle_ = reinterpret_cast<intptr_t>(file);
       return true;
     }
-    DWORD code = GetLastError();
-    if (attempt > 0 || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) return Fail(error);
+    if (attempt > 0 || status != kNameCollision) return FailStatus(status, error);
+    const std::wstring path = dir.path + L'\\' + wide;
     if (!RemoveOld(path, FinalChild(dir.finalPath, name), error)) return false;
   }
 }
