@@ -20,10 +20,10 @@ constexpr size_t kJobsPerWorker = 2;
 unsigned ThreadCount(const char* setting, unsigned processors) {
   unsigned count = processors;
   if (setting && *setting) {
-    unsigned long value = 0;
+    unsigned value = 0;
     const char* p = setting;
-    while (*p >= '0' && *p <= '9' && value <= kMaxThreads) value = value * 10 + static_cast<unsigned>(*p++ - '0');
-    if (*p == '\0' && value >= 1) count = static_cast<unsigned>(std::min<unsigned long>(value, kMaxThreads));
+    for (; *p >= '0' && *p <= '9'; ++p) value = std::min(value * 10 + static_cast<unsigned>(*p - '0'), kMaxThreads + 1);
+    if (*p == '\0' && value >= 1) count = value;
   }
   return std::clamp(count, 1u, kMaxThreads);
 }
