@@ -2,7 +2,8 @@
 # Installs what is needed, builds both binaries and runs every test: unit
 # tests, Linux end-to-end tests, the Wine end-to-end tests of setup.exe, and
 # the unit and Linux end-to-end tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer; then a short pass of every fuzz target
+# UndefinedBehaviorSanitizer, the archive expander's tests under
+# ThreadSanitizer; then a short pass of every fuzz target
 # (QEL_FUZZ_SECONDS each, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +18,14 @@ if [ "${QEL_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake --build build/sanitize -j"$jobs"
   (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
      ctest --output-on-failure -j"$jobs")
+fi
+
+if [ "${QEL_SKIP_SANITIZERS:-0}" != 1 ]; then
+  # The archive expander's threads under ThreadSanitizer: the tool and its
+  # tests only, in a build of their own.
+  cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_TSAN=ON >/dev/null
+  cmake --build build/tsan -j"$jobs" --target unzip unzip_rules_test
+  (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L unzip)
 fi
 
 if [ "${QEL_SKIP_FUZZ:-0}" != 1 ]; then
