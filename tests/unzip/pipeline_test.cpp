@@ -133,6 +133,7 @@ TEST(Pipeline, AJobOutOfMemoryFailsItsOwnStepsOnly) {
       throw std::bad_alloc();
     });
     pipeline.Record({"after", "", 0});
+    pipeline.WaitForAll();
   }
   EXPECT_EQ(taken.texts, (std::vector<std::string>{"told before\n", "unzip: out of memory\n", "after"}));
   EXPECT_EQ(taken.statuses, (std::vector<int>{3, 3, 0}));
@@ -157,6 +158,7 @@ TEST(Pipeline, ManyJobsOnManyThreadsComeOutInOrder) {
         for (size_t i = 0; i < outcomes->size(); ++i) (*outcomes)[i].out = std::to_string(job) + "." + std::to_string(i);
       });
     }
+    pipeline.WaitForAll();
   }
   EXPECT_EQ(taken.texts, expected);
 }

@@ -1,6 +1,7 @@
 #include "tools/unzip/pipeline.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 
 #include "tools/unzip/expand.h"
@@ -42,7 +43,6 @@ Pipeline::Pipeline(unsigned threads, std::function<void(Outcome&)> take)
 }
 
 Pipeline::~Pipeline() {
-  WaitForAll();
   {
     MutexLock lock(mutex_);
     stopping_ = true;
@@ -127,9 +127,10 @@ void Pipeline::RunJob(unsigned thread, Job& job) {
   std::vector<Outcome> outcomes(job.steps.size());
   try {
     job.work(thread, &outcomes);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception& failure) {
+    const std::string why = dynamic_cast<const std::bad_alloc*>(&failure) ? "out of memory" : failure.what();
     for (Outcome& outcome : outcomes) {
-      if (outcome.err.empty()) outcome.err = "unzip: out of memory\n";
+      if (outcome.err.empty()) outcome.err = "unzip: " + why + "\n";
       outcome.status = std::max(outcome.status, kExitIo);
     }
   }

@@ -43,7 +43,8 @@ class Pipeline {
   // submitted. `take` receives the outcomes in step order on the calling
   // thread.
   Pipeline(unsigned threads, std::function<void(Outcome&)> take);
-  // Finishes the queued jobs and waits for the threads.
+  // Lets the threads finish the queued jobs and waits for them; outcomes not
+  // taken by then are dropped.
   ~Pipeline();
   Pipeline(const Pipeline&) = delete;
   Pipeline& operator=(const Pipeline&) = delete;
@@ -75,7 +76,7 @@ class Pipeline {
 
   void WorkerLoop(unsigned thread);
   // Runs a job and finishes its steps; an exception leaves them with an
-  // outcome that says so.
+  // outcome that says so, as a failure to write.
   void RunJob(unsigned thread, Job& job);
   // Takes the finished steps at the front; true when it took any.
   bool TakeReady();
