@@ -171,7 +171,9 @@ class Expansion {
         quiet_(quiet),
         mask_(dest.creationMask()),
         readers_(MakeReaders(std::max(threads, 1u))),
-        pipeline_(threads, [this](Outcome& outcome) { Take(outcome); }) {}
+        pipeline_(threads, [this](Outcome& outcome) { Take(outcome); }) {
+    pending_.reserve(2 * kPendingPrune);
+  }
 
   int Run(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) ExpandOne(path);
