@@ -32,7 +32,6 @@ constexpr uint32_t kCentralSignature = 0x02014b50;
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint32_t kMarker32 = 0xFFFFFFFF;
-constexpr uint16_t kMarker16 = 0xFFFF;
 constexpr uint16_t kFlagEncrypted = 1 << 0;
 constexpr uint16_t kFlagUtf8 = 1 << 11;
 constexpr uint16_t kMethodStored = 0;
