@@ -172,9 +172,10 @@ bool OpenHeldDir(HANDLE parent, const std::wstring& parentPath, const std::wstri
   const std::wstring wide = Wide(name);
   *path = parentPath + L'\\' + wide;
   HANDLE opened;
+  ULONG_PTR outcome = 0;
   NTSTATUS status = OpenRelative(parent, wide, FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, create ? FILE_OPEN_IF : FILE_OPEN,
-                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, &opened);
+                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, &opened, &outcome);
   if (status < 0) {
     const DWORD code = RtlNtStatusToDosError(status);
     if (code == ERROR_DIRECTORY) {
@@ -187,6 +188,12 @@ bool OpenHeldDir(HANDLE parent, const std::wstring& parentPath, const std::wstri
     return false;
   }
   *handle = Handle(opened);
+  // Made just now by this call in the held parent: a plain directory, where
+  // the parent is.
+  if (outcome == FILE_CREATED) {
+    *finalPath = FinalChild(parentFinal, name);
+    return true;
+  }
   DWORD attributes = 0;
   if (!HandleAttributes(opened, &attributes)) return Fail(error);
   *finalPath = FinalPath(opened);
