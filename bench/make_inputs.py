@@ -8,6 +8,8 @@
                                       (their names begin with PREFIX)
   make_inputs.py jre-jars DIR JAVA MB the staged runtime: jars that expand to
                                       jre/<name>/..., with JAVA as bin/java
+  make_inputs.py names OUT JAR...     the entries of the jars, in order, one a
+                                      line: NAME<TAB>SIZE (expanded)
 """
 import os
 import random
@@ -131,6 +133,12 @@ def main():
     elif kind == "jars":
         jar_set(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), seed=int(sys.argv[5]) if len(sys.argv) > 5 else 5,
                 prefix=sys.argv[6] if len(sys.argv) > 6 else "")
+    elif kind == "names":
+        with open(sys.argv[2], "w") as out:
+            for path in sys.argv[3:]:
+                with zipfile.ZipFile(path) as z:
+                    for info in z.infolist():
+                        out.write("%s\t%d\n" % (info.filename, info.file_size))
     elif kind == "jre-jars":
         jar_set(sys.argv[2], 3, int(sys.argv[4]), seed=11, prefix="jre/jre17/", java=sys.argv[3])
     else:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "tools/unzip/archive_pattern.h"
 #include "tools/unzip/expand.h"
 #include "tools/unzip/os_layer.h"
+#include "tools/unzip/pipeline.h"
 
 namespace unzip {
 
@@ -112,11 +114,8 @@ int Run(const std::vector<std::string>& args) {
                  options.dest.empty() ? "." : options.dest.c_str(), error.c_str());
     return kExitIo;
   }
-  int status = kExitOk;
-  for (const std::string& archive : archives) {
-    status = std::max(status, ExpandArchive(archive, dest, options.quiet > 0));
-  }
-  return status;
+  return ExpandArchives(archives, dest, options.quiet > 0,
+                        ThreadCount(std::getenv("QEL_UNZIP_THREADS"), ProcessorCount()));
 }
 
 }  // namespace

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/unzip/path_guard.h"
+#include "tools/unzip/pipeline.h"
 #include "tools/unzip/zip_reader.h"
 
 namespace unzip {
@@ -19,6 +23,12 @@ constexpr unsigned kStickyBit = 01000;
 constexpr unsigned kOwnerWrite = 0200;
 constexpr unsigned kOwnerAll = 0700;
 constexpr size_t kMaxLinkTarget = 4096;
+// File entries handed to a thread at once: a reader's window of archive
+// bytes holds them all, so that they come from one read.
+constexpr size_t kBatchEntries = 64;
+// Names of unfinished files remembered at most before the finished ones are
+// forgotten.
+constexpr size_t kPendingPrune = 16384;
 
 // Names come from the archive: control characters would reach the terminal.
 std::string Printable(std::string text) {
@@ -27,6 +37,74 @@ std::string Printable(std::string text) {
   }
   return text;
 }
+
+std::string Joined(const EntryPath& path) {
+  std::string joined;
+  for (const std::string& part : path.parts) joined += (joined.empty() ? "" : "/") + part;
+  return joined;
+}
+
+// The message line for a failure, of the archive or of one of its entries.
+std::string Problem(const std::string& archive, const std::string& entry, const std::string& problem) {
+  if (entry.empty()) return "unzip: " + Printable(archive) + ": " + problem + "\n";
+  return "unzip: " + Printable(archive) + ": " + Printable(entry) + ": " + problem + "\n";
+}
+
+int StatusOf(DataResult result) {
+  switch (result) {
+    case DataResult::kOk: return kExitOk;
+    case DataResult::kUnsupported: return kExitIncomplete;
+    case DataResult::kCorrupt: return kExitDamaged;
+    case DataResult::kReadError:
+    case DataResult::kSinkError: return kExitIo;
+  }
+  return kExitIo;
+}
+
+// The Unix mode bits stored with the entry, or 0 when there are none.
+unsigned UnixMode(const ZipEntry& entry) {
+  return entry.hostSystem == kUnixHost ? entry.externalAttributes >> 16 : 0;
+}
+
+// Why the entry's name may not be expanded, or "" with its path below the
+// destination (no components for the destination itself).
+std::string NameProblem(const ZipEntry& entry, const std::string& name, EntryPath* path) {
+  std::string why;
+  if (!SplitEntryName(name, WindowsNameRules(), path, &why)) return why;
+  for (const std::string& part : path->parts) {
+    why = SystemNameProblem(part);
+    if (!why.empty()) return why;
+  }
+  // Only a directory entry without data may name the destination itself.
+  if (path->parts.empty() && (!path->isDir || entry.size > 0)) {
+    return "a file entry whose name names no file";
+  }
+  return "";
+}
+
+// An archive being expanded, kept by the jobs that write its entries.
+struct Archive {
+  std::string path;
+  ZipArchive zip;
+};
+
+// A file entry as a job writes it.
+struct FileItem {
+  const ZipEntry* entry = nullptr;
+  std::string name;  // as decoded, for messages
+  std::string leaf;  // the last component
+  DestDirRef dir;
+  int mode = -1;
+  std::string listing;  // its line on standard output, if any
+};
+
+// Neighbouring file entries of one archive and the archive bytes they lie in.
+struct Batch {
+  std::shared_ptr<Archive> archive;
+  std::vector<FileItem> items;
+  std::vector<uint64_t> steps;
+  uint64_t start = 0, end = 0;
+};
 
 struct Link {
   EntryPath path;
@@ -38,104 +116,154 @@ struct DirMode {
   int mode;
 };
 
-class ArchiveExpander {
- public:
-  ArchiveExpander(const std::string& archive, DestTree& dest, bool quiet)
-      : archive_(archive), dest_(dest), quiet_(quiet), mask_(CreationMask()) {}
+// Writes one file; runs on any thread. The outcome tells what went wrong.
+void WriteFile(EntryReader& reader, const Archive& archive, const FileItem& item, Outcome* outcome) {
+  std::string error;
+  DataResult result;
+  {
+    OutputFile out;
+    if (!DestTree::NewFile(*item.dir, item.leaf, item.mode, &out, &error)) {
+      outcome->err = Problem(archive.path, item.name, "cannot create file: " + error);
+      outcome->status = kExitIo;
+      return;
+    }
+    std::string writeError;
+    result = reader.ReadEntry(
+        archive.zip, *item.entry,
+        [&](const char* data, size_t length) { return out.Write(data, length, &writeError); }, &error);
+    if (result == DataResult::kSinkError) error = "cannot write: " + writeError;
+    if (result == DataResult::kOk && !out.Close(&error)) {
+      error = "cannot write: " + error;
+      result = DataResult::kSinkError;
+    }
+  }
+  if (result != DataResult::kOk) {
+    // A partial or damaged file is not left looking like a good one.
+    DestTree::RemoveFile(*item.dir, item.leaf);
+    outcome->err = Problem(archive.path, item.name, error);
+    outcome->status = StatusOf(result);
+  }
+}
 
-  int Run() {
-    std::string error;
-    DataResult opened = reader_.Open(archive_, &error);
-    if (opened != DataResult::kOk) {
-      Report("", error, StatusOf(opened));
-      return status_;
+void RunBatch(EntryReader& reader, const Batch& batch, std::vector<Outcome>* outcomes) {
+  reader.Prefetch(batch.archive->zip, batch.start, batch.end);
+  for (size_t i = 0; i < batch.items.size(); ++i) {
+    Outcome& outcome = (*outcomes)[i];
+    outcome.out = batch.items[i].listing;
+    try {
+      WriteFile(reader, *batch.archive, batch.items[i], &outcome);
+    } catch (const std::bad_alloc&) {
+      outcome.err = Problem(batch.archive->path, batch.items[i].name, "out of memory");
+      outcome.status = kExitIo;
     }
-    if (!quiet_) std::printf("Archive:  %s\n", Printable(archive_).c_str());
-    for (const ZipEntry& entry : reader_.entries()) ExpandEntry(entry);
-    // Links last, so that no entry of this archive is written through one.
-    for (const Link& link : links_) {
-      if (!quiet_) {
-        std::printf("    linking: %s -> %s\n", Printable(dest_.DisplayPath(link.path.parts)).c_str(),
-                    Printable(link.target).c_str());
-      }
-      if (!dest_.MakeLink(link.path.parts, link.target, &error)) {
-        Report(Joined(link.path), "cannot create link: " + error, kExitIo);
-      }
-    }
-    // Deepest first, and after the files, so a read-only directory is filled
-    // before it becomes read-only.
-    std::sort(dirModes_.begin(), dirModes_.end(), [](const DirMode& a, const DirMode& b) {
-      return a.path.parts.size() > b.path.parts.size();
-    });
-    for (const DirMode& dir : dirModes_) {
-      if (!dest_.SetDirMode(dir.path.parts, dir.mode, &error)) {
-        Report(Joined(dir.path), "cannot set permissions: " + error, kExitIo);
-      }
-    }
+  }
+}
+
+// The run: the calling thread reads each archive's directory, checks every
+// entry and makes the directories and links in entry order; the writing of
+// files goes to the pipeline's threads. What is made at a path waits for
+// every unfinished file at that path or above it, so that it finds the tree
+// a single thread would have left there.
+class Expansion {
+ public:
+  Expansion(DestTree& dest, bool quiet, unsigned threads)
+      : dest_(dest),
+        quiet_(quiet),
+        mask_(dest.creationMask()),
+        readers_(MakeReaders(std::max(threads, 1u))),
+        pipeline_(threads, [this](Outcome& outcome) { Take(outcome); }) {
+    pending_.reserve(2 * kPendingPrune);
+  }
+
+  int Run(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) ExpandOne(path);
+    pipeline_.WaitForAll();
     std::fflush(stdout);
     return status_;
   }
 
  private:
-  static std::string Joined(const EntryPath& path) {
-    std::string joined;
-    for (const std::string& part : path.parts) joined += (joined.empty() ? "" : "/") + part;
-    return joined;
+  static std::vector<std::unique_ptr<EntryReader>> MakeReaders(unsigned count) {
+    std::vector<std::unique_ptr<EntryReader>> readers;
+    for (unsigned i = 0; i < count; ++i) readers.push_back(std::make_unique<EntryReader>());
+    return readers;
   }
 
-  void Report(const std::string& entry, const std::string& problem, int status) {
-    std::fflush(stdout);
-    if (entry.empty()) {
-      std::fprintf(stderr, "unzip: %s: %s\n", Printable(archive_).c_str(), problem.c_str());
-    } else {
-      std::fprintf(stderr, "unzip: %s: %s: %s\n", Printable(archive_).c_str(),
-                   Printable(entry).c_str(), problem.c_str());
+  void Take(Outcome& outcome) {
+    if (!outcome.out.empty()) std::fwrite(outcome.out.data(), 1, outcome.out.size(), stdout);
+    if (!outcome.err.empty()) {
+      std::fflush(stdout);
+      std::fwrite(outcome.err.data(), 1, outcome.err.size(), stderr);
     }
-    status_ = std::max(status_, status);
+    status_ = std::max(status_, outcome.status);
   }
 
-  static int StatusOf(DataResult result) {
-    switch (result) {
-      case DataResult::kOk: return kExitOk;
-      case DataResult::kUnsupported: return kExitIncomplete;
-      case DataResult::kCorrupt: return kExitDamaged;
-      case DataResult::kReadError:
-      case DataResult::kSinkError: return kExitIo;
-    }
-    return kExitIo;
+  void Tell(Outcome outcome) {
+    if (!outcome.empty()) pipeline_.Record(std::move(outcome));
   }
 
-  // The Unix mode bits stored with the entry, or 0 when there are none.
-  static unsigned UnixMode(const ZipEntry& entry) {
-    return entry.hostSystem == kUnixHost ? entry.externalAttributes >> 16 : 0;
+  // A listing line and nothing else.
+  void TellListing(std::string listing) {
+    if (!listing.empty()) pipeline_.Record({std::move(listing), "", kExitOk});
   }
 
-  // Why the entry's name may not be expanded, or "" with its path below the
-  // destination (no components for the destination itself).
-  static std::string NameProblem(const ZipEntry& entry, const std::string& name, EntryPath* path) {
-    std::string why;
-    if (!SplitEntryName(name, WindowsNameRules(), path, &why)) return why;
-    for (const std::string& part : path->parts) {
-      why = SystemNameProblem(part);
-      if (!why.empty()) return why;
+  void TellProblem(const std::string& entry, const std::string& problem, int status, std::string out = "") {
+    Tell({std::move(out), Problem(archive_->path, entry, problem), status});
+  }
+
+  void ExpandOne(const std::string& path) {
+    archive_ = std::make_shared<Archive>();
+    archive_->path = path;
+    std::string error;
+    DataResult opened = archive_->zip.Open(path, &error);
+    if (opened != DataResult::kOk) {
+      TellProblem("", error, StatusOf(opened));
+      archive_.reset();
+      return;
     }
-    // Only a directory entry without data may name the destination itself.
-    if (path->parts.empty() && (!path->isDir || entry.size > 0)) {
-      return "a file entry whose name names no file";
+    if (!quiet_) TellListing("Archive:  " + Printable(path) + "\n");
+    for (const ZipEntry& entry : archive_->zip.entries()) ExpandEntry(entry);
+    Flush();
+    // Links last, so that no entry of this archive is written through one.
+    for (const Link& link : links_) {
+      std::string listing;
+      if (!quiet_) {
+        listing = "    linking: " + Printable(dest_.DisplayPath(link.path.parts)) + " -> " +
+                  Printable(link.target) + "\n";
+      }
+      WaitForPath(link.path.parts, link.path.parts.size());
+      if (!dest_.MakeLink(link.path.parts, link.target, &error)) {
+        TellProblem(Joined(link.path), "cannot create link: " + error, kExitIo, std::move(listing));
+      } else {
+        TellListing(std::move(listing));
+      }
     }
-    return "";
+    // Deepest first, and after the files, so a read-only directory is filled
+    // before it becomes read-only.
+    std::stable_sort(dirModes_.begin(), dirModes_.end(), [](const DirMode& a, const DirMode& b) {
+      return a.path.parts.size() > b.path.parts.size();
+    });
+    for (const DirMode& dir : dirModes_) {
+      WaitForPath(dir.path.parts, dir.path.parts.size());
+      if (!dest_.SetDirMode(dir.path.parts, dir.mode, &error)) {
+        TellProblem(Joined(dir.path), "cannot set permissions: " + error, kExitIo);
+      }
+    }
+    links_.clear();
+    dirModes_.clear();
+    archive_.reset();
   }
 
   void ExpandEntry(const ZipEntry& entry) {
     std::string name = DecodeEntryName(entry.name, entry.utf8);
     if (entry.overlaps) {
-      Report(name, "damaged archive (entry overlaps another entry)", kExitDamaged);
+      TellProblem(name, "damaged archive (entry overlaps another entry)", kExitDamaged);
       return;
     }
     EntryPath path;
     std::string why = NameProblem(entry, name, &path);
     if (!why.empty()) {
-      Report(name, "refused: " + why, kExitIncomplete);
+      TellProblem(name, "refused: " + why, kExitIncomplete);
       return;
     }
     if (path.parts.empty()) return;  // the destination itself
@@ -150,76 +278,145 @@ class ArchiveExpander {
   }
 
   void ExpandDirectory(const std::string& name, const EntryPath& path, unsigned mode) {
-    if (!quiet_) {
-      std::printf("   creating: %s%c\n", Printable(dest_.DisplayPath(path.parts)).c_str(),
-                  NativeSeparator());
-    }
+    std::string listing;
+    if (!quiet_) listing = "   creating: " + Printable(dest_.DisplayPath(path.parts)) + NativeSeparator() + "\n";
+    WaitForPath(path.parts, path.parts.size());
     std::string error;
-    if (!dest_.MakeDirs(path.parts, path.parts.size(), &error)) {
-      Report(name, "cannot create directory: " + error, kExitIo);
-    } else if (mode != 0) {
-      dirModes_.push_back({path, static_cast<int>(RestoredDirMode(mode, mask_))});
+    // Made with its final mode when it is new; the mode is set again once
+    // the archive is in, as for a directory that was there before.
+    const int restored = mode != 0 ? static_cast<int>(RestoredDirMode(mode, mask_)) : -1;
+    if (!dest_.Dir(path.parts, path.parts.size(), restored, &error)) {
+      TellProblem(name, "cannot create directory: " + error, kExitIo, std::move(listing));
+      return;
     }
+    if (mode != 0) dirModes_.push_back({path, restored});
+    TellListing(std::move(listing));
   }
 
   void ExpandLink(const ZipEntry& entry, const std::string& name, EntryPath path) {
     std::string target, error, why;
     if (entry.size > kMaxLinkTarget) {
-      Report(name, "refused: link target too long", kExitIncomplete);
+      TellProblem(name, "refused: link target too long", kExitIncomplete);
       return;
     }
-    DataResult result = reader_.ReadEntry(
-        entry, [&](const char* data, size_t length) { target.append(data, length); return true; },
-        &error);
+    DataResult result = readers_[0]->ReadEntry(
+        archive_->zip, entry,
+        [&](const char* data, size_t length) { target.append(data, length); return true; }, &error);
     if (result != DataResult::kOk) {
-      Report(name, error, StatusOf(result));
+      TellProblem(name, error, StatusOf(result));
       return;
     }
     if (!LinkStaysInside(path.parts, target, &why)) {
-      Report(name, "refused: " + why, kExitIncomplete);
+      TellProblem(name, "refused: " + why, kExitIncomplete);
       return;
     }
     links_.push_back({std::move(path), std::move(target)});
   }
 
   void ExpandFile(const ZipEntry& entry, const std::string& name, const EntryPath& path, int mode) {
-    std::string error;
+    std::string listing;
     if (!quiet_) {
-      std::printf("%s %s\n", entry.method == 0 ? " extracting:" : "  inflating:",
-                  Printable(dest_.DisplayPath(path.parts)).c_str());
+      listing = std::string(entry.method == 0 ? " extracting: " : "  inflating: ") +
+                Printable(dest_.DisplayPath(path.parts)) + "\n";
     }
-    DataResult result;
-    {
-      OutputFile out;
-      if (!dest_.NewFile(path.parts, mode, &out, &error)) {
-        Report(name, "cannot create file: " + error, kExitIo);
-        return;
-      }
-      std::string writeError;
-      result = reader_.ReadEntry(
-          entry, [&](const char* data, size_t length) { return out.Write(data, length, &writeError); },
-          &error);
-      if (result == DataResult::kSinkError) error = "cannot write: " + writeError;
-      if (result == DataResult::kOk && !out.Close(&error)) {
-        error = "cannot write: " + error;
-        result = DataResult::kSinkError;
-      }
+    std::string key = WaitForPath(path.parts, path.parts.size());
+    std::string error;
+    DestDirRef dir = dest_.Dir(path.parts, path.parts.size() - 1, -1, &error);
+    if (!dir) {
+      TellProblem(name, "cannot create file: " + error, kExitIo, std::move(listing));
+      return;
     }
-    if (result != DataResult::kOk) {
-      // A partial or damaged file is not left looking like a good one.
-      dest_.RemoveFile(path.parts);
-      Report(name, error, StatusOf(result));
+    // The archive bytes from its local header up to the next one.
+    const uint64_t start = entry.localOffset, end = std::max(entry.roomEnd, entry.localOffset);
+    if (!batch_.items.empty() &&
+        (batch_.items.size() >= kBatchEntries ||
+         std::max(batch_.end, end) - std::min(batch_.start, start) > kReadWindow)) {
+      Flush();
+    }
+    const uint64_t step = pipeline_.Reserve();
+    if (key.empty()) {
+      barrier_ = step;
+      haveBarrier_ = true;
+    } else {
+      pending_[key] = step;
+    }
+    if (batch_.items.empty()) {
+      batch_.archive = archive_;
+      batch_.start = start;
+      batch_.end = end;
+    }
+    batch_.start = std::min(batch_.start, start);
+    batch_.end = std::max(batch_.end, end);
+    batch_.items.push_back({&entry, name, path.parts.back(), std::move(dir), mode, std::move(listing)});
+    batch_.steps.push_back(step);
+  }
+
+  // Hands the batch to the pipeline.
+  void Flush() {
+    if (batch_.items.empty()) return;
+    std::vector<uint64_t> steps = std::move(batch_.steps);
+    auto batch = std::make_shared<Batch>(std::move(batch_));
+    batch_ = Batch();
+    pipeline_.Submit(std::move(steps), [this, batch](unsigned thread, std::vector<Outcome>* outcomes) {
+      RunBatch(*readers_[thread], *batch, outcomes);
+    });
+    if (pending_.size() > kPendingPrune) {
+      for (auto it = pending_.begin(); it != pending_.end();) {
+        it = it->second < pipeline_.taken() ? pending_.erase(it) : std::next(it);
+      }
     }
   }
 
-  const std::string& archive_;
+  // Waits until no unfinished file lies at the first `count` components or
+  // above them. Returns the key of that path, "" when its names may alias
+  // others (then every unfinished file is waited for).
+  std::string WaitForPath(const std::vector<std::string>& parts, size_t count) {
+    bool wait = false;
+    uint64_t upTo = 0;
+    auto consider = [&](uint64_t step) {
+      if (step >= pipeline_.taken()) {
+        wait = true;
+        upTo = std::max(upTo, step);
+      }
+    };
+    if (haveBarrier_) consider(barrier_);
+    std::string key;
+    for (size_t i = 0; i < count; ++i) {
+      std::string part = NameKey(parts[i]);
+      if (part.empty()) {
+        Flush();
+        pipeline_.WaitForAll();
+        return "";
+      }
+      key += '/';
+      key += part;
+      auto it = pending_.find(key);
+      if (it != pending_.end()) consider(it->second);
+    }
+    if (wait) {
+      Flush();
+      pipeline_.WaitFor(upTo);
+    }
+    return key;
+  }
+
   DestTree& dest_;
-  bool quiet_;
-  unsigned mask_;
-  ZipReader reader_;
+  const bool quiet_;
+  const unsigned mask_;
+  // One per thread, the calling thread's first; declared before the
+  // pipeline, whose threads use them until it ends.
+  std::vector<std::unique_ptr<EntryReader>> readers_;
+  int status_ = kExitOk;
+  std::shared_ptr<Archive> archive_;
   std::vector<Link> links_;
   std::vector<DirMode> dirModes_;
-  int status_ = kExitOk;
+  Batch batch_;
+  // The last step of the unfinished file at each path (components keyed
+  // by NameKey, each after a "/"), and of the last file whose path had no key.
+  std::unordered_map<std::string, uint64_t> pending_;
+  uint64_t barrier_ = 0;
+  bool haveBarrier_ = false;
+  Pipeline pipeline_;
 };
 
 }  // namespace
@@ -232,8 +429,8 @@ unsigned RestoredDirMode(unsigned stored, unsigned mask) {
   return (stored & (kPermissionMask | kStickyBit) & ~mask) | kOwnerAll;
 }
 
-int ExpandArchive(const std::string& path, DestTree& dest, bool quiet) {
-  return ArchiveExpander(path, dest, quiet).Run();
+int ExpandArchives(const std::vector<std::string>& paths, DestTree& dest, bool quiet, unsigned threads) {
+  return Expansion(dest, quiet, threads).Run(paths);
 }
 
 }  // namespace unzip

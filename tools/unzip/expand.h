@@ -1,7 +1,8 @@
-// Expanding one archive into the destination tree.
+// Expanding archives into the destination tree.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tools/unzip/os_layer.h"
 
@@ -25,9 +26,12 @@ inline constexpr int kExitUsage = 10;      // bad command line
 unsigned RestoredFileMode(unsigned stored, unsigned mask);
 unsigned RestoredDirMode(unsigned stored, unsigned mask);
 
-// Expands every entry it can of the archive at `path` into `dest`, telling
-// each failure on standard error (and, unless `quiet`, each entry on
-// standard output). Returns kExitOk when all entries came out complete.
-int ExpandArchive(const std::string& path, DestTree& dest, bool quiet);
+// Expands every entry it can of the archives at `paths`, one archive after
+// the other, into `dest`, telling each failure on standard error (and,
+// unless `quiet`, each entry on standard output). `threads` threads share
+// the work (the calling one included); the tree, the messages and their
+// order are those of one thread. Returns kExitOk when all entries came out
+// complete.
+int ExpandArchives(const std::vector<std::string>& paths, DestTree& dest, bool quiet, unsigned threads);
 
 }  // namespace unzip

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +28,14 @@ char NativeSeparator();
 // it sets it for a moment, so it is read before any thread starts.
 unsigned CreationMask();
 
+// The number of processors the process may run on, at least 1.
+unsigned ProcessorCount();
+
+// A component as the file system compares names (Windows: without regard
+// to case); "" when the system may know the file by another name as well
+// (a Windows short name such as PROGRA~1), so that no key can tell.
+std::string NameKey(const std::string& part);
+
 // An entry name's bytes as a path text. Windows decodes a name that is
 // neither flagged nor valid as UTF-8 from code page 437; Linux keeps bytes.
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag);
@@ -43,7 +52,7 @@ bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::str
 // True when `path` names an existing regular file.
 bool IsRegularFile(const std::string& path);
 
-// An archive open for random-access reading.
+// An archive open for random-access reading, by several threads at once.
 class ArchiveFile {
  public:
   ArchiveFile() = default;
@@ -55,11 +64,72 @@ class ArchiveFile {
   uint64_t size() const { return size_; }
   // Reads up to `length` bytes at `offset`; *got is short only at the end of
   // the file.
-  bool ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got, std::string* error);
+  bool ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got, std::string* error) const;
 
  private:
   intptr_t handle_ = -1;
   uint64_t size_ = 0;
+};
+
+// Mutual exclusion and waiting between the expander's threads: the C++
+// library's on Linux; a slim reader/writer lock and a condition variable on
+// Windows, where the cross compiler's thread model has no std::thread.
+class Mutex {
+ public:
+  Mutex();
+  ~Mutex();
+  Mutex(const Mutex&) = delete;
+  Mutex& operator=(const Mutex&) = delete;
+  void Lock();
+  void Unlock();
+
+ private:
+  friend class Condition;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class MutexLock {
+ public:
+  explicit MutexLock(Mutex& mutex) : mutex_(mutex) { mutex_.Lock(); }
+  ~MutexLock() { mutex_.Unlock(); }
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+
+ private:
+  Mutex& mutex_;
+};
+
+class Condition {
+ public:
+  Condition();
+  ~Condition();
+  Condition(const Condition&) = delete;
+  Condition& operator=(const Condition&) = delete;
+  // Releases the mutex, which the caller holds, until woken (or spuriously).
+  void Wait(Mutex& mutex);
+  void WakeOne();
+  void WakeAll();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Threads that each run one function; dropping the group waits for them.
+class ThreadGroup {
+ public:
+  ThreadGroup();
+  ~ThreadGroup();
+  ThreadGroup(const ThreadGroup&) = delete;
+  ThreadGroup& operator=(const ThreadGroup&) = delete;
+  // False when the system refuses another thread.
+  bool Start(std::function<void()> body);
+  void JoinAll();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // A file being written below the destination. Dropping it unclosed closes
@@ -72,7 +142,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Write(const void* data, size_t length, std::string* error);
-  // Applies the pending permission bits and closes; reports late write errors.
+  // Applies the pending permission bits, if any, and closes; reports late
+  // write errors.
   bool Close(std::string* error);
 
  private:
@@ -81,11 +152,22 @@ class OutputFile {
   int mode_ = -1;
 };
 
+// A directory below the destination, held open by the tree (Linux: a
+// descriptor; Windows: a handle that forbids renaming it, with the path it
+// really has). Files are created in it by name, so nothing between it and
+// the root is looked up again.
+struct DestDir;
+using DestDirRef = std::shared_ptr<const DestDir>;
+
 // The destination directory. Every operation takes a path below it as
 // components already checked by path_guard. No operation passes through a
 // link or junction below the root, and a file is replaced by deleting the old
 // name (a link itself, never its target), so nothing can be written outside
-// it.
+// it. Directories once opened stay open (a bounded number on Linux), so each
+// is looked up once per run, not once per entry.
+//
+// Only the thread that opened the tree uses its members; NewFile and
+// RemoveFile may run on any thread, in directories it handed out.
 class DestTree {
  public:
   DestTree();
@@ -93,17 +175,16 @@ class DestTree {
   DestTree(const DestTree&) = delete;
   DestTree& operator=(const DestTree&) = delete;
 
-  // Opens the root, creating every missing level.
+  // Opens the root, creating every missing level. Reads the creation mask,
+  // so it runs before any other thread starts.
   bool Open(const std::string& root, std::string* error);
-  // Creates the missing directories among the first `count` components.
-  bool MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error);
-  // Creates the file, replacing a file of that name; its parent must exist.
-  // `mode` (Linux, -1 for the default) is applied when the file is closed.
-  bool NewFile(const std::vector<std::string>& parts, int mode, OutputFile* out,
-               std::string* error);
-  // Removes a file left incomplete; failures are ignored.
-  void RemoveFile(const std::vector<std::string>& parts);
-  // Sets the permission bits of an existing directory (Linux only).
+  unsigned creationMask() const { return mask_; }
+  // The directory of the first `count` components, creating missing levels
+  // (the last one with `mode`, Linux, -1 for the default); nullptr with the
+  // reason when it cannot be had.
+  DestDirRef Dir(const std::vector<std::string>& parts, size_t count, int mode, std::string* error);
+  // Sets the permission bits of an existing directory (Linux only); no
+  // system call when it has them already.
   bool SetDirMode(const std::vector<std::string>& parts, int mode, std::string* error);
   // Creates a symbolic link, replacing a file or link of that name (Linux only).
   bool MakeLink(const std::vector<std::string>& parts, const std::string& target,
@@ -111,11 +192,19 @@ class DestTree {
   // The path as shown to the user: root, separator, components.
   std::string DisplayPath(const std::vector<std::string>& parts) const;
 
+  // Creates the file `name` in `dir`, replacing a file or link of that name
+  // only when there is one. `mode` (Linux, -1 for the default) is what the
+  // file has once closed.
+  static bool NewFile(const DestDir& dir, const std::string& name, int mode, OutputFile* out,
+                      std::string* error);
+  // Removes a file left incomplete; failures are ignored.
+  static void RemoveFile(const DestDir& dir, const std::string& name);
+
  private:
-  // Each system's own: the open root and the directory used last (entries
-  // come grouped by directory).
+  // Each system's own: the open root and the cache of open directories.
   struct Walk;
   std::string root_;  // as given, for display
+  unsigned mask_ = 0;
   std::unique_ptr<Walk> walk_;
 };
 

@@ -3,14 +3,21 @@
 // link in the tree (made by an earlier archive, say) is never followed.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
 
 #include "tools/unzip/os_layer.h"
-#include "tools/unzip/os_layer_shared.h"
 
 namespace unzip {
 
@@ -35,55 +42,126 @@ bool Unlink(int dir, const char* name, std::string* error) {
   return false;
 }
 
+int OpenDir(int parent, const char* name) {
+  return openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// True when a file created in `dir` gets exactly the mode asked for, less
+// the umask: not so under a default ACL, which takes the umask's place.
+bool CreatesExactModes(int dir) {
+  return fgetxattr(dir, "system.posix_acl_default", nullptr, 0) < 0 &&
+         (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP);
+}
+
+// Open directories kept at most: half of what the descriptor limit leaves
+// after the archives, files and queued work of a run.
+size_t CacheLimit() {
+  constexpr rlim_t kWanted = 8192;
+  rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 16;
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < kWanted) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? kWanted : std::min(kWanted, limit.rlim_max);
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  rlim_t usable = limit.rlim_cur == RLIM_INFINITY ? kWanted : limit.rlim_cur;
+  return usable > 512 ? static_cast<size_t>((usable - 256) / 2) : 16;
+}
+
 }  // namespace
 
-struct DestTree::Walk {
-  int rootFd = -1;
-  std::vector<std::string> cachedParts;
-  int cachedFd = -1;
-  bool cacheValid = false;
+struct DestDir {
+  int fd = -1;
+  // Files created here need no mode change after the fact.
+  bool exactModes = false;
+  ~DestDir() {
+    if (fd != -1) close(fd);
+  }
+};
 
-  ~Walk() {
-    if (cachedFd != -1 && cachedFd != rootFd) close(cachedFd);
-    if (rootFd != -1) close(rootFd);
+struct DestTree::Walk {
+  struct Cached {
+    std::shared_ptr<DestDir> dir;
+    int mode = -1;  // the permission bits, once known
+    uint64_t lastUse = 0;
+  };
+  std::shared_ptr<DestDir> root;
+  std::unordered_map<std::string, Cached> cache;  // by components joined with "/"
+  size_t limit = CacheLimit();
+  uint64_t clock = 0;
+  unsigned mask = 0;
+
+  // Drops the least recently used quarter; directories still in use by
+  // queued files stay open until those are done.
+  void Trim() {
+    if (cache.size() < limit) return;
+    std::vector<uint64_t> uses;
+    uses.reserve(cache.size());
+    for (const auto& item : cache) uses.push_back(item.second.lastUse);
+    auto cut = uses.begin() + uses.size() / 4;
+    std::nth_element(uses.begin(), cut, uses.end());
+    for (auto it = cache.begin(); it != cache.end();) {
+      it = it->second.lastUse <= *cut ? cache.erase(it) : std::next(it);
+    }
   }
 
-  // The directory of the first `count` components, opened without following
-  // links and created when missing if `create`; -1 (with the reason) when
-  // it cannot be. The descriptor belongs to the walk.
-  int Dir(const std::vector<std::string>& parts, size_t count, bool create, std::string* error) {
-    if (count == 0) return rootFd;
-    size_t known = cacheValid ? SharedPrefix(cachedParts, parts, count) : 0;
-    if (known == count && cachedParts.size() == count) return cachedFd;
-    // Walk on from the cached directory when it lies on the way.
-    bool fromCache = cacheValid && known == cachedParts.size();
-    int fd = fromCache ? cachedFd : rootFd;
-    bool owned = false;
-    for (size_t i = fromCache ? known : 0; i < count; ++i) {
-      const char* name = parts[i].c_str();
-      int next = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (next < 0 && errno == ENOENT && create) {
-        if (mkdirat(fd, name, 0777) != 0 && errno != EEXIST) {
-          Fail(error);
-          if (owned) close(fd);
-          return -1;
-        }
-        next = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      }
-      if (next < 0) {
-        *error = WalkError(errno);
-        if (owned) close(fd);
-        return -1;
-      }
-      if (owned) close(fd);
-      fd = next;
-      owned = true;
+  // The cache entry of the first `count` components, opened without
+  // following links and created when missing if `create` (the last level
+  // with `mode`); nullptr (with the reason) when it cannot be.
+  Cached* Find(const std::vector<std::string>& parts, size_t count, bool create, int mode,
+               std::string* error) {
+    std::string key;
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) key += '/';
+      key += parts[i];
+      ends.push_back(key.size());
     }
-    if (cachedFd != -1 && cachedFd != rootFd) close(cachedFd);
-    cachedParts.assign(parts.begin(), parts.begin() + count);
-    cachedFd = fd;
-    cacheValid = true;
-    return fd;
+    // The deepest level already open.
+    size_t known = count;
+    Cached* from = nullptr;
+    for (; known > 0; --known) {
+      auto it = cache.find(known == count ? key : key.substr(0, ends[known - 1]));
+      if (it != cache.end()) {
+        from = &it->second;
+        break;
+      }
+    }
+    if (known == count) {
+      from->lastUse = ++clock;
+      return from;
+    }
+    std::shared_ptr<DestDir> dir = from ? from->dir : root;
+    Trim();
+    for (size_t i = known; i < count; ++i) {
+      const char* name = parts[i].c_str();
+      auto next = std::make_shared<DestDir>();
+      // A directory the cache does not hold is new in a fresh destination,
+      // so making it comes first.
+      bool made = false;
+      if (create) {
+        int wanted = i + 1 == count && mode >= 0 ? mode : 0777;
+        made = mkdirat(dir->fd, name, static_cast<mode_t>(wanted)) == 0;
+        if (!made && errno != EEXIST) {
+          Fail(error);
+          return nullptr;
+        }
+      }
+      next->fd = OpenDir(dir->fd, name);
+      if (next->fd < 0) {
+        *error = WalkError(errno);
+        return nullptr;
+      }
+      // A new directory takes its parent's default ACL, if any.
+      next->exactModes = made ? dir->exactModes : (mask & 0200) == 0 && CreatesExactModes(next->fd);
+      Cached& cached = cache[key.substr(0, ends[i])];
+      cached.dir = next;
+      cached.mode = -1;
+      cached.lastUse = ++clock;
+      from = &cached;
+      dir = std::move(next);
+    }
+    return from;
   }
 };
 
@@ -96,6 +174,16 @@ unsigned CreationMask() {
   umask(mask);
   return mask;
 }
+
+unsigned ProcessorCount() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&set));
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::string NameKey(const std::string& part) { return part; }
 
 std::string DecodeEntryName(std::string_view raw, bool) { return std::string(raw); }
 
@@ -121,6 +209,45 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+struct Mutex::Impl {
+  std::mutex mutex;
+};
+Mutex::Mutex() : impl_(std::make_unique<Impl>()) {}
+Mutex::~Mutex() = default;
+void Mutex::Lock() { impl_->mutex.lock(); }
+void Mutex::Unlock() { impl_->mutex.unlock(); }
+
+struct Condition::Impl {
+  std::condition_variable condition;
+};
+Condition::Condition() : impl_(std::make_unique<Impl>()) {}
+Condition::~Condition() = default;
+void Condition::Wait(Mutex& mutex) {
+  std::unique_lock<std::mutex> lock(mutex.impl_->mutex, std::adopt_lock);
+  impl_->condition.wait(lock);
+  lock.release();
+}
+void Condition::WakeOne() { impl_->condition.notify_one(); }
+void Condition::WakeAll() { impl_->condition.notify_all(); }
+
+struct ThreadGroup::Impl {
+  std::vector<std::thread> threads;
+};
+ThreadGroup::ThreadGroup() : impl_(std::make_unique<Impl>()) {}
+ThreadGroup::~ThreadGroup() { JoinAll(); }
+bool ThreadGroup::Start(std::function<void()> body) {
+  try {
+    impl_->threads.emplace_back(std::move(body));
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+void ThreadGroup::JoinAll() {
+  for (std::thread& thread : impl_->threads) thread.join();
+  impl_->threads.clear();
+}
+
 ArchiveFile::~ArchiveFile() {
   if (handle_ != -1) close(static_cast<int>(handle_));
 }
@@ -141,7 +268,7 @@ bool ArchiveFile::Open(const std::string& path, std::string* error) {
 }
 
 bool ArchiveFile::ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got,
-                         std::string* error) {
+                         std::string* error) const {
   *got = 0;
   char* out = static_cast<char*>(buffer);
   while (*got < length) {
@@ -185,57 +312,74 @@ DestTree::~DestTree() = default;
 
 bool DestTree::Open(const std::string& root, std::string* error) {
   root_ = root;
+  mask_ = walk_->mask = CreationMask();
   std::string path = root.empty() ? "." : root;
   // Create the missing levels; the root itself may be reached through links.
   for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
     mkdir(path.substr(0, at).c_str(), 0777);
   }
   if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return Fail(error);
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Fail(error);
-  walk_->rootFd = fd;
+  auto dir = std::make_shared<DestDir>();
+  dir->fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir->fd < 0) return Fail(error);
+  dir->exactModes = (mask_ & 0200) == 0 && CreatesExactModes(dir->fd);
+  walk_->root = std::move(dir);
   return true;
 }
 
-bool DestTree::MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error) {
-  return walk_->Dir(parts, count, true, error) != -1;
+DestDirRef DestTree::Dir(const std::vector<std::string>& parts, size_t count, int mode,
+                         std::string* error) {
+  if (count == 0) return walk_->root;
+  Walk::Cached* found = walk_->Find(parts, count, true, mode, error);
+  return found ? found->dir : nullptr;
 }
 
-bool DestTree::NewFile(const std::vector<std::string>& parts, int mode, OutputFile* out,
+bool DestTree::NewFile(const DestDir& dir, const std::string& name, int mode, OutputFile* out,
                        std::string* error) {
-  int dir = walk_->Dir(parts, parts.size() - 1, true, error);
-  if (dir == -1) return false;
-  const char* name = parts.back().c_str();
   // Always a new file: an old one may be read-only, busy, or a link (hard
-  // or symbolic) whose other end must not change.
-  if (!Unlink(dir, name, error)) return false;
-  int fd = openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  mode >= 0 ? 0600 : 0666);
-  if (fd < 0) return Fail(error);
-  out->handle_ = fd;
-  out->mode_ = mode;
-  return true;
+  // or symbolic) whose other end must not change. O_EXCL fails on any name
+  // that exists, a dangling link included, and only then is it removed.
+  const mode_t created = mode < 0 ? 0666 : dir.exactModes ? static_cast<mode_t>(mode) : 0600;
+  for (int attempt = 0;; ++attempt) {
+    int fd = openat(dir.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, created);
+    if (fd >= 0) {
+      out->handle_ = fd;
+      out->mode_ = mode >= 0 && !dir.exactModes ? mode : -1;
+      return true;
+    }
+    if (errno != EEXIST || attempt > 0) return Fail(error);
+    if (!Unlink(dir.fd, name.c_str(), error)) return false;
+  }
 }
 
-void DestTree::RemoveFile(const std::vector<std::string>& parts) {
-  std::string ignored;
-  int dir = walk_->Dir(parts, parts.size() - 1, false, &ignored);
-  if (dir != -1) unlinkat(dir, parts.back().c_str(), 0);
+void DestTree::RemoveFile(const DestDir& dir, const std::string& name) {
+  unlinkat(dir.fd, name.c_str(), 0);
 }
 
 bool DestTree::SetDirMode(const std::vector<std::string>& parts, int mode, std::string* error) {
-  int dir = walk_->Dir(parts, parts.size(), false, error);
-  if (dir == -1) return false;
-  return fchmod(dir, static_cast<mode_t>(mode)) == 0 || Fail(error);
+  Walk::Cached* found = walk_->Find(parts, parts.size(), false, -1, error);
+  if (!found) return false;
+  if (found->mode < 0) {
+    struct stat info;
+    if (fstat(found->dir->fd, &info) != 0) return Fail(error);
+    found->mode = static_cast<int>(info.st_mode & 07777);
+  }
+  if (found->mode == mode) return true;
+  if (fchmod(found->dir->fd, static_cast<mode_t>(mode)) != 0) return Fail(error);
+  found->mode = mode;
+  return true;
 }
 
 bool DestTree::MakeLink(const std::vector<std::string>& parts, const std::string& target,
                         std::string* error) {
-  int dir = walk_->Dir(parts, parts.size() - 1, true, error);
-  if (dir == -1) return false;
+  DestDirRef dir = Dir(parts, parts.size() - 1, -1, error);
+  if (!dir) return false;
   const char* name = parts.back().c_str();
-  if (!Unlink(dir, name, error)) return false;
-  return symlinkat(target.c_str(), dir, name) == 0 || Fail(error);
+  for (int attempt = 0;; ++attempt) {
+    if (symlinkat(target.c_str(), dir->fd, name) == 0) return true;
+    if (errno != EEXIST || attempt > 0) return Fail(error);
+    if (!Unlink(dir->fd, name, error)) return false;
+  }
 }
 
 }  // namespace unzip

@@ -2,12 +2,14 @@
 // ("\\?\") forms, so deep trees and names Win32 would otherwise rewrite are
 // handled exactly.
 #include <windows.h>
+#include <process.h>
+#include <winternl.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "tools/unzip/os_layer.h"
-#include "tools/unzip/os_layer_shared.h"
 
 namespace unzip {
 
@@ -66,12 +68,6 @@ std::wstring LongPath(const std::string& path) {
   return L"\\\\?\\" + full;
 }
 
-std::wstring DestPath(const std::string& nativeRoot, const std::vector<std::string>& parts) {
-  std::string path = nativeRoot;
-  for (const std::string& part : parts) path += '\\' + part;
-  return Wide(path);
-}
-
 bool IsDirectoryW(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -105,8 +101,10 @@ Handle OpenItself(const std::wstring& path, DWORD access, DWORD share) {
 
 // Where an open handle really is; "" when the system cannot tell.
 std::wstring FinalPath(HANDLE handle) {
-  DWORD n = GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+  wchar_t buffer[512];
+  DWORD n = GetFinalPathNameByHandleW(handle, buffer, ARRAYSIZE(buffer), 0);
   if (n == 0) return std::wstring();
+  if (n < ARRAYSIZE(buffer)) return std::wstring(buffer, n);
   std::wstring path(n, L'\0');
   n = GetFinalPathNameByHandleW(handle, path.data(), n, 0);
   path.resize(n < path.size() ? n : 0);
@@ -118,58 +116,103 @@ std::wstring FinalChild(const std::wstring& parent, const std::string& name) {
   return parent.back() == L'\\' ? parent + Wide(name) : parent + L'\\' + Wide(name);
 }
 
-// True when the handle or the name it was opened by is a link or junction.
-bool IsLink(HANDLE handle, DWORD ownAttributes) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return true;
-  }
-  return ownAttributes != INVALID_FILE_ATTRIBUTES && (ownAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+// The attributes of what a handle is open on. The basic information only:
+// the full information also asks for the volume's serial number, which
+// costs Wine a round trip to its mount manager (about half a millisecond).
+bool HandleAttributes(HANDLE handle, DWORD* attributes) {
+  FILE_BASIC_INFO info;
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info)) return false;
+  *attributes = info.FileAttributes;
+  return true;
 }
 
 // True when a handle is not where the name it was opened by lies: Wine opens
 // through Unix symbolic links whatever the flags say.
-bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
-  std::wstring actual = FinalPath(handle);
+bool OpenedElsewhere(const std::wstring& actual, const std::wstring& expected) {
   return !expected.empty() && !actual.empty() &&
          CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
-// A directory on the way down, held open without delete sharing so that it
-// cannot be renamed or replaced by a link while entries go into it.
-struct HeldDir {
-  Handle handle;
-  std::wstring finalPath;
-};
+bool OpenedElsewhere(HANDLE handle, const std::wstring& expected) {
+  return OpenedElsewhere(FinalPath(handle), expected);
+}
 
-// Opens (creating it first if `create`) the directory `path` below the
-// directory whose final path is `parentFinal`, refusing a link or junction.
-bool OpenHeldDir(const std::string& path, const std::wstring& parentFinal, const std::string& name,
-                 bool create, HeldDir* dir, std::string* error) {
-  std::wstring wide = Wide(path);
-  if (create && !CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    return Fail(error);
-  }
-  dir->handle = OpenItself(wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (!dir->handle.valid()) {
-    DWORD code = GetLastError();
-    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) return Fail(error);
-    *error = "no such directory";
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
+
+bool FailStatus(NTSTATUS status, std::string* error) {
+  *error = ErrorText(RtlNtStatusToDosError(status));
+  return false;
+}
+
+// Opens `name` in the directory `parent` by the handle, not by a path: the
+// system looks up one name, and nothing above it can be swapped meanwhile.
+NTSTATUS OpenRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                      ULONG disposition, ULONG options, HANDLE* handle, ULONG_PTR* information = nullptr) {
+  UNICODE_STRING text;
+  text.Buffer = const_cast<wchar_t*>(name.c_str());
+  text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK status = {};
+  NTSTATUS result = NtCreateFile(handle, access | SYNCHRONIZE, &attributes, &status, nullptr,
+                                 FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                 options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (information) *information = status.Information;
+  if (result < 0) *handle = INVALID_HANDLE_VALUE;
+  return result;
+}
+
+// Opens (creating it first if `create`) the directory `name` in `parent`
+// (whose full path is `parentPath`, final path `parentFinal`), refusing a
+// link or junction. The handle is held without delete sharing, so that the
+// directory cannot be renamed or replaced by a link while entries go into it.
+bool OpenHeldDir(HANDLE parent, const std::wstring& parentPath, const std::wstring& parentFinal,
+                 const std::string& name, bool create, Handle* handle, std::wstring* path,
+                 std::wstring* finalPath, std::string* error) {
+  const std::wstring wide = Wide(name);
+  *path = parentPath + L'\\' + wide;
+  HANDLE opened;
+  ULONG_PTR outcome = 0;
+  NTSTATUS status = OpenRelative(parent, wide, FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, create ? FILE_OPEN_IF : FILE_OPEN,
+                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, &opened, &outcome);
+  if (status < 0) {
+    const DWORD code = RtlNtStatusToDosError(status);
+    if (code == ERROR_DIRECTORY) {
+      *error = "a file is in the way of a directory";
+    } else if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+      *error = "no such directory";
+    } else {
+      *error = ErrorText(code);
+    }
     return false;
   }
-  if (IsLink(dir->handle.get(), GetFileAttributesW(wide.c_str())) ||
-      OpenedElsewhere(dir->handle.get(), FinalChild(parentFinal, name))) {
+  *handle = Handle(opened);
+  // Made just now by this call in the held parent: a plain directory, where
+  // the parent is.
+  if (outcome == FILE_CREATED) {
+    *finalPath = FinalChild(parentFinal, name);
+    return true;
+  }
+  DWORD attributes = 0;
+  if (!HandleAttributes(opened, &attributes)) return Fail(error);
+  *finalPath = FinalPath(opened);
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || OpenedElsewhere(*finalPath, FinalChild(parentFinal, name))) {
     *error = "a link or junction is in the way of a directory";
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(dir->handle.get(), &info)) return Fail(error);
-  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *error = "a file is in the way of a directory";
     return false;
   }
-  dir->finalPath = FinalPath(dir->handle.get());
   return true;
+}
+
+// A component as Windows compares names: without regard to case.
+std::wstring Folded(const std::string& part) {
+  std::wstring wide = Wide(part);
+  if (!wide.empty()) CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return wide;
 }
 
 bool Dispose(HANDLE handle) {
@@ -197,11 +240,11 @@ bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::stri
   }
   if (Dispose(old.get())) return true;
   // A read-only file from an earlier archive is replaced like any other.
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetLastError() == ERROR_ACCESS_DENIED && !link && GetFileInformationByHandle(old.get(), &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+  DWORD attributes = 0;
+  if (GetLastError() == ERROR_ACCESS_DENIED && !link && HandleAttributes(old.get(), &attributes) &&
+      (attributes & FILE_ATTRIBUTE_READONLY)) {
     FILE_BASIC_INFO basic = {};
-    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
     if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (SetFileInformationByHandle(old.get(), FileBasicInfo, &basic, sizeof basic) && Dispose(old.get())) {
       return true;
@@ -212,38 +255,53 @@ bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::stri
 
 }  // namespace
 
+struct DestDir {
+  Handle handle;
+  std::wstring path;       // long-path form
+  std::wstring finalPath;  // where the handle really is; "" when unknown
+};
+
 struct DestTree::Walk {
-  std::string nativeRoot;  // the long-path form of the full root
-  Handle root;             // reached through links, if the caller's path has any
-  std::wstring rootFinal;
-  // The directories used last (entries come grouped by directory), from the
-  // root down: their names and their held handles.
-  std::vector<std::string> cachedParts;
-  std::vector<HeldDir> held;
+  std::shared_ptr<DestDir> root;  // reached through links, if the caller's path has any
+  // Every directory opened below the root, held until the end of the run:
+  // a held directory's ancestors stay held, so full paths keep naming what
+  // was checked. Keyed by the folded components joined with "\".
+  std::unordered_map<std::wstring, std::shared_ptr<DestDir>> held;
 
-  const std::wstring& FinalOf(size_t count) const {
-    return count == 0 ? rootFinal : held[count - 1].finalPath;
-  }
-
-  // Makes sure the directory of the first `count` components exists (and
-  // creates it when missing if `create`), passing through no link or
-  // junction; false with the reason otherwise.
-  bool Dir(const std::vector<std::string>& parts, size_t count, bool create, std::string* error) {
-    size_t known = SharedPrefix(cachedParts, parts, count);
-    // A shorter request leaves the deeper cached directory known.
-    if (known == count) return true;
-    cachedParts.resize(known);
-    held.resize(known);
-    std::string path = nativeRoot;
-    for (size_t i = 0; i < known; ++i) path += '\\' + parts[i];
-    for (size_t i = known; i < count; ++i) {
-      path += '\\' + parts[i];
-      HeldDir dir;
-      if (!OpenHeldDir(path, FinalOf(i), parts[i], create, &dir, error)) return false;
-      cachedParts.push_back(parts[i]);
-      held.push_back(std::move(dir));
+  // The directory of the first `count` components, created when missing if
+  // `create`, passing through no link or junction; nullptr with the reason
+  // otherwise.
+  std::shared_ptr<DestDir> Find(const std::vector<std::string>& parts, size_t count, bool create,
+                                std::string* error) {
+    if (count == 0) return root;
+    std::wstring key;
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) key += L'\\';
+      key += Folded(parts[i]);
+      ends.push_back(key.size());
     }
-    return true;
+    size_t known = count;
+    std::shared_ptr<DestDir> dir;
+    for (; known > 0; --known) {
+      auto it = held.find(known == count ? key : key.substr(0, ends[known - 1]));
+      if (it != held.end()) {
+        dir = it->second;
+        break;
+      }
+    }
+    if (known == count) return dir;
+    if (!dir) dir = root;
+    for (size_t i = known; i < count; ++i) {
+      auto next = std::make_shared<DestDir>();
+      if (!OpenHeldDir(dir->handle.get(), dir->path, dir->finalPath, parts[i], create, &next->handle,
+                       &next->path, &next->finalPath, error)) {
+        return nullptr;
+      }
+      held[key.substr(0, ends[i])] = next;
+      dir = std::move(next);
+    }
+    return dir;
   }
 };
 
@@ -251,6 +309,26 @@ bool WindowsNameRules() { return true; }
 bool UnixFileModes() { return false; }
 char NativeSeparator() { return '\\'; }
 unsigned CreationMask() { return 0; }
+
+unsigned ProcessorCount() {
+  DWORD_PTR process = 0, system = 0;
+  unsigned count = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+    for (; process != 0; process &= process - 1) ++count;
+  }
+  if (count == 0) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    count = info.dwNumberOfProcessors;
+  }
+  return count > 0 ? count : 1;
+}
+
+std::string NameKey(const std::string& part) {
+  // A short name is a base of at most eight characters with a "~".
+  if (part.find('~') != std::string::npos) return "";
+  return Utf8(Folded(part));
+}
 
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag) {
   if (raw.empty() || utf8Flag) return std::string(raw);
@@ -304,6 +382,52 @@ bool IsRegularFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+struct Mutex::Impl {
+  SRWLOCK lock = SRWLOCK_INIT;
+};
+Mutex::Mutex() : impl_(std::make_unique<Impl>()) {}
+Mutex::~Mutex() = default;
+void Mutex::Lock() { AcquireSRWLockExclusive(&impl_->lock); }
+void Mutex::Unlock() { ReleaseSRWLockExclusive(&impl_->lock); }
+
+struct Condition::Impl {
+  CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
+};
+Condition::Condition() : impl_(std::make_unique<Impl>()) {}
+Condition::~Condition() = default;
+void Condition::Wait(Mutex& mutex) {
+  SleepConditionVariableSRW(&impl_->condition, &mutex.impl_->lock, INFINITE, 0);
+}
+void Condition::WakeOne() { WakeConditionVariable(&impl_->condition); }
+void Condition::WakeAll() { WakeAllConditionVariable(&impl_->condition); }
+
+struct ThreadGroup::Impl {
+  std::vector<HANDLE> threads;
+  static unsigned __stdcall Run(void* body) {
+    std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(body));
+    (*owned)();
+    return 0;
+  }
+};
+ThreadGroup::ThreadGroup() : impl_(std::make_unique<Impl>()) {}
+ThreadGroup::~ThreadGroup() { JoinAll(); }
+bool ThreadGroup::Start(std::function<void()> body) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(body));
+  // The C runtime's own start, so that its per-thread state is set up.
+  uintptr_t thread = _beginthreadex(nullptr, 0, &Impl::Run, owned.get(), 0, nullptr);
+  if (thread == 0) return false;
+  owned.release();
+  impl_->threads.push_back(reinterpret_cast<HANDLE>(thread));
+  return true;
+}
+void ThreadGroup::JoinAll() {
+  for (HANDLE thread : impl_->threads) {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  impl_->threads.clear();
+}
+
 ArchiveFile::~ArchiveFile() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
@@ -320,7 +444,7 @@ bool ArchiveFile::Open(const std::string& path, std::string* error) {
 }
 
 bool ArchiveFile::ReadAt(uint64_t offset, void* buffer, size_t length, size_t* got,
-                         std::string* error) {
+                         std::string* error) const {
   *got = 0;
   char* out = static_cast<char*>(buffer);
   while (*got < length) {
@@ -367,8 +491,8 @@ DestTree::~DestTree() = default;
 
 bool DestTree::Open(const std::string& root, std::string* error) {
   root_ = root;
+  mask_ = CreationMask();
   std::wstring wide = LongPath(root);
-  walk_->nativeRoot = Utf8(wide);
   // Levels above the first missing one already exist, so their failures
   // (the drive, the share) are expected; only the final check counts.
   for (size_t at = wide.find(L'\\', 4); at != std::wstring::npos; at = wide.find(L'\\', at + 1)) {
@@ -381,39 +505,44 @@ bool DestTree::Open(const std::string& root, std::string* error) {
     *error = "not a directory";
     return false;
   }
-  walk_->root = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  auto dir = std::make_shared<DestDir>();
+  dir->handle = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!walk_->root.valid()) return Fail(error);
-  walk_->rootFinal = FinalPath(walk_->root.get());
+  if (!dir->handle.valid()) return Fail(error);
+  if (!wide.empty() && wide.back() == L'\\') wide.pop_back();  // a drive's root
+  dir->path = wide;
+  dir->finalPath = FinalPath(dir->handle.get());
+  walk_->root = std::move(dir);
   return true;
 }
 
-bool DestTree::MakeDirs(const std::vector<std::string>& parts, size_t count, std::string* error) {
-  return walk_->Dir(parts, count, true, error);
+DestDirRef DestTree::Dir(const std::vector<std::string>& parts, size_t count, int,
+                         std::string* error) {
+  return walk_->Find(parts, count, true, error);
 }
 
-bool DestTree::NewFile(const std::vector<std::string>& parts, int, OutputFile* out,
+bool DestTree::NewFile(const DestDir& dir, const std::string& name, int, OutputFile* out,
                        std::string* error) {
-  const size_t parent = parts.size() - 1;
-  if (!walk_->Dir(parts, parent, true, error)) return false;
-  std::wstring path = DestPath(walk_->nativeRoot, parts);
+  const std::wstring wide = Wide(name);
   // Always a new file: an old one may be read-only, or a link (hard or
-  // symbolic) whose other end must not change.
+  // symbolic) whose other end must not change. Creating fails on any name
+  // that exists, and only then is it removed.
   for (int attempt = 0;; ++attempt) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
+    HANDLE file;
+    NTSTATUS status = OpenRelative(dir.handle.get(), wide, GENERIC_WRITE, 0, FILE_CREATE,
+                                   FILE_NON_DIRECTORY_FILE, &file);
+    if (status >= 0) {
       out->handle_ = reinterpret_cast<intptr_t>(file);
       return true;
     }
-    DWORD code = GetLastError();
-    if (attempt > 0 || (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) return Fail(error);
-    if (!RemoveOld(path, FinalChild(walk_->FinalOf(parent), parts.back()), error)) return false;
+    if (attempt > 0 || status != kNameCollision) return FailStatus(status, error);
+    const std::wstring path = dir.path + L'\\' + wide;
+    if (!RemoveOld(path, FinalChild(dir.finalPath, name), error)) return false;
   }
 }
 
-void DestTree::RemoveFile(const std::vector<std::string>& parts) {
-  DeleteFileW(DestPath(walk_->nativeRoot, parts).c_str());
+void DestTree::RemoveFile(const DestDir& dir, const std::string& name) {
+  DeleteFileW((dir.path + L'\\' + Wide(name)).c_str());
 }
 
 bool DestTree::SetDirMode(const std::vector<std::string>&, int, std::string*) { return true; }
