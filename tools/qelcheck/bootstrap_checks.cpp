@@ -46,10 +46,10 @@ class PlanChecker {
     ExpandComponents();
     if (!view_.jreScratchLoc.empty()) CheckScratchRuntime();
     if (!view_.distribution) return;
-    NamedStep(bootstrap::kQtiComponent, "QTI_LOCATION", view_.qtiLocation, steps_.qti, versions_.qti, true);
+    NamedStep(bootstrap::kQtiComponent, "QTI_LOCATION", view_.qtiLocation, steps_.qti, listed_.qti, true);
     NamedStep(bootstrap::kQtiCoreComponent, "QTI_CORE_LOCATION", view_.qtiCoreLocation, steps_.qtiCore,
-              versions_.qtiCore, false);
-    NamedStep(bootstrap::kMendraComponent, "MENDRA_LOCATION", view_.mendraLocation, steps_.mendra, versions_.mendra,
+              listed_.qtiCore, false);
+    NamedStep(bootstrap::kMendraComponent, "MENDRA_LOCATION", view_.mendraLocation, steps_.mendra, listed_.mendra,
               true);
     if (steps_.runtime) RuntimeStep();
   }
@@ -58,8 +58,14 @@ class PlanChecker {
   struct Steps {
     bool qti = true, qtiCore = true, mendra = true, runtime = true;
   };
-  struct Versions {
-    std::optional<std::string> qti, qtiCore, mendra;
+  // A named step's component as BOOTSTRAP_COMPS lists it: the entry wins
+  // over the location the file gives.
+  struct Listed {
+    std::string item;  // "name[:version]" as written
+    std::optional<std::string> version;
+  };
+  struct ListedSteps {
+    std::optional<Listed> qti, qtiCore, mendra;
   };
 
   void ParamError(const char* key, const std::string& text) { findings_.Error(file_.name, view_.Line(key), text); }
@@ -96,13 +102,13 @@ class PlanChecker {
       }
       if (entry.name == bootstrap::kQtiComponent) {
         steps_.qti = true;
-        versions_.qti = entry.version;
+        listed_.qti = Listed{item, entry.version};
       } else if (entry.name == bootstrap::kQtiCoreComponent) {
         steps_.qtiCore = true;
-        versions_.qtiCore = entry.version;
+        listed_.qtiCore = Listed{item, entry.version};
       } else if (entry.name == bootstrap::kMendraComponent) {
         steps_.mendra = true;
-        versions_.mendra = entry.version;
+        listed_.mendra = Listed{item, entry.version};
       } else if (entry.name == bootstrap::kJreComponent) {
         steps_.runtime = true;
         if (entry.version) {
@@ -137,12 +143,16 @@ class PlanChecker {
   // The installer, its core or the patch tool: the location the file gives
   // (or its staged default), else the highest staged version.
   void NamedStep(const char* component, const char* key, const std::string& location, bool runs,
-                 const std::optional<std::string>& listedVersion, bool needed) {
+                 const std::optional<Listed>& listed, bool needed) {
     if (!runs) return;
     std::string dir;
-    if (listedVersion) {
-      if (!stage_) return;
-      dir = DataDirOf(medium_, *stage_, component, *listedVersion);
+    if (listed) {
+      if (!stage_) return;  // reported with the stage area
+      if (!listed->version && !Staged(component)) {
+        NotStaged(component, needed);
+        return;
+      }
+      dir = DataDirOf(medium_, *stage_, component, listed->version.value_or(Highest(component)));
     } else if (!location.empty()) {
       if (medium_.IsAbsolute(location)) return;  // a place on the installing machine
       dir = location;
@@ -157,15 +167,12 @@ class PlanChecker {
     }
     std::optional<std::string> highest = HighestDataDir(component);
     if (!highest) {
-      const std::string text = std::string(component) + " is not staged: the bootstrap " +
-                               (needed ? "fails" : "passes over the installer core");
-      needed ? findings_.Error(StageName(), text) : findings_.Warning(StageName(), text);
+      NotStaged(component, needed);
       return;
     }
     const std::string instead = ": the launcher takes the highest staged version, " + Highest(component);
-    if (listedVersion) {
-      ParamWarning("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS: " + std::string(component) + ":" + *listedVersion +
-                                          " is not staged" + instead);
+    if (listed) {
+      ParamWarning("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS: " + listed->item + " is not staged" + instead);
     } else if (!location.empty()) {
       ParamWarning(key, std::string(key) + ": " + location + " names nothing" + instead);
     } else if (view_.qtiVersionSet) {
@@ -173,6 +180,12 @@ class PlanChecker {
                                       " is staged" + instead);
     }
     archives_.Read(*highest);
+  }
+
+  void NotStaged(const char* component, bool needed) {
+    const std::string text = std::string(component) + " is not staged: the bootstrap " +
+                             (needed ? "fails" : "passes over the installer core");
+    needed ? findings_.Error(StageName(), text) : findings_.Warning(StageName(), text);
   }
 
   // The runtime step, when the settings know a runtime (else the user is
@@ -288,7 +301,7 @@ class PlanChecker {
   Findings& findings_;
   std::optional<std::string> stage_;
   Steps steps_;
-  Versions versions_;
+  ListedSteps listed_;
   std::vector<const DataDir*> earlyEntries_;
 };
 
