@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "tools/qelcheck/catalogue_checks.h"
 #include "tools/qelcheck/check_medium.h"
 #include "tools/qelcheck/findings.h"
 #include "tools/qelcheck/medium.h"
@@ -89,7 +90,10 @@ TEST(ParamValues, EachRuleAtItsBoundary) {
       {"BOOTSTRAP_SIZE=lots", "warning: BOOTSTRAP_SIZE=lots is read as 0\n"},
       // 16 components at most; empty pieces are dropped.
       {"BOOTSTRAP_COMPS=a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p", ""},
-      {"BOOTSTRAP_COMPS=a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r",
+      {"BOOTSTRAP_COMPS=a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q",
+       "error: BOOTSTRAP_COMPS names 17 components: the launcher bootstraps the first 16 and leaves out q\n"},
+      {"BOOTSTRAP_COMPS=a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,,q,r",
+       "warning: BOOTSTRAP_COMPS has empty entries: the launcher drops them\n"
        "error: BOOTSTRAP_COMPS names 18 components: the launcher bootstraps the first 16 and leaves out q,r\n"},
       {"BOOTSTRAP_COMPS=a,", "warning: BOOTSTRAP_COMPS has empty entries: the launcher drops them\n"},
       // Names: in any letter case; comments; near and far misses.
@@ -127,6 +131,36 @@ TEST(ParamValues, LocationsOnTheMediumAndOnTheInstallingMachine) {
             "qelparam.ini:2: error: JRE_LOCATION: jre holds no bin\\java.exe: the installer cannot start\n"
             "qelparam.ini:2: error: JRE_LOCATION: jre holds no bin\\javaw.exe: the installer cannot start\n"
             "qelparam.ini:3: error: MENDRA_LOCATION: ..\\mendra names nothing: the installer's files are not there\n");
+}
+
+TEST(ParamSections, OnlyTheFirstQueltaSectionCounts) {
+  TempMedium medium;
+  medium.Write("install/qelparam.ini", "BOOTSTRAP_SIZE=1\n[Other]\nBOOTSTRAP=TRUE\n");
+  const Medium linux(medium.install(), MediumKind::Linux);
+  Findings findings;
+  CheckParamFile(linux, *FindParamFile(linux), findings);
+  EXPECT_EQ(findings.Lines(false),
+            "qelparam.ini: error: no [Quelta] section: the launcher takes the default of every setting\n"
+            "qelparam.ini:1: warning: BOOTSTRAP_SIZE stands before the [Quelta] section: the launcher does not read it\n");
+}
+
+TEST(Catalogues, TheBaseCatalogueIsNeededBesideEveryTranslation) {
+  TempMedium medium;
+  const Medium linux(medium.install(), MediumKind::Linux);
+  Findings none;
+  CheckCatalogues(linux, none);
+  EXPECT_EQ(none.Lines(false),
+            "resource/cons.nls: error: missing, and no translation beside it: the launcher ends with 1 at once\n");
+  medium.Write("install/resource/cons_de.nls", std::string("S_QTI=x\0", 8));
+  Findings translationOnly;
+  CheckCatalogues(linux, translationOnly);
+  EXPECT_EQ(translationOnly.Lines(false),
+            "resource/cons.nls: error: missing: the logs show message keys instead of texts, and so does every "
+            "message a translation leaves out\n");
+  medium.Write("install/resource/cons.nls", std::string("S_QTI=y\0", 8));
+  Findings both;
+  CheckCatalogues(linux, both);
+  EXPECT_EQ(both.Lines(false), "");
 }
 
 TEST(ParamFileSearch, BesideTheLauncherThenOneLevelUp) {

@@ -141,7 +141,7 @@ class FaultyMedium(MediumTest):
             return os.path.join(stage, component, version, "1", "DataFiles", archive)
 
         make_zip(data("quelta.swd.qti", "1.0.0.0.0", "qti.jar"), [("qti/jlib/installer.jar", b"i")])
-        make_zip(data("quelta.swd.qti.core", "1.0.0.0.0", "core.jar"), [("qti/jlib/core.jar", b"c")])
+        # No installer core: BOOTSTRAP_COMPS leaves out its step.
         make_zip(data("quelta.swd.mendra", "1.0.0.0.0", "mendra.jar"), [("Mendra/jlib/mendra.jar", b"m")])
         # The runtime: on Linux its Java program without execute permission,
         # on Windows without javaw.exe.
@@ -359,7 +359,7 @@ class Statuses(MediumTest):
     def test_warnings_only_give_status_1_and_quiet_prints_nothing(self):
         install = self.staged_medium()
         self.write("medium/install/qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nQTI_VERSION=4.2.0.1.0\n"
-                   "MENDRA_LOCATION=../nowhere\nEXT_LIB=../lib\n")
+                   "MENDRA_LOCATION=../nowhere\nEXT_LIB=../lib\n[Certified Versions]\nLinux=6.1\n")
         self.assert_output(install, [
             "qelparam.ini: warning: JRE_LOCATION is not set: the launcher asks the user for a Java runtime "
             "instead of taking the staged one",
@@ -370,8 +370,20 @@ class Statuses(MediumTest):
             "qelparam.ini:4: warning: MENDRA_LOCATION: ../nowhere names nothing: the launcher takes the highest "
             "staged version, 1.0.0.0.0",
             "qelparam.ini:5: warning: EXT_LIB: ../lib names nothing: the bootstrap copies nothing from it",
+            "qelparam.ini:7: warning: PLATFORM_PREREQS is off: the certified versions and their sections are never "
+            "checked",
         ], WARNINGS)
         self.assert_output(install, [], WARNINGS, "--quiet")
+
+    def test_the_runtime_is_the_first_directory_below_jre_by_name_letter_case_ignored(self):
+        install = self.staged_medium()
+        self.write("medium/install/qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nJRE_LOCATION=/nowhere\n")
+        make_zip(self.path("medium", "stage", "Components", "quelta.swd.jre", "3.0.0.0.0", "1", "DataFiles", "jre.jar"),
+                 [("jre/a9/README", b"no runtime"), ("jre/B17/bin/java", b"j", 0o100755)])
+        self.assert_output(install, [
+            "../stage/Components/quelta.swd.jre/3.0.0.0.0/1/DataFiles: error: the runtime jre/a9 holds no bin/java: "
+            "the installer cannot start",
+        ], ERRORS)
 
     def test_the_default_is_the_checkers_own_directory(self):
         install = self.staged_medium()

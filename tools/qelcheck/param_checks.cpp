@@ -98,9 +98,11 @@ class ParamChecker {
   // Sections and key names, line by line.
   void CheckLines() {
     bool inParams = false;
+    bool anySection = false;
     size_t paramsLine = 0;
     for (const platform::IniLine& line : platform::IniReadLines(file_.content)) {
       if (line.isSection) {
+        anySection = true;
         const bool params = platform::IniNamesEqual(line.name, params::kParamSection);
         if (params && paramsLine > 0) {
           Warning(line.number, "a second [" + line.name + "] section: the launcher reads only the first, at line " +
@@ -113,7 +115,7 @@ class ParamChecker {
       }
       if (IsComment(line.name) || line.name.empty()) continue;
       const params::ParamKey* key = params::FindParamKey(line.name);
-      if (paramsLine == 0) {
+      if (!anySection) {
         if (key) Warning(line.number, line.name + " stands before the [Quelta] section: the launcher does not read it");
         continue;
       }
