@@ -385,6 +385,15 @@ class Statuses(MediumTest):
             "the installer cannot start",
         ], ERRORS)
 
+    def test_a_component_list_leaves_out_the_steps_it_does_not_name(self):
+        install = self.staged_medium()
+        self.write("medium/install/qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nBOOTSTRAP_COMPS=quelta.swd.qti\n"
+                   "JRE_LOCATION=../stage/Components/quelta.swd.jre/2.0.0.0.0/1/DataFiles\n")
+        self.assert_output(install, [
+            "qelparam.ini:3: warning: BOOTSTRAP_COMPS leaves out quelta.swd.mendra and quelta.swd.jre: the launcher "
+            "bootstraps only the components it lists",
+        ], WARNINGS)
+
     def test_the_default_is_the_checkers_own_directory(self):
         install = self.staged_medium()
         self.write("medium/install/qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nJRE_LOCATION=/nowhere\n")

@@ -46,6 +46,7 @@ class PlanChecker {
     ExpandComponents();
     if (!view_.jreScratchLoc.empty()) CheckScratchRuntime();
     if (!view_.distribution) return;
+    LeftOutSteps();
     NamedStep(bootstrap::kQtiComponent, "QTI_LOCATION", view_.qtiLocation, steps_.qti, listed_.qti, true);
     NamedStep(bootstrap::kQtiCoreComponent, "QTI_CORE_LOCATION", view_.qtiCoreLocation, steps_.qtiCore,
               listed_.qtiCore, false);
@@ -119,6 +120,24 @@ class PlanChecker {
         OtherComponent(entry);
       }
     }
+  }
+
+  // A list that names only extra components turns off the steps of the
+  // installer, the patch tool and the runtime the file names.
+  void LeftOutSteps() {
+    std::vector<std::string> left;
+    if (!steps_.qti) left.push_back(bootstrap::kQtiComponent);
+    if (!steps_.mendra) left.push_back(bootstrap::kMendraComponent);
+    if (!steps_.runtime && !view_.jreLocation.empty() && view_.jreScratchLoc.empty()) {
+      left.push_back(bootstrap::kJreComponent);
+    }
+    if (left.empty()) return;
+    std::string names;
+    for (size_t i = 0; i < left.size(); ++i) {
+      names += (i == 0 ? "" : i + 1 == left.size() ? " and " : ", ") + left[i];
+    }
+    ParamWarning("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS leaves out " + names +
+                                        ": the launcher bootstraps only the components it lists");
   }
 
   void OtherComponent(const bootstrap::ComponentEntry& entry) {
