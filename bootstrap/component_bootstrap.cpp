@@ -19,11 +19,6 @@ namespace bootstrap {
 
 namespace {
 
-const char* const kQti = "quelta.swd.qti";
-const char* const kQtiCore = "quelta.swd.qti.core";
-const char* const kMendra = "quelta.swd.mendra";
-const char* const kJre = "quelta.swd.jre";
-const char* const kJdk = "quelta.jdk";
 const char* const kExpanded = "Expanded";
 
 // Relative to the current directory at each use: the medium's launcher sits
@@ -61,28 +56,6 @@ class StepTimer {
  private:
   uint32_t start_;
 };
-
-// Name and version of one BOOTSTRAP_COMPS entry "name[:version]". Empty
-// pieces between colons are passed over, so "::" has no name at all.
-struct ComponentEntry {
-  std::string name;
-  std::optional<std::string> version;
-};
-
-ComponentEntry SplitEntry(const std::string& entry) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  while (start <= entry.size() && pieces.size() < 2) {
-    size_t colon = entry.find(':', start);
-    if (colon == std::string::npos) colon = entry.size();
-    if (colon > start) pieces.push_back(entry.substr(start, colon - start));
-    start = colon + 1;
-  }
-  ComponentEntry out;
-  if (!pieces.empty()) out.name = pieces[0];
-  if (pieces.size() > 1) out.version = pieces[1];
-  return out;
-}
 
 // The named steps of a distribution medium that the component list asks for
 // (all of them without a list).
@@ -202,7 +175,7 @@ bool Bootstrap::ExpandComponents() {
     return true;
   }
   for (size_t i = 0; i < count && !list[i].empty(); ++i) {
-    const ComponentEntry entry = SplitEntry(list[i]);
+    const ComponentEntry entry = SplitComponentEntry(list[i]);
     if (entry.name.empty()) {
       // An entry of colons alone names nothing that could be looked up.
       common::WriteActionsLog("WARNING: BOOTSTRAP_COMPS entry without a component name ignored\n");
@@ -210,16 +183,16 @@ bool Bootstrap::ExpandComponents() {
     }
     const std::string version = entry.version ? *entry.version : HighestVersion(stage_, entry.name);
     const std::string dataDir = common::StageDataDir(stage_, entry.name, version);
-    if (entry.name == kQti) {
+    if (entry.name == kQtiComponent) {
       steps_.qti = true;
       moved_.qti = dataDir;
-    } else if (entry.name == kQtiCore) {
+    } else if (entry.name == kQtiCoreComponent) {
       steps_.qtiCore = true;
       moved_.qtiCore = dataDir;
-    } else if (entry.name == kMendra) {
+    } else if (entry.name == kMendraComponent) {
       steps_.mendra = true;
       moved_.mendra = dataDir;
-    } else if (entry.name == kJre && !in_.bootstrapOnly) {
+    } else if (entry.name == kJreComponent && !in_.bootstrapOnly) {
       steps_.runtime = true;
     } else {
       StepTimer timer;
@@ -255,9 +228,9 @@ bool Bootstrap::DistributionSteps() {
 bool Bootstrap::RuntimeStep() {
   StepTimer timer;
   if (!platform::PathExists(moved_.jre)) {
-    std::string dataDir = HighestDataDir(stage_, kJre);
+    std::string dataDir = HighestDataDir(stage_, kJreComponent);
     if (!platform::PathExists(dataDir)) {
-      dataDir = HighestDataDir(stage_, kJdk);
+      dataDir = HighestDataDir(stage_, kJdkComponent);
       if (!platform::PathExists(dataDir)) {
         messages::ConsoleWrite(messages::UserText("S_JRELOC_ERROR_NOCONSOLE_WIN"));
         return false;
@@ -267,7 +240,7 @@ bool Bootstrap::RuntimeStep() {
     moved_.jre = dataDir;
   }
   if (!in_.noBootstrap && Expand(moved_.jre, in_.unzipDir) != 0) return false;
-  timer.Report(kJre, false);
+  timer.Report(kJreComponent, false);
   if (in_.jreVersion.size() > 2) {
     Copy(common::AppendPath(moved_.jre, kExpanded), common::AppendPath(Scratch("jre"), in_.jreVersion));
   }
@@ -282,15 +255,10 @@ bool Bootstrap::RuntimeStep() {
     moved_.jre = home + platform::kPathSep;
     return true;
   }
-  // The first entry as an NTFS listing gives it: by name, letters compared
-  // upper-cased (so "jA" comes before "j_1"). Linux (and Wine on a Linux
-  // volume) lists in no useful order, and the first entry must not change
-  // with the file system.
+  // Linux (and Wine on a Linux volume) lists in no useful order, and the
+  // first entry must not change with the file system.
   auto byName = [](const platform::DirEntry& a, const platform::DirEntry& b) {
-    auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
-    return std::lexicographical_compare(
-        a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-        [&](char x, char y) { return upper(x) < upper(y); });
+    return ListedBefore(a.name, b.name);
   };
   const platform::DirEntry& first = *std::min_element(listing->begin(), listing->end(), byName);
   moved_.jre = common::JoinExactly(home, first.name);
@@ -298,10 +266,10 @@ bool Bootstrap::RuntimeStep() {
 }
 
 bool Bootstrap::QtiStep() {
-  if (!platform::PathExists(moved_.qti)) moved_.qti = HighestDataDir(stage_, kQti);
+  if (!platform::PathExists(moved_.qti)) moved_.qti = HighestDataDir(stage_, kQtiComponent);
   StepTimer timer;
   if (!in_.noBootstrap && Expand(moved_.qti, in_.unzipDir) != 0) return false;
-  timer.Report(kQti, false);
+  timer.Report(kQtiComponent, false);
   Copy(common::AppendPath(moved_.qti, kExpanded), in_.scratchDir);
   moved_.qti = Scratch("qti");
   status_ = kBootstrapCopied;
@@ -312,19 +280,19 @@ bool Bootstrap::QtiStep() {
 // its location alone and the bootstrap goes on.
 void Bootstrap::QtiCoreStep() {
   StepTimer timer;
-  if (!platform::PathExists(moved_.qtiCore)) moved_.qtiCore = HighestDataDir(stage_, kQtiCore);
+  if (!platform::PathExists(moved_.qtiCore)) moved_.qtiCore = HighestDataDir(stage_, kQtiCoreComponent);
   Copy(common::AppendPath(moved_.qtiCore, kExpanded), in_.scratchDir);
   if (!in_.noBootstrap && Expand(moved_.qtiCore, in_.unzipDir) != 0) return;
-  timer.Report(kQtiCore, false);
+  timer.Report(kQtiCoreComponent, false);
   moved_.qtiCore = Scratch("qti");
   status_ = kBootstrapCopied;
 }
 
 bool Bootstrap::MendraStep() {
   StepTimer timer;
-  if (!platform::PathExists(moved_.mendra)) moved_.mendra = HighestDataDir(stage_, kMendra);
+  if (!platform::PathExists(moved_.mendra)) moved_.mendra = HighestDataDir(stage_, kMendraComponent);
   if (!in_.noBootstrap && Expand(moved_.mendra, in_.unzipDir) != 0) return false;
-  timer.Report(kMendra, false);
+  timer.Report(kMendraComponent, false);
   moved_.mendra = Scratch("Mendra");
   status_ = kBootstrapCopied;
   return true;
@@ -373,6 +341,27 @@ void Bootstrap::CopyExtLibraries() {
 }
 
 }  // namespace
+
+bool ListedBefore(std::string_view a, std::string_view b) {
+  auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return upper(x) < upper(y); });
+}
+
+ComponentEntry SplitComponentEntry(const std::string& entry) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (start <= entry.size() && pieces.size() < 2) {
+    size_t colon = entry.find(':', start);
+    if (colon == std::string::npos) colon = entry.size();
+    if (colon > start) pieces.push_back(entry.substr(start, colon - start));
+    start = colon + 1;
+  }
+  ComponentEntry out;
+  if (!pieces.empty()) out.name = pieces[0];
+  if (pieces.size() > 1) out.version = pieces[1];
+  return out;
+}
 
 BootstrapResult BootstrapComponents(const BootstrapInput& input) { return Bootstrap(input).Run(); }
 

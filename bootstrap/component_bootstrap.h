@@ -8,11 +8,19 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace bootstrap {
+
+// The components of a medium with a step of their own.
+inline constexpr const char* kQtiComponent = "quelta.swd.qti";
+inline constexpr const char* kQtiCoreComponent = "quelta.swd.qti.core";
+inline constexpr const char* kMendraComponent = "quelta.swd.mendra";
+inline constexpr const char* kJreComponent = "quelta.swd.jre";
+inline constexpr const char* kJdkComponent = "quelta.jdk";
 
 // Results of BootstrapComponents. The run goes on after the first two.
 constexpr int kBootstrapNothingCopied = 0;
@@ -60,5 +68,19 @@ struct BootstrapResult {
 };
 
 BootstrapResult BootstrapComponents(const BootstrapInput& input);
+
+// The order of an NTFS listing, in which the runtime step takes the first
+// directory of <scratch>/jre: by name, letters compared upper-cased (so "jA"
+// comes before "j_1").
+bool ListedBefore(std::string_view a, std::string_view b);
+
+// Name and version of one BOOTSTRAP_COMPS entry "name[:version]". Empty
+// pieces between colons are passed over, so "::" has no name at all (and
+// ":4.2" is named "4.2"); a third piece is ignored.
+struct ComponentEntry {
+  std::string name;
+  std::optional<std::string> version;
+};
+ComponentEntry SplitComponentEntry(const std::string& entry);
 
 }  // namespace bootstrap

@@ -25,18 +25,26 @@ struct FileCloser {
 };
 
 void AddRecord(const std::string& record, MessageMap& map, std::string* warnings) {
-  size_t eq = record.find('=');
-  if (eq == std::string::npos) {
+  std::string key, text;
+  if (!SplitCatalogueRecord(record, key, text)) {
     const std::string warning =
         FormatText("WARNING: Ignoring malformed message \"%s\" in catalogue!\n", {record});
     platform::WriteStderr(warning);
     if (warnings) *warnings += warning;
     return;
   }
-  map.Add(record.substr(0, eq), record.substr(eq + 1));
+  map.Add(key, text);
 }
 
 }  // namespace
+
+bool SplitCatalogueRecord(const std::string& record, std::string& key, std::string& text) {
+  size_t eq = record.find('=');
+  if (eq == std::string::npos) return false;
+  key = record.substr(0, eq);
+  text = record.substr(eq + 1);
+  return true;
+}
 
 uint32_t HashMessageKey(const std::string& key) {
   uint32_t h = 0;
@@ -71,12 +79,12 @@ const std::string* MessageMap::Find(const std::string& key) const {
   return nullptr;
 }
 
-bool LoadCatalogueFile(const std::string& path, MessageMap& map, std::string* warnings) {
+bool ReadCatalogueRecords(const std::string& path, const std::function<void(const std::string&)>& record) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;
   // Read in blocks and cut at the NUL bytes: every start of the launcher
   // reads the catalogue twice, and a call per byte showed in its start time.
-  std::string record;
+  std::string text;
   char block[4096];
   size_t got;
   while ((got = std::fread(block, 1, sizeof block, file.get())) > 0) {
@@ -84,20 +92,25 @@ bool LoadCatalogueFile(const std::string& path, MessageMap& map, std::string* wa
       const char* nul = static_cast<const char*>(std::memchr(block + i, 0, got - i));
       const size_t end = nul ? static_cast<size_t>(nul - block) : got;
       // Up to the end of the record, or to the record limit, whichever is first.
-      const size_t take = std::min(end - i, kMaxRecordBytes - record.size());
-      record.append(block + i, take);
+      const size_t take = std::min(end - i, kMaxRecordBytes - text.size());
+      text.append(block + i, take);
       i += take;
-      if (record.size() == kMaxRecordBytes) {
-        AddRecord(record, map, warnings);
-        record.clear();
+      if (text.size() == kMaxRecordBytes) {
+        record(text);
+        text.clear();
       } else if (i == end && nul) {
-        AddRecord(record, map, warnings);
-        record.clear();
+        record(text);
+        text.clear();
         ++i;
       }
     }
   }
   return true;  // a record without its end is dropped
+}
+
+bool LoadCatalogueFile(const std::string& path, MessageMap& map, std::string* warnings) {
+  return ReadCatalogueRecords(path,
+                              [&](const std::string& record) { AddRecord(record, map, warnings); });
 }
 
 std::string GetResourceDir() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,15 @@ class MessageMap {
   };
   std::array<std::unique_ptr<Entry>, kBucketCount> buckets_;
 };
+
+// Passes each record of a catalogue file to `record`, in order, cut as the
+// loader cuts them (at a NUL byte, or after kMaxRecordBytes). False when the
+// file cannot be opened.
+bool ReadCatalogueRecords(const std::string& path, const std::function<void(const std::string&)>& record);
+
+// A record's key (up to its first "=") and text; false for a malformed
+// record without "=", which the loader skips.
+bool SplitCatalogueRecord(const std::string& record, std::string& key, std::string& text);
 
 // Loads one catalogue file into `map`. Returns false when the file cannot be
 // opened. Malformed records are reported on standard error and skipped.

@@ -60,6 +60,37 @@ std::string Render(const Placeholder& ph, const FormatArg& arg) {
   return std::string(buffer.data(), std::min<size_t>(size_t(written), buffer.size() - 1));
 }
 
+// Reads the placeholder whose "%" is at tmpl[start] (not "%%"): its parts
+// into `ph`, and where the text after it begins. A placeholder the formatter
+// does not fill (an unknown conversion, %n, a "*" width, one cut short)
+// keeps conversion 0.
+size_t ReadPlaceholder(const std::string& tmpl, size_t start, Placeholder& ph) {
+  const size_t n = tmpl.size();
+  size_t i = start + 1;
+  while (i < n && IsFlag(tmpl[i])) ph.flags += tmpl[i++];
+  if (i < n && IsDigit(tmpl[i])) {
+    ph.width = 0;
+    while (i < n && IsDigit(tmpl[i])) {
+      ph.width = std::min(kMaxFieldWidth, ph.width * 10 + (tmpl[i] - '0'));
+      ++i;
+    }
+  }
+  if (i < n && tmpl[i] == '.') {
+    ++i;
+    ph.precision = 0;
+    while (i < n && IsDigit(tmpl[i])) {
+      ph.precision = std::min(kMaxFieldWidth, ph.precision * 10 + (tmpl[i] - '0'));
+      ++i;
+    }
+  }
+  while (i < n && IsLength(tmpl[i])) ++i;
+  const char conversion = i < n ? tmpl[i] : 0;
+  if (conversion != 0 && std::string_view("sdiuxXoc").find(conversion) != std::string_view::npos) {
+    ph.conversion = conversion;
+  }
+  return i < n ? i + 1 : n;
+}
+
 }  // namespace
 
 std::string FormatText(const std::string& tmpl, std::initializer_list<FormatArg> args,
@@ -75,46 +106,40 @@ std::string FormatText(const std::string& tmpl, std::initializer_list<FormatArg>
       ++i;
       continue;
     }
-    size_t start = i++;
-    if (i < n && tmpl[i] == '%') {
+    if (i + 1 < n && tmpl[i + 1] == '%') {
       out += '%';
-      ++i;
+      i += 2;
       continue;
     }
     Placeholder ph;
-    while (i < n && IsFlag(tmpl[i])) ph.flags += tmpl[i++];
-    if (i < n && IsDigit(tmpl[i])) {
-      ph.width = 0;
-      while (i < n && IsDigit(tmpl[i])) {
-        ph.width = std::min(kMaxFieldWidth, ph.width * 10 + (tmpl[i] - '0'));
-        ++i;
-      }
-    }
-    if (i < n && tmpl[i] == '.') {
-      ++i;
-      ph.precision = 0;
-      while (i < n && IsDigit(tmpl[i])) {
-        ph.precision = std::min(kMaxFieldWidth, ph.precision * 10 + (tmpl[i] - '0'));
-        ++i;
-      }
-    }
-    while (i < n && IsLength(tmpl[i])) ++i;
-    ph.conversion = i < n ? tmpl[i] : 0;
-    bool known = std::string_view("sdiuxXoc").find(ph.conversion) != std::string_view::npos &&
-                 ph.conversion != 0;
-    if (!known || next == args.end()) {
+    const size_t start = i;
+    i = ReadPlaceholder(tmpl, start, ph);
+    if (ph.conversion == 0 || next == args.end()) {
       // Unknown conversion, %n, "*" widths or a missing argument: copy the
       // placeholder as written rather than guess.
-      size_t end = i < n ? i + 1 : n;
-      out.append(tmpl, start, end - start);
-      i = end;
+      out.append(tmpl, start, i - start);
       continue;
     }
-    ++i;
     out += Render(ph, *next++);
   }
   if (out.size() > maxChars) out.resize(maxChars);
   return out;
+}
+
+std::string TemplateConversions(const std::string& tmpl) {
+  std::string conversions;
+  for (size_t i = 0; i < tmpl.size();) {
+    if (tmpl[i] != '%') {
+      ++i;
+    } else if (i + 1 < tmpl.size() && tmpl[i + 1] == '%') {
+      i += 2;
+    } else {
+      Placeholder ph;
+      i = ReadPlaceholder(tmpl, i, ph);
+      if (ph.conversion != 0) conversions += ph.conversion;
+    }
+  }
+  return conversions;
 }
 
 }  // namespace messages

@@ -41,4 +41,9 @@ class FormatArg {
 std::string FormatText(const std::string& tmpl, std::initializer_list<FormatArg> args,
                        size_t maxChars = std::string::npos);
 
+// The conversions of the placeholders FormatText fills in `tmpl`, in order,
+// one letter each ("sd" for "%s ... %5d"): the arguments the template takes.
+// "%%" and placeholders copied literally are not among them.
+std::string TemplateConversions(const std::string& tmpl);
+
 }  // namespace messages

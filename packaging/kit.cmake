@@ -4,12 +4,12 @@
 # Windows build, a .tar.gz and a .deb from the Linux build
 # (scripts/package.sh makes all three).
 
-# The programs of the kit. The medium checker joins them here when it is
-# built (tools/qelcheck).
+# The programs of the kit: the launcher, its unzip program and the medium
+# checker (tools/qelcheck).
 set(QEL_KIT_PROGRAMS
   setup
   unzip
-  # qelcheck
+  qelcheck
 )
 
 qel_add_version_resource(setup DESCRIPTION "Setup launcher"
@@ -39,6 +39,12 @@ if("qelcheck" IN_LIST QEL_KIT_PROGRAMS)
   set(QEL_KIT_CHECKER_ITEM "  qelcheck${EXE}\n      the medium checker\n")
   file(READ ${CMAKE_SOURCE_DIR}/packaging/README-checker.txt QEL_KIT_CHECKER_TEXT)
   string(CONFIGURE "${QEL_KIT_CHECKER_TEXT}" QEL_KIT_CHECKER_TEXT @ONLY)
+  # configure_file gives its own lines the platform's line ends, not the
+  # lines a substituted text brings.
+  if(newlines STREQUAL "WIN32")
+    string(REPLACE "\n" "\r\n" QEL_KIT_CHECKER_ITEM "${QEL_KIT_CHECKER_ITEM}")
+    string(REPLACE "\n" "\r\n" QEL_KIT_CHECKER_TEXT "${QEL_KIT_CHECKER_TEXT}")
+  endif()
 endif()
 configure_file(${CMAKE_SOURCE_DIR}/packaging/README.txt.in ${CMAKE_BINARY_DIR}/kit/README.txt
                @ONLY NEWLINE_STYLE ${newlines})

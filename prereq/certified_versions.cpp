@@ -40,6 +40,10 @@ VersionCheck Stop(const PrereqState& state) {
 
 }  // namespace
 
+std::string VersionSectionName(const std::string& family, const std::string& version, bool required) {
+  return family + "-" + version + (required ? "-required" : "-optional");
+}
+
 std::string FormatChoiceList(const std::string& list) {
   std::vector<std::string> items = ListItems(list);
   std::string text;
@@ -67,16 +71,15 @@ VersionCheck CheckCertifiedVersion(PrereqState& state) {
     return VersionCheck::NoList;
   }
   ReportMessage("S_CHECKING_REQ_PREREQ");
-  std::string failureMessage = GetPrereqValue(kCertifiedSection, "CERTIFIED_VERSION_FAILURE_MESSAGE", "", path);
+  std::string failureMessage = GetPrereqValue(kCertifiedSection, kCertifiedFailureMessageKey, "", path);
   ReportMessage("S_CHECKING_FOR_OS_VERSION");
   ShowAndLog(FormatChoiceList(list));
   ReportMessage("S_ACTUAL", {state.versionText});
 
   if (IsInList(list, state.versionText)) {
     ReportMessage("S_SPASSED_ON_NEWLINE");
-    const std::string family = platform::kOsFamilyName;
-    state.requiredSection = family + "-" + state.versionText + "-required";
-    state.optionalSection = family + "-" + state.versionText + "-optional";
+    state.requiredSection = VersionSectionName(platform::kOsFamilyName, state.versionText, true);
+    state.optionalSection = VersionSectionName(platform::kOsFamilyName, state.versionText, false);
     return VersionCheck::Certified;
   }
 
@@ -86,9 +89,9 @@ VersionCheck CheckCertifiedVersion(PrereqState& state) {
     ShowAndLog(failureMessage);
   }
   if (state.ignore) return VersionCheck::Ignored;
-  if (GetPrereqValue(kCertifiedSection, "CERTIFIED_VERSION_WARN", "", path) != "TRUE") return Stop(state);
+  if (GetPrereqValue(kCertifiedSection, kCertifiedWarnKey, "", path) != "TRUE") return Stop(state);
 
-  std::string location = GetPrereqValue(kCertifiedSection, "CERTIFIED_VERSION_LOCATION", "", path);
+  std::string location = GetPrereqValue(kCertifiedSection, kCertifiedLocationKey, "", path);
   messages::ConsoleWrite("\n\n");
   ShowAndLog(location.empty() ? std::string(kNotice) : messages::FormatText(kNoticeWithLocation, {location}));
   if (state.silent || state.noConsole) return Stop(state);

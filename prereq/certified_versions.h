@@ -9,6 +9,16 @@
 
 namespace prereq {
 
+// Keys of section "Certified Versions" besides the list, read with the
+// prerequisite reader.
+inline constexpr const char* kCertifiedFailureMessageKey = "CERTIFIED_VERSION_FAILURE_MESSAGE";
+inline constexpr const char* kCertifiedWarnKey = "CERTIFIED_VERSION_WARN";
+inline constexpr const char* kCertifiedLocationKey = "CERTIFIED_VERSION_LOCATION";
+
+// "<family>-<version>-required" or "...-optional": the sections of a
+// certified version.
+std::string VersionSectionName(const std::string& family, const std::string& version, bool required);
+
 enum class VersionCheck {
   Certified,  // the section names are set; the required pass reads its section
   Accepted,   // not certified, the user went on: pass result 0

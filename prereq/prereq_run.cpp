@@ -14,28 +14,13 @@ namespace prereq {
 namespace {
 
 void RunSwapCheck(const std::string& value, PrereqState& state) {
-  std::string failureMessage = ReadFailureMessage(state, "TEMP_SPACE_FAILURE_MESSAGE");
+  std::string failureMessage = ReadFailureMessage(state, kSwapFailureKey);
   if (CheckSwapSpace(value, state) == 1) ApplyCheckFailure(state, failureMessage);
 }
 
-struct CheckEntry {
-  const char* key;
-  void (*check)(const std::string& value, PrereqState& state);
-  bool genericOnly;
-  bool notSilent;
-};
-
-// Tried in this order on every entry.
-const CheckEntry kChecks[] = {
-    {"SERVICE_PACK", CheckServicePack, false, false},
-    {"MIN_DISPLAY_COLORS", CheckDisplayColors, true, true},
-    {"CPU", CheckCpuSpeed, false, false},
-    {"SWAP_SPACE", RunSwapCheck, true, false},
-};
-
 void RunCheck(const std::string& key, const std::string& value, PrereqState& state) {
   if (value.empty()) return;
-  for (const CheckEntry& entry : kChecks) {
+  for (const PrereqCheck& entry : PrereqChecks()) {
     if (key != entry.key) continue;
     if (entry.genericOnly && !state.genericFlag) return;
     if (entry.notSilent && state.silent) return;
@@ -111,6 +96,16 @@ PrereqOutcome ReportFailedPass(const PrereqInput& in, const PrereqState& state) 
 }
 
 }  // namespace
+
+const std::vector<PrereqCheck>& PrereqChecks() {
+  static const std::vector<PrereqCheck> checks = {
+      {"SERVICE_PACK", kServicePackFailureKey, CheckServicePack, false, false},
+      {"MIN_DISPLAY_COLORS", kDisplayColorsFailureKey, CheckDisplayColors, true, true},
+      {"CPU", kCpuFailureKey, CheckCpuSpeed, false, false},
+      {"SWAP_SPACE", kSwapFailureKey, RunSwapCheck, true, false},
+  };
+  return checks;
+}
 
 int RunPrereqPass(PrereqState& state) {
   state.version = platform::GetOsVersion();

@@ -4,10 +4,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "prereq/prereq_report.h"
 
 namespace prereq {
+
+// A key of a prerequisite section and the check it runs.
+struct PrereqCheck {
+  const char* key;
+  const char* failureMessageKey;  // read from the version's required section, else its optional one
+  void (*check)(const std::string& value, PrereqState& state);
+  bool genericOnly;  // read in the generic section only
+  bool notSilent;    // passed over in silent mode
+};
+// Tried in this order on every entry of a section; keys compare exactly.
+const std::vector<PrereqCheck>& PrereqChecks();
 
 // RunPrereqPass's result when the launch must end (reported).
 constexpr int kPassStop = -1;

@@ -109,7 +109,7 @@ void ApplyCheckFailure(PrereqState& state, const std::string& failureMessage) {
 }
 
 void CheckServicePack(const std::string& value, PrereqState& state) {
-  std::string failureMessage = ReadFailureMessage(state, "SERVICE_PACK_FAILURE_MESSAGE");
+  std::string failureMessage = ReadFailureMessage(state, kServicePackFailureKey);
   ReportMessage("S_CHECKING_FOR_SERVICE_PACK");
   ShowAndLog(FormatChoiceList(value));
 
@@ -148,7 +148,7 @@ std::string ColorCountText(int depth) {
 }
 
 void CheckDisplayColors(const std::string& value, PrereqState& state) {
-  std::string failureMessage = ReadFailureMessage(state, "MIN_DISPLAY_COLORS_FAILURE_MESSAGE");
+  std::string failureMessage = ReadFailureMessage(state, kDisplayColorsFailureKey);
   ReportMessage("S_CHECKING_FOR_DISP_COL", {value});
   int depth = platform::DisplayColorBits();
   ReportMessage("S_HIGHER_THAN", {value});
@@ -161,7 +161,7 @@ void CheckDisplayColors(const std::string& value, PrereqState& state) {
 uint32_t GetProcessorMhz() { return platform::ProcessorMhz().value_or(0); }
 
 void CheckCpuSpeed(const std::string& value, PrereqState& state) {
-  std::string failureMessage = ReadFailureMessage(state, "CPU_FAILURE_MESSAGE");
+  std::string failureMessage = ReadFailureMessage(state, kCpuFailureKey);
   ReportMessage("S_CHECKING_FOR_CPU", {value});
   uint32_t mhz = GetProcessorMhz();
   ReportMessage("S_ACTUAL_CPU", {mhz});

@@ -18,6 +18,12 @@ constexpr size_t kPagingFilesBytes = 1024;
 // The hotfix that turns Service Pack 6 of version 4 into 6a.
 extern const char* const kHotfixQ246009Key;
 
+// The keys of the checks' failure messages.
+inline constexpr const char* kServicePackFailureKey = "SERVICE_PACK_FAILURE_MESSAGE";
+inline constexpr const char* kDisplayColorsFailureKey = "MIN_DISPLAY_COLORS_FAILURE_MESSAGE";
+inline constexpr const char* kCpuFailureKey = "CPU_FAILURE_MESSAGE";
+inline constexpr const char* kSwapFailureKey = "TEMP_SPACE_FAILURE_MESSAGE";
+
 // The failure message of a check, by its key (e.g. "CPU_FAILURE_MESSAGE").
 std::string ReadFailureMessage(const PrereqState& state, const std::string& messageKey);
 // Marks the pass failed and appends "\n\n" and the message, unless empty.

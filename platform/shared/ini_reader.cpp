@@ -104,41 +104,77 @@ std::string Answer(std::string_view text, size_t maxChars) {
 
 std::string CutAt(std::string_view text, size_t maxChars) { return std::string(text.substr(0, maxChars)); }
 
-// Finds the value of the key in the decoded file text; false when the key is
-// absent or has no "=". Lines before the first header form a section with
-// the empty name.
-bool FindValue(std::string_view text, std::string_view section, std::string_view key,
-               std::string_view& value) {
-  bool inSection = section.empty();
+// The text the reader works on: a UTF-8 byte-order mark skipped, UTF-16
+// decoded into `decoded`.
+std::string_view DecodedText(std::string_view content, std::string& decoded) {
+  if (content.substr(0, 3) == "\xEF\xBB\xBF") return content.substr(3);
+  if (content.substr(0, 2) == "\xFF\xFE" || content.substr(0, 2) == "\xFE\xFF") {
+    decoded = Utf16ToUtf8(content.substr(2), content[0] == '\xFE');
+    return decoded;
+  }
+  return content;
+}
+
+struct Line {
+  size_t number;
+  bool isSection;
+  std::string_view name;
+  bool hasEquals;
+  std::string_view value;  // a key line's text after "=", leading blanks dropped
+};
+
+// Calls `visit` with every line that is not blank, in order, until it
+// returns false. A line ends at CR or LF; CR LF counts as one line end for
+// the numbers.
+template <typename Visit>
+void WalkLines(std::string_view text, Visit visit) {
   size_t pos = 0;
+  size_t number = 1;
   while (pos < text.size()) {
     // Not find_first_of: it tests each byte against the set with a call of
     // its own, and a run asks some forty questions of one file.
     size_t end = pos;
     while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     std::string_view line = Trim(text.substr(pos, end - pos));
+    const size_t lineNumber = number;
+    if (end < text.size() && !(text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')) ++number;
     pos = end + 1;
     if (line.empty()) continue;
 
     if (line.front() == '[') {
       size_t close = line.rfind(']');
       if (close != std::string_view::npos) {
-        // Only the first section of a name counts.
-        if (inSection) return false;
-        inSection = EqualNoCase(CutAtNul(Trim(line.substr(1, close - 1))), section);
+        if (!visit(Line{lineNumber, true, CutAtNul(Trim(line.substr(1, close - 1))), false, {}})) return;
         continue;
       }
     }
-    if (!inSection) continue;
-
     size_t eq = line.find('=');
     std::string_view name = CutAtNul(TrimRight(line.substr(0, eq)));
-    if (!EqualNoCase(name, key)) continue;
-    if (eq == std::string_view::npos) return false;
-    value = CutAtNul(TrimLeft(line.substr(eq + 1)));
-    return true;
+    std::string_view value = eq == std::string_view::npos ? std::string_view() : CutAtNul(TrimLeft(line.substr(eq + 1)));
+    if (!visit(Line{lineNumber, false, name, eq != std::string_view::npos, value})) return;
   }
-  return false;
+}
+
+// Finds the value of the key in the decoded file text; false when the key is
+// absent or has no "=". Lines before the first header form a section with
+// the empty name.
+bool FindValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view& value) {
+  bool inSection = section.empty();
+  bool found = false;
+  WalkLines(text, [&](const Line& line) {
+    if (line.isSection) {
+      // Only the first section of a name counts.
+      if (inSection) return false;
+      inSection = EqualNoCase(line.name, section);
+      return true;
+    }
+    if (!inSection || !EqualNoCase(line.name, key)) return true;
+    found = line.hasEquals;
+    value = line.value;
+    return false;
+  });
+  return found;
 }
 
 }  // namespace
@@ -147,19 +183,25 @@ std::string IniReadString(std::string_view content, const std::string& section,
                           const std::string& key, const std::string& defaultValue,
                           size_t maxChars) {
   std::string decoded;
-  std::string_view text = content;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-    text.remove_prefix(3);
-  } else if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
-    decoded = Utf16ToUtf8(text.substr(2), text[0] == '\xFE');
-    text = decoded;
-  }
+  std::string_view text = DecodedText(content, decoded);
   std::string_view value;
   if (FindValue(text, Trim(CutAtNul(section)), Trim(CutAtNul(key)), value)) {
     return Answer(value, maxChars);
   }
   return Answer(DefaultText(defaultValue), maxChars);
 }
+
+std::vector<IniLine> IniReadLines(std::string_view content) {
+  std::string decoded;
+  std::vector<IniLine> lines;
+  WalkLines(DecodedText(content, decoded), [&](const Line& line) {
+    lines.push_back({line.number, line.isSection, std::string(line.name), line.hasEquals});
+    return true;
+  });
+  return lines;
+}
+
+bool IniNamesEqual(std::string_view a, std::string_view b) { return EqualNoCase(a, b); }
 
 std::string IniReadFileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& defaultValue,

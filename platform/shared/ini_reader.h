@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -30,6 +31,21 @@ inline constexpr size_t kMaxIniFileBytes = size_t(256) << 20;
 std::string IniReadString(std::string_view content, const std::string& section,
                           const std::string& key, const std::string& defaultValue,
                           size_t maxChars);
+
+// A line of an INI file as the reader splits it: a section header or a key
+// line (one without "=" too). Blank lines are left out.
+struct IniLine {
+  size_t number = 0;       // from 1; CR LF, a lone CR and a lone LF each end a line
+  bool isSection = false;
+  std::string name;        // the section or key name as the reader compares it
+  bool hasEquals = false;  // a key line holds "="
+};
+
+// Every line of the file's bytes, decoded as IniReadString decodes them, so
+// that a checker sees the sections and keys the lookups see.
+std::vector<IniLine> IniReadLines(std::string_view content);
+// Whether two section or key names are the same name to the reader.
+bool IniNamesEqual(std::string_view a, std::string_view b);
 
 // Reads the file and looks the key up. A missing file counts as an empty one;
 // a directory or a file that cannot be read gives the default as it is (no

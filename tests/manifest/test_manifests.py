@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The application manifest of each Windows program, as Windows reads it from
 the built file: the UTF-8 process code page, long paths, the execution level
-(the launcher keeps the elevation a program named setup.exe gets; the tools
-it starts run as it does) and the supported systems.
+(the launcher keeps the elevation a program named setup.exe gets; the tool it
+starts and the medium checker run as their caller does) and the supported
+systems.
 
 Usage: test_manifests.py WIN32_BUILD
 """
@@ -15,7 +16,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 import pe_resources  # noqa: E402
 
 BUILD = sys.argv[1]
-LEVELS = {'setup.exe': 'requireAdministrator', 'unzip.exe': 'asInvoker'}
+LEVELS = {'setup.exe': 'requireAdministrator', 'unzip.exe': 'asInvoker', 'qelcheck.exe': 'asInvoker'}
 
 ASM_V1 = '{urn:schemas-microsoft-com:asm.v1}'
 ASM_V3 = '{urn:schemas-microsoft-com:asm.v3}'

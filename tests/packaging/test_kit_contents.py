@@ -19,11 +19,9 @@ DEB_PREFIX = 'opt/qelsetup/install/'
 
 
 def kit_files(exe):
-    """What install/ must hold: the programs, one catalogue per source, the
-    sample parameter file and the README; the medium checker once it is built."""
-    names = ['setup' + exe, 'unzip' + exe, 'qelparam.ini', 'README.txt']
-    if os.path.exists(os.path.join(SOURCE, 'tools', 'qelcheck', 'CMakeLists.txt')):
-        names.append('qelcheck' + exe)
+    """What install/ must hold: the programs (the medium checker among them),
+    one catalogue per source, the sample parameter file and the README."""
+    names = ['setup' + exe, 'unzip' + exe, 'qelcheck' + exe, 'qelparam.ini', 'README.txt']
     for source in glob.glob(os.path.join(SOURCE, 'resource', 'cons*.msg')):
         names.append('resource/' + os.path.basename(source)[:-4] + '.nls')
     return sorted(names)
@@ -67,7 +65,10 @@ class WindowsKit(unittest.TestCase):
         for name in ('qelparam.ini', 'README.txt'):
             text = self.zip.read('install/' + name)
             self.assertEqual(text.count(b'\n'), text.count(b'\r\n'), name)
-        self.assertIn(b'setup.exe', self.zip.read('install/README.txt'))
+        readme = self.zip.read('install/README.txt')
+        self.assertIn(b'setup.exe', readme)
+        # The README tells product teams to run the checker it lists.
+        self.assertIn(b'qelcheck.exe [--quiet] [INSTALL_DIR]', readme)
 
 
 class LinuxKit(unittest.TestCase):

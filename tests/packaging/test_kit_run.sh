@@ -134,4 +134,19 @@ test_the_sample_parameter_file_states_the_launchers_defaults() {
   fi
 }
 
+test_the_kits_checker_finds_the_kit_and_a_medium_made_from_it_clean() {
+  unpack_kit
+  run_in "$MEDIUM/install" "$MEDIUM/install/qelcheck"
+  expect_rc 0
+  expect_eq "$(cat "$WORK/out" "$WORK/err")" "" "the checker's lines on the kit as it comes"
+  make_medium
+  run_in "$MEDIUM/install" "$MEDIUM/install/qelcheck"
+  expect_rc 0
+  expect_eq "$(cat "$WORK/out" "$WORK/err")" "" "the checker's lines on the medium"
+  set_key BOOTSTRAP_SIZE 4096
+  run_in "$MEDIUM/install" "$MEDIUM/install/qelcheck" --quiet
+  expect_rc 2
+  expect_out_has ": error: BOOTSTRAP_SIZE=4096 is outside 0 to 2047: the launcher runs without the bootstrap"
+}
+
 e2e_main "$@"

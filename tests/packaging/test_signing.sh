@@ -60,7 +60,7 @@ test_the_package_command_signs_the_windows_kit() {
     bash "$SOURCE_DIR/scripts/package.sh" --no-build --out "$WORK/packages" >/dev/null || fail "package.sh failed"
   python3 -m zipfile -e "$WORK"/packages/*-win32.zip kit || { fail "no Windows kit"; return; }
   local program
-  for program in setup.exe unzip.exe; do
+  for program in setup.exe unzip.exe qelcheck.exe; do
     verifies signer "kit/install/$program" || fail "$program in the kit is not signed"
   done
 }

@@ -13,7 +13,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pe_resources  # noqa: E402
 
 BUILD, VERSION = sys.argv[1:3]
-PROGRAMS = sys.argv[3:] or ['setup.exe', 'unzip.exe']
+PROGRAMS = sys.argv[3:] or ['setup.exe', 'unzip.exe', 'qelcheck.exe']
 REQUIRED = ('CompanyName', 'FileDescription', 'FileVersion', 'LegalCopyright',
             'OriginalFilename', 'ProductName', 'ProductVersion')
 

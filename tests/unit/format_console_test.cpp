@@ -1,5 +1,7 @@
 #include "messages/format.h"
 
+#include <algorithm>
+
 #include "messages/console.h"
 #include "platform/platform.h"
 #include "platform/shared/text_decode.h"
@@ -28,6 +30,25 @@ TEST(FormatTest, MismatchedTemplatesNeverCrash) {
   EXPECT_EQ(FormatText("trailing %", {}), "trailing %");
   // Huge widths are bounded.
   EXPECT_LE(FormatText("%999999999d", {1}).size(), 5000u);
+}
+
+// The conversions a template takes are the placeholders FormatText fills.
+TEST(FormatTest, ConversionsAreThePlaceholdersFilled) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"The call %s failed with %d.", "sd"}, {"%5d|%-4s|%05d|%x|%%", "dsdx"}, {"%ld %lu %lld", "dud"},
+      {"%n%s", "s"},   {"%*d %f %p", ""},    {"trailing %", ""},        {"100 % sure", "s"},
+      {"%%s", ""},     {"no placeholder", ""},
+  };
+  for (const auto& [tmpl, conversions] : cases) {
+    EXPECT_EQ(TemplateConversions(tmpl), conversions) << tmpl;
+    // As many arguments as conversions leave no placeholder unfilled, and
+    // one more is never used.
+    std::string filled = FormatText(tmpl, {"A", "B", "C", "D", "E"});
+    EXPECT_EQ(std::count(filled.begin(), filled.end(), 'A') + std::count(filled.begin(), filled.end(), 'B') +
+                  std::count(filled.begin(), filled.end(), 'C') + std::count(filled.begin(), filled.end(), 'D'),
+              static_cast<long>(conversions.size()))
+        << tmpl;
+  }
 }
 
 TEST(FormatTest, CutToTheBufferSize) {

@@ -205,5 +205,31 @@ TEST(IniReaderTest, ArbitraryAndHugeInputIsSafe) {
   EXPECT_GT(files, 30);
 }
 
+// The lines a checker is shown are the lines the lookups see.
+TEST(IniReaderTest, LinesAsTheLookupsSplitThem) {
+  const char text[] = "[Quelta]\r\nA=1\r\n\r\n  B  \rC = x\n[ S ]x]\n\t;K=v\nD\0E=1\n";
+  const std::string ini(text, sizeof text - 1);
+  const std::vector<IniLine> lines = IniReadLines(ini);
+  ASSERT_EQ(lines.size(), 7u);
+  auto same = [](const IniLine& line, size_t number, bool section, const char* name, bool equals) {
+    return line.number == number && line.isSection == section && line.name == name && line.hasEquals == equals;
+  };
+  EXPECT_TRUE(same(lines[0], 1, true, "Quelta", false));
+  EXPECT_TRUE(same(lines[1], 2, false, "A", true));
+  EXPECT_TRUE(same(lines[2], 4, false, "B", false));  // CR LF is one line end, a lone CR another
+  EXPECT_TRUE(same(lines[3], 5, false, "C", true));
+  EXPECT_TRUE(same(lines[4], 6, true, "S ]x", false));  // up to the last "]"
+  EXPECT_TRUE(same(lines[5], 7, false, ";K", true));
+  EXPECT_TRUE(same(lines[6], 8, false, "D", true));  // a NUL ends the name, not the line
+  EXPECT_EQ(Read(ini, "Quelta", "C"), "x");
+
+  // UTF-16 with its byte-order mark, as the lookups read it.
+  const std::vector<IniLine> wide = IniReadLines(std::string("\xFF\xFE[\0Q\0]\0\n\0K\0=\0v\0", 14));
+  ASSERT_EQ(wide.size(), 2u);
+  EXPECT_TRUE(same(wide[1], 2, false, "K", true));
+  EXPECT_TRUE(IniNamesEqual("quelta", "QUELTA"));
+  EXPECT_FALSE(IniNamesEqual("Quelta ", "Quelta"));
+}
+
 }  // namespace
 }  // namespace platform
