@@ -62,14 +62,15 @@ const DataDir& StagedArchives::Read(const std::string& dir) {
 }
 
 void StagedArchives::CheckArchive(const std::string& archive, const std::string& host, DataDir& out) {
-  unzip::ZipReader reader;
+  unzip::ZipArchive zip;
   std::string error;
-  if (reader.Open(host, &error) != unzip::DataResult::kOk) {
+  if (zip.Open(host, &error) != unzip::DataResult::kOk) {
     findings_.Error(archive, error);
     return;
   }
   const bool unixModes = !medium_.windows();
-  for (const unzip::ZipEntry& entry : reader.entries()) {
+  unzip::EntryReader reader;
+  for (const unzip::ZipEntry& entry : zip.entries()) {
     const std::string& name = entry.name;
     if (entry.overlaps) {
       findings_.Error(archive, name + ": overlaps another entry: the unzip tool takes the archive for damaged");
@@ -100,7 +101,7 @@ void StagedArchives::CheckArchive(const std::string& archive, const std::string&
     }
     std::string data;
     const unzip::DataResult result = reader.ReadEntry(
-        entry,
+        zip, entry,
         [&](const char* bytes, size_t length) {
           if (link) data.append(bytes, length);
           return true;
