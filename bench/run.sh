@@ -177,6 +177,16 @@ copy_threads=$(nproc)
 [ "$copy_threads" -gt 8 ] && copy_threads=8
 (unset QEL_COPY_THREADS && copy_figure "" ", $copy_threads threads" "<= x0.6" 0.6)
 (export QEL_COPY_THREADS=1 && copy_figure "b" ", one thread" "(information)" -)
+# The floor of a copy: the same files copied by a program that checks nothing,
+# on every core, in the same raised session.
+"$BL/qel_bench_copy_floor" "$TREE" "$WORK/copy"
+diff -r "$TREE" "$WORK/copy" >/dev/null || { say "the copy floor made a different tree"; exit 1; }
+copy_abtime -w 1 -n 7 -p "rm -rf '$WORK/copy' && sync" -- "$BL/qel_bench_copytree" "$TREE" "$WORK/copy" ::: \
+  "$BL/qel_bench_copy_floor" "$TREE" "$WORK/copy"
+rm -rf "$WORK/copy"
+r=$(awk '$1 == "ratio" { print $2 }' "$WORK/ab")
+row "2f CopyTree vs a minimal copy on $copy_threads threads (copy_file_range, nothing checked)" "$(field A 1) ms" \
+  "$(field B 1) ms" "x$r" "(information)" "-"
 
 # ---------------------------------------------------------------------------
 # 3. Expansion.
