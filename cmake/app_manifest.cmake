@@ -17,12 +17,7 @@ function(qel_add_app_manifest target)
     message(FATAL_ERROR "qel_add_app_manifest(${target}): DESCRIPTION missing")
   endif()
   set(QEL_AM_NAME "Quelta.Setup.${target}")
-  set(tweak "${PROJECT_VERSION_TWEAK}")
-  if(tweak STREQUAL "")
-    set(tweak 0)
-  endif()
-  set(QEL_AM_VERSION
-      "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${tweak}")
+  list(JOIN QEL_VERSION_PARTS "." QEL_AM_VERSION)
 
   set(dir ${CMAKE_BINARY_DIR}/manifests)
   set(manifest ${dir}/${target}.manifest)

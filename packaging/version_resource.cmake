@@ -25,12 +25,7 @@ function(qel_add_version_resource target)
   endif()
   set(QEL_VR_INTERNAL ${output_name})
   set(QEL_VR_FILE ${output_name}${CMAKE_EXECUTABLE_SUFFIX})
-  set(tweak "${PROJECT_VERSION_TWEAK}")
-  if(tweak STREQUAL "")
-    set(tweak 0)
-  endif()
-  set(QEL_VR_NUMBERS
-      "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${tweak}")
+  list(JOIN QEL_VERSION_PARTS "," QEL_VR_NUMBERS)
 
   set(dir ${CMAKE_BINARY_DIR}/version_resources)
   set(rc ${dir}/${target}_version.rc)

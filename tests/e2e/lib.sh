@@ -230,3 +230,24 @@ e2e_main() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 }
+
+# mkjar OUT NAME=TEXT | NAME=@FILE ...: a jar whose entries hold TEXT or the
+# bytes of FILE (then executable).
+mkjar() {
+  mkdir -p "$(dirname "$1")"
+  python3 - "$@" <<'EOF'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for entry in sys.argv[2:]:
+        name, _, value = entry.partition("=")
+        if value.startswith("@"):
+            data, mode = open(value[1:], "rb").read(), 0o755
+        else:
+            data, mode = value.encode(), 0o644
+        info = zipfile.ZipInfo(name)
+        info.create_system = 3
+        info.external_attr = (0o100000 | mode) << 16
+        info.compress_type = zipfile.ZIP_DEFLATED
+        z.writestr(info, data)
+EOF
+}

@@ -10,27 +10,6 @@ VERSIONS="4.2.0.1.0 10.0.0.0.0 9.9.9.9.9"
 JAVA_NAMES=java
 [ "$QEL_KIND" = wine ] && JAVA_NAMES="java.exe javaw.exe"
 
-# mkjar OUT NAME=TEXT | NAME=@FILE ...: a jar whose entries hold TEXT or the
-# bytes of FILE (then executable).
-mkjar() {
-  mkdir -p "$(dirname "$1")"
-  python3 - "$@" <<'EOF'
-import sys, zipfile
-with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    for entry in sys.argv[2:]:
-        name, _, value = entry.partition("=")
-        if value.startswith("@"):
-            data, mode = open(value[1:], "rb").read(), 0o755
-        else:
-            data, mode = value.encode(), 0o644
-        info = zipfile.ZipInfo(name)
-        info.create_system = 3
-        info.external_attr = (0o100000 | mode) << 16
-        info.compress_type = zipfile.ZIP_DEFLATED
-        z.writestr(info, data)
-EOF
-}
-
 # data_dir COMPONENT VERSION: the component's staged data directory.
 data_dir() { printf '%s' "$WORK/medium/stage/Components/$1/$2/1/DataFiles"; }
 

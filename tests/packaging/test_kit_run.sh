@@ -35,36 +35,18 @@ unpack_kit() {
   [ -f "$MEDIUM/install/qelparam.ini" ] || fail "no install/qelparam.ini in the unpacked kit"
 }
 
-# jar OUT NAME=TEXT | NAME=@FILE ...: a jar whose entries hold TEXT or the
-# bytes of FILE (then executable).
-jar() {
-  mkdir -p "$(dirname "$1")"
-  python3 - "$@" <<'PY'
-import sys, zipfile
-with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    for entry in sys.argv[2:]:
-        name, _, value = entry.partition("=")
-        data, mode = (open(value[1:], "rb").read(), 0o755) if value.startswith("@") else (value.encode(), 0o644)
-        info = zipfile.ZipInfo(name)
-        info.create_system = 3
-        info.external_attr = (0o100000 | mode) << 16
-        info.compress_type = zipfile.ZIP_DEFLATED
-        z.writestr(info, data)
-PY
-}
-
 data_dir() { printf '%s' "$MEDIUM/stage/Components/$1/$2/1/DataFiles"; }
 
 # stage: the installer, its core, the patch tool and a runtime whose Java
 # program ends with 42; an older runtime beside it.
 stage() {
-  jar "$(data_dir quelta.swd.qti 1.0.0.0.0)/qti.jar" "qti/jlib/installer.jar=i"
-  jar "$(data_dir quelta.swd.qti.core 1.0.0.0.0)/core.jar" "qti/jlib/QelInstaller.jar=c"
-  jar "$(data_dir quelta.swd.mendra 1.0.0.0.0)/mendra.jar" "Mendra/jlib/mendra.jar=p"
+  mkjar "$(data_dir quelta.swd.qti 1.0.0.0.0)/qti.jar" "qti/jlib/installer.jar=i"
+  mkjar "$(data_dir quelta.swd.qti.core 1.0.0.0.0)/core.jar" "qti/jlib/QelInstaller.jar=c"
+  mkjar "$(data_dir quelta.swd.mendra 1.0.0.0.0)/mendra.jar" "Mendra/jlib/mendra.jar=p"
   local entries=() name
   for name in $JAVA_NAMES; do entries+=("jre/2.0/bin/$name=@$QEL_BIN_DIR/fakejava$EXE"); done
-  jar "$(data_dir quelta.swd.jre 2.0.0.0.0)/jre.jar" "${entries[@]}" "jre/2.0/bin/fakejava.exit=42"
-  jar "$(data_dir quelta.swd.jre 1.0.0.0.0)/jre.jar" "jre/1.0/bin/old=o"
+  mkjar "$(data_dir quelta.swd.jre 2.0.0.0.0)/jre.jar" "${entries[@]}" "jre/2.0/bin/fakejava.exit=42"
+  mkjar "$(data_dir quelta.swd.jre 1.0.0.0.0)/jre.jar" "jre/1.0/bin/old=o"
 }
 
 # set_key KEY VALUE: the sample's commented line of KEY becomes KEY=VALUE,
