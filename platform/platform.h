@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -129,6 +130,27 @@ std::optional<DirIdentity> DirectoryIdentity(const std::string& path);
 // what the launcher makes there. Windows: true (the scratch directory's own
 // access list keeps others out).
 bool IsTrustedTempRoot(const std::string& root);
+
+// ---------------------------------------------------------------------------
+// Reading and appending: every file the programs read comes from outside,
+// and at its path may stand a FIFO, a device or a directory instead.
+
+enum class FileReadError {
+  kMissing,     // nothing at the path, or a directory on the way is missing
+  kNotRegular,  // a directory, FIFO, device or socket
+  kTooLarge,    // more than the caller's bound
+  kUnreadable,  // no permission, or a read failed
+};
+// The bytes of the regular file at `path`, read whole. The open never blocks
+// and the descriptor is not inherited; what the open finds is checked on the
+// descriptor, so nothing swapped in after a test is read. nullopt (with the
+// reason in `error`) for anything but a regular file of at most `maxBytes`.
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes,
+                                           FileReadError* error = nullptr);
+// Opens `path` for appending as a text file (created when missing), never
+// inherited by a child and never blocking: a FIFO or device at the path is
+// not opened. nullptr on failure. The caller closes it with std::fclose.
+std::FILE* OpenAppendFile(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Profile (INI) files

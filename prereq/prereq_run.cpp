@@ -1,7 +1,5 @@
 #include "prereq/prereq_run.h"
 
-#include <fstream>
-
 #include "common/actions_log.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
@@ -121,19 +119,19 @@ int RunPrereqPass(PrereqState& state) {
   }
   state.genericSection = kGenericSection;
 
-  std::ifstream file(state.paramFile, std::ios::binary);
+  std::optional<PrereqText> file = OpenPrereqFile(state.paramFile);
   if (!file) return 0;
   const std::string& section = state.genericFlag    ? state.genericSection
                                : state.requiredFlag ? state.requiredSection
                                                     : state.optionalSection;
-  if (FindPrereqSection(file, section) != 0) return 0;
+  if (FindPrereqSection(*file, section) != 0) return 0;
 
   state.passResult = 0;
   std::string key, value;
   for (;;) {
     key.clear();
     value.clear();
-    if (NextPrereqEntry(file, key, value) != 0) break;
+    if (NextPrereqEntry(*file, key, value) != 0) break;
     RunCheck(key, value, state);
   }
   return state.passResult;
