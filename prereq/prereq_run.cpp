@@ -149,7 +149,8 @@ PrereqOutcome RunPrereqs(const PrereqInput& in) {
     state.failureTextCut = false;
     const int result = RunPrereqPass(state);
     if (result == kPassStop) return PrereqOutcome::Stop;
-    if (in.ignore && result != 0) ReportIgnored(state);
+    // A pass without a certified list found nothing that failed.
+    if (in.ignore && result != 0 && result != 3) ReportIgnored(state);
     if (in.execute) return EndAfterChecks(in, state);
     if (result != 0 && result != 3 && !in.ignore) return ReportFailedPass(in, state);
     if (!NextPass(state, result, in.platformPrereqs)) break;
