@@ -276,7 +276,7 @@ test_without_the_utf8_code_page_no_letter_becomes_a_look_alike() {
   [ "$QEL_KIND" = wine ] || return 0
   # Code page 1252 lacks "Ł"; its best fit is "L". Each path has a twin
   # spelt with the look-alike, which must never be used.
-  local real="$WORK/Łukasz" twin="$WORK/Lukasz" held="$WORK/$LEGACY"
+  local real="$WORK/Łukasz Nowak" twin="$WORK/Lukasz Nowak" held="$WORK/$LEGACY"
   mkdir -p "$real/temp" "$twin/temp" "$held/temp"
   put_fake_java "$real/jre"
   put_fake_java "$twin/jre"
@@ -306,7 +306,7 @@ test_without_the_utf8_code_page_no_letter_becomes_a_look_alike() {
   expect_rc -1
   expect_absent "$twin/jre/bin/fakejava.log"
   expect_absent "$real/jre/bin/fakejava.log"
-  expect_out_has "The Java runtime $(native_path "$WORK/?ukasz/jre")${SEP}bin${SEP}java.exe was not found."
+  expect_out_has "The Java runtime $(native_path "$WORK/?ukasz Nowak/jre")${SEP}bin${SEP}java.exe was not found."
   # Letters the code page holds pass as they are.
   run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")" \
     -jreLoc "$(native_path "$held/jre")"

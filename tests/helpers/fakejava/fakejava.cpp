@@ -10,12 +10,9 @@
 //   inherited=<path>                   one line per file or directory it
 //                                      inherited besides its standard streams
 //   end
-// When fakejava.ctrl exists beside it, it sends the console event the file
-// names ("c" or "break", Windows only) to every process of its console and
-// appends "ctrl=<event> received" once it got the event itself (or
-// "ctrl=<event> not sent"). When fakejava.rename exists, it renames the
-// directory given after -scratchPath to that path with ".moved" appended and
-// appends "rename=<0 or the error number>".
+// When fakejava.rename exists beside it, it renames the directory given
+// after -scratchPath to that path with ".moved" appended and appends
+//   rename=<0 or the system's error number>
 // Then, while fakejava.sleep exists beside it, waits up to the number of
 // milliseconds it holds (removing the file ends the wait early), appends
 //   done
@@ -68,12 +65,6 @@ int main(int argc, char** argv) {
   const std::string logPath = dir + "fakejava.log";
   Append(logPath, record);
 
-  const std::string ctrlFile = dir + "fakejava.ctrl";
-  if (fakejava::FileExists(ctrlFile)) {
-    std::string event = ReadWhole(ctrlFile);
-    event.erase(event.find_last_not_of(" \r\n") + 1);
-    Append(logPath, "ctrl=" + event + (fakejava::SendConsoleEvent(event) ? " received\n" : " not sent\n"));
-  }
   if (fakejava::FileExists(dir + "fakejava.rename")) {
     for (size_t i = 0; i + 1 < args.size(); ++i) {
       if (args[i] != "-scratchPath") continue;

@@ -26,11 +26,6 @@ std::string SignalDispositions();
 // The files and directories the program holds open from its start besides
 // its standard streams and its current directory: what it inherited.
 std::vector<std::string> InheritedFiles();
-// Sends the console's Ctrl-C ("c") or Ctrl-Break ("break") to every process
-// of the console (Windows; false elsewhere) and waits until the program has
-// received it itself: then every process of the console has been sent it.
-// The program rides the event out.
-bool SendConsoleEvent(const std::string& which);
 // Renames `from` to `to`: 0, or the system's error number.
 int RenamePath(const std::string& from, const std::string& to);
 

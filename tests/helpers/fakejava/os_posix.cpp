@@ -69,8 +69,6 @@ std::vector<std::string> InheritedFiles() {
   return files;
 }
 
-bool SendConsoleEvent(const std::string&) { return false; }
-
 int RenamePath(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }

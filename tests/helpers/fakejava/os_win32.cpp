@@ -107,28 +107,6 @@ std::vector<std::string> InheritedFiles() {
   return files;
 }
 
-namespace {
-
-HANDLE g_eventSeen = nullptr;
-
-BOOL WINAPI OnConsoleEvent(DWORD) {
-  SetEvent(g_eventSeen);
-  return TRUE;
-}
-
-}  // namespace
-
-bool SendConsoleEvent(const std::string& which) {
-  const DWORD event = which == "c" ? CTRL_C_EVENT : which == "break" ? CTRL_BREAK_EVENT : ~DWORD{0};
-  if (event == ~DWORD{0}) return false;
-  g_eventSeen = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  // A process group of its own starts with Ctrl-C turned off.
-  SetConsoleCtrlHandler(nullptr, FALSE);
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-  if (!GenerateConsoleCtrlEvent(event, 0)) return false;
-  return WaitForSingleObject(g_eventSeen, 30000) == WAIT_OBJECT_0;
-}
-
 int RenamePath(const std::string& from, const std::string& to) {
   return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) ? 0 : static_cast<int>(GetLastError());
 }
