@@ -60,11 +60,9 @@ BOOL WINAPI OnConsoleEvent(DWORD type) {
   return TRUE;
 }
 
-// From the start of the installer the launcher waits for until its end.
-void RideOutConsoleEvents() {
-  static const bool installed = SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
-  (void)installed;
-}
+// From the start of the installer the launcher waits for until its end;
+// not when it could not be started (Ctrl-C may then end the key wait).
+void RideOutConsoleEvents(bool on) { SetConsoleCtrlHandler(OnConsoleEvent, on ? TRUE : FALSE); }
 
 // The standard handles, the only ones a child inherits; every other handle
 // the launcher holds (a log, the scratch directory) stays with it.
@@ -117,7 +115,8 @@ class InheritedHandles {
 int StartChild(const std::string& commandLine, const ChildOptions& options, ChildProcess& child) {
   if (int error = 0; BeginChildStart(commandLine, options, child, error)) return error;
 
-  if (options.ignoreInterrupts) RideOutConsoleEvents();
+  // Before the start, so that no Ctrl-C falls between the two.
+  if (options.ignoreInterrupts) RideOutConsoleEvents(true);
   STARTUPINFOEXA startup = {};
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
@@ -144,7 +143,11 @@ int StartChild(const std::string& commandLine, const ChildOptions& options, Chil
     made = CreateProcessA(application, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
                           nullptr, &startup.StartupInfo, &info);
   }
-  if (!made) return static_cast<int>(GetLastError());
+  if (!made) {
+    const int error = static_cast<int>(GetLastError());
+    if (options.ignoreInterrupts) RideOutConsoleEvents(false);
+    return error;
+  }
   CloseHandle(info.hThread);
   child.handle_ = reinterpret_cast<uintptr_t>(info.hProcess);
   child.started_ = true;
