@@ -313,6 +313,43 @@ test_without_the_utf8_code_page_no_letter_becomes_a_look_alike() {
   expect_rc 0
   installer_args "$held/jre/bin"
   expect_eq "$(head -1 "$WORK/args")" "$(native_path "$held/jre")${SEP}bin${SEP}java.exe" "Java from -jreLoc"
+
+  # A parameter file in UTF-16, which the profile service would give back
+  # with the look-alike.
+  write_param "$WORK/prod/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$real/jre")"
+  iconv -f UTF-8 -t UTF-16 "$WORK/prod/dist/qelparam.ini" >"$WORK/utf16" && mv "$WORK/utf16" "$WORK/prod/dist/qelparam.ini"
+  rm -f "$twin/jre/bin/fakejava.log"
+  run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_absent "$twin/jre/bin/fakejava.log"
+  expect_out_has "The Java runtime $(native_path "$WORK/?ukasz Nowak/jre")${SEP}bin${SEP}java.exe was not found."
+}
+
+test_without_the_utf8_code_page_the_launcher_and_the_inventory_take_no_look_alike() {
+  [ "$QEL_KIND" = wine ] || return 0
+  # The launcher below a directory whose name code page 1252 cannot hold,
+  # beside a twin spelt with the look-alike that holds another medium.
+  local real="$WORK/Łukasz Nowak" twin="$WORK/Lukasz Nowak"
+  make_product "$real"
+  make_product "$twin"
+  rm -rf "$real/dist"
+  legacy_dist "$real/dist"
+  write_param "$real/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$real/jre")"
+  run_setup "$real/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_out_has "The call GetCurrentDir() failed with system error 1113."
+  expect_absent "$twin/jre/bin/fakejava.log"
+
+  # An inventory location it cannot hold counts as absent: the actions log
+  # never goes to the twin's inventory.
+  mkdir -p "$twin/inventory"
+  legacy_dist "$WORK/dist"
+  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$WORK/no-jre")"
+  reg_set_inventory "$real/inventory"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  reg_clear_inventory
+  expect_rc -1
+  expect_eq "$(ls -A "$twin/inventory")" "" "the look-alike inventory"
 }
 
 test_the_inventory_is_found_in_the_64_bit_registry_view() {
