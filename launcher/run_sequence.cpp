@@ -322,6 +322,7 @@ int HandOver(const Run& run, const std::vector<std::string>& args, int status) {
     messages::ReadAnswerChar();
   }
   if (run.wait && intact && params::ScratchDirIntact(run.dirs.scratchDir, run.dirs.scratchIdentity)) {
+    platform::ReleaseDirectory(run.dirs.scratchDir);
     bootstrap::DeleteTree(run.dirs.scratchDir);
   }
   return status;

@@ -36,6 +36,8 @@ bool CreateDir(const std::string& path, bool ownerOnly) {
   return mkdir(path.c_str(), ownerOnly ? 0700 : 0777) == 0;
 }
 
+void ReleaseDirectory(const std::string&) {}
+
 std::optional<DirIdentity> DirectoryIdentity(const std::string& path) {
   struct stat st;
   if (path.empty() || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
