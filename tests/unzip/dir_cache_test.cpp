@@ -31,7 +31,7 @@ Cache MakeCache(size_t limit) {
 // writing keep their directories. Returns the most alive at once.
 size_t Walk(Cache& cache, size_t depth, const std::string& name,
             std::vector<std::shared_ptr<FakeDir>>* queued = nullptr) {
-  size_t most = FakeDir::alive;
+  size_t most = 0;
   uint64_t parent = Cache::kRoot;
   std::shared_ptr<FakeDir> dir;
   for (size_t i = 0; i < depth; ++i) {
@@ -71,6 +71,18 @@ TEST(DirCache, DirectoriesHeldElsewhereCountAndAreDrainedAtTheLimit) {
     });
     EXPECT_LE(Walk(cache, 1000, "d", &queued), 17u);
     EXPECT_GT(drains, 0u);
+  }
+  {
+    // Held elsewhere only, the cache empty: they count all the same.
+    Cache cache = MakeCache(16);
+    cache.SetDrain([&] {
+      ++drains;
+      queued.clear();
+    });
+    for (int i = 0; i < 40; ++i) queued.push_back(std::make_shared<FakeDir>());
+    const size_t before = drains;
+    EXPECT_LE(Walk(cache, 1, "d"), 1u);
+    EXPECT_EQ(drains, before + 1);
   }
   queued.clear();
   EXPECT_EQ(FakeDir::alive, 0u);

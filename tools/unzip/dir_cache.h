@@ -59,9 +59,7 @@ class DirCache {
   void MakeRoom() {
     if (nodes_.size() < limit_ && open_() < limit_) return;
     DropOldest();
-    if (open_() < limit_ || !drain_) return;
-    drain_();
-    while (!nodes_.empty() && open_() >= limit_) DropOldest();
+    if (open_() >= limit_ && drain_) drain_();
   }
 
   Node* Insert(uint64_t parent, std::string_view name, std::shared_ptr<Dir> dir) {
