@@ -472,7 +472,9 @@ class LinuxExpansion(ExpanderTest):
                 self.assertEqual(results[1], results[0])
                 status, _, err, found = results[0]
                 self.assertEqual(status, want, err)
-                self.assertNotIn("x.txt", found)
+                if "link-then-file-below" in name:
+                    # Not through the link, into what it leads to.
+                    self.assertEqual([path for path in found if path.endswith("x.txt")], [])
                 self.assertFalse(os.path.exists(self.path("x.txt")))
                 if ARGS.reference:
                     theirs = self.path("theirs-" + name)
