@@ -57,7 +57,7 @@ const char* KindOf(mode_t mode) {
   if (S_ISFIFO(mode)) return "a FIFO";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
   if (S_ISSOCK(mode)) return "a socket";
-  return "not a regular file";
+  return "of an unknown kind";
 }
 
 // True when a file created in `dir` gets exactly the mode asked for, less
