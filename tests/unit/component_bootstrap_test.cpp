@@ -110,6 +110,21 @@ TEST_F(ArchiveExpansionTest, TheKnownProgramRunsAndABlankInItsPathIsQuoted) {
   EXPECT_NE(Log().find(lines_[0] + "\n"), std::string::npos);
 }
 
+// Status 1 is the tool's word for refused entries (a name leading out, one
+// beyond the limits): the expansion failed, whatever else was written.
+TEST_F(ArchiveExpansionTest, RefusedEntriesFailTheExpansion) {
+  status_ = 1;
+  EXPECT_EQ(ExpandJars(dir_.path(), "dst", "U"), -1);
+  EXPECT_EQ(boxes_, "");  // the source exists: the tool has said why itself
+}
+
+// A destination ending in a separator stays one argument ending in it.
+TEST_F(ArchiveExpansionTest, ADestinationEndingInABackslashKeepsItsClosingQuote) {
+  EXPECT_EQ(ExpandJars("src", "C:\\x\\", "U"), 0);
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_EQ(lines_[0], "U" + kSep + "unzip -qqqo src/\"*.jar\" -d \"C:\\x\\\\\" ");
+}
+
 TEST_F(ArchiveExpansionTest, FailureIsShownOnlyForAMissingSource) {
   status_ = 11;  // the unzip program found no archive in an existing directory
   EXPECT_EQ(ExpandJars(dir_.path(), "dst", "U"), -1);
