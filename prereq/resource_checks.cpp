@@ -90,7 +90,7 @@ bool ServicePackBelow(const std::string& actual, const std::string& required) {
   std::optional<long long> na = IsDigit(actual[0]) ? LeadingInteger(actual, a) : std::nullopt;
   std::optional<long long> nr = required.empty() || !IsDigit(required[0]) ? std::nullopt : LeadingInteger(required, r);
   if (!na || !nr) return actual.compare(required) < 0;
-  if (*na != *nr) return *na <= *nr;
+  if (*na != *nr) return *na < *nr;
   return actual.compare(a, std::string::npos, required, r, std::string::npos) < 0;
 }
 
