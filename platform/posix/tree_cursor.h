@@ -63,7 +63,6 @@ class PosixCursor {
   bool Up();
 
   bool CopyFrom(const PosixCursor& source, const Name& name, Kind kind) const;
-  std::string PathOf(const Name& name) const { return rootPath_ + '/' + name; }  // unused: links are made again
   void Delete(const Entry<Name>& entry) const;
   void RemoveSubdir(const Name& name) const;
   void RemoveRoot() const;

@@ -859,9 +859,9 @@ void MakeChains(FakeTree& tree, int chains, int depth, int first) {
 }
 
 TEST_F(TreeWalkTest, StepsGrowWithTheTreeNotWithItsDepthTimesItsWidth) {
-  // 40 chains 150 deep and one 1,500 deep: 7,350 directories. Walking a
-  // level at a time from the root, or a comb breadth first with fewer handles
-  // than chains, takes hundreds of times the steps allowed here.
+  // 40 chains 150 deep and one 1,500 deep: 7,501 directories. Going down
+  // from the root to each directory, or through a level at a time with fewer
+  // handles than chains, takes hundreds of times the steps allowed here.
   MakeChains(tree_, 41, 150, 1500);
   const size_t dirs = 40 * 150 + 1500 + 1;
   for (unsigned threads : {1u, 3u, 8u}) {
@@ -914,7 +914,7 @@ TEST_F(TreeWalkTest, AWayBackUpThatLeadsElsewhereEndsTheWalk) {
                                             "rmdir c0\\d\\d"}));
 }
 
-TEST(ReparsePointTest, OnlyLinksAndJunctionsAmongReparsePointsAreLinks) {
+TEST(TreeLinkRuleTest, OnlyLinksAndJunctionsAmongReparsePointsAreLinks) {
   namespace windows = platform::tree_walk::windows;
   using Kind = platform::tree_walk::Kind;
   constexpr uint32_t kDir = windows::kAttributeDirectory;
