@@ -15,10 +15,31 @@ set(QEL_KIT_PROGRAMS
 qel_add_version_resource(setup DESCRIPTION "Setup launcher"
                          ICON ${CMAKE_SOURCE_DIR}/packaging/icon/setup_icon.txt)
 
+# The kit's programs as they ship: no symbols in the Windows programs (the
+# Linux packages strip theirs), and no demangler behind the handler of an
+# uncaught exception. packaging/size_budgets.txt holds what each may weigh.
+if(QEL_SHIPPING_BUILD)
+  foreach(program ${QEL_KIT_PROGRAMS})
+    target_sources(${program} PRIVATE ${CMAKE_SOURCE_DIR}/packaging/terminate_handler.cpp)
+    if(WIN32)
+      target_link_options(${program} PRIVATE -s)
+    endif()
+  endforeach()
+endif()
+
 # Texts of the kit, with the platform's names and line ends.
 set(EXE ${CMAKE_EXECUTABLE_SUFFIX})
 if(WIN32)
-  set(QEL_KIT_PLATFORM "32-bit Windows")
+  if(QEL_WINDOWS_ARCH STREQUAL "x86")
+    set(QEL_KIT_PLATFORM "32-bit Windows")
+    set(QEL_KIT_SYSTEM win32)
+  elseif(QEL_WINDOWS_ARCH STREQUAL "amd64")
+    set(QEL_KIT_PLATFORM "64-bit Windows (x64)")
+    set(QEL_KIT_SYSTEM win64)
+  else()
+    set(QEL_KIT_PLATFORM "Windows on ${QEL_WINDOWS_ARCH}")
+    set(QEL_KIT_SYSTEM win-${QEL_WINDOWS_ARCH})
+  endif()
   set(QEL_KIT_STAGED_JRE "..\\stage\\Components\\quelta.swd.jre\\<version>\\1\\DataFiles")
   set(QEL_KIT_STATUS_RUNNING "259 (STILL_ACTIVE)")
   set(QEL_KIT_STATUS_NOPARAM "-2")
@@ -68,7 +89,7 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/sign_staged.cmake)
 set(QEL_SIGN_SCRIPT ${CMAKE_SOURCE_DIR}/scripts/sign.sh)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win32)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${QEL_KIT_SYSTEM})
 else()
   set(CPACK_GENERATOR "TGZ;DEB")
   # The Windows build links its programs stripped; here the packages strip them.

@@ -1,0 +1,19 @@
+# Flags of the builds that ship (Release, no sanitizer): small programs, and
+# the same bytes from the same commit wherever and whenever it is built.
+# The kit's programs add a few of their own (packaging/kit.cmake).
+set(QEL_SHIPPING_BUILD OFF)
+if(CMAKE_BUILD_TYPE STREQUAL "Release" AND NOT QEL_SANITIZE AND NOT QEL_TSAN AND NOT QEL_FUZZ)
+  set(QEL_SHIPPING_BUILD ON)
+endif()
+
+if(QEL_SHIPPING_BUILD)
+  # Functions and data nothing calls are dropped at link time.
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(-Wl,--gc-sections)
+  # No build directory in any binary (__FILE__ of assertions, debug info).
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+  if(WIN32)
+    # The PE header's time stamp would be the link time.
+    add_link_options(-Wl,--no-insert-timestamp)
+  endif()
+endif()
