@@ -23,3 +23,21 @@ if(QEL_SHIPPING_BUILD)
     add_compile_options(-Os)
   endif()
 endif()
+
+# The standard headers most files include, parsed once per library instead of
+# once per file: about a third of the compile time of a file, and the same
+# objects byte for byte. On in the package builds (QEL_KIT_ONLY), where the
+# time counts; the other builds go without, so a file that forgets an include
+# still fails to compile there.
+option(QEL_PRECOMPILED_HEADERS "Precompile the common standard headers" ${QEL_KIT_ONLY})
+function(qel_precompile_std_headers)
+  if(NOT QEL_PRECOMPILED_HEADERS)
+    return()
+  endif()
+  foreach(target ${ARGN})
+    if(TARGET ${target})
+      target_precompile_headers(${target} PRIVATE
+        <algorithm> <cstdint> <cstdio> <functional> <memory> <optional> <string> <string_view> <vector>)
+    endif()
+  endforeach()
+endfunction()
