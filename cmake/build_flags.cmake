@@ -18,9 +18,10 @@ if(QEL_SHIPPING_BUILD)
     # Built for size: the unwind tables of the Windows toolchains keep every
     # function of an object the link takes, so unused-section removal frees
     # little there. The time of the Windows programs goes to system calls and
-    # to zlib (built by Debian, -O2), not to code compiled here. Last on the
-    # command line, it wins over the -O3 of the Release build.
-    add_compile_options(-Os)
+    # to zlib (built by Debian, -O2), not to code compiled here. It takes the
+    # place of the Release build's -O3 (an -Os after -O3 does not give the
+    # code of -Os alone).
+    string(REGEX REPLACE "(^| )-O[0-9s]( |$)" "\\1-Os\\2" CMAKE_CXX_FLAGS_RELEASE "${CMAKE_CXX_FLAGS_RELEASE}")
   endif()
 endif()
 
