@@ -9,6 +9,7 @@
 #include "messages/console.h"
 #include "messages/format.h"
 #include "platform/platform.h"
+#include "platform/shared/cmdline.h"
 
 namespace bootstrap {
 
@@ -36,9 +37,10 @@ std::string UnzipCommandLine(const std::string& source, const std::string& desti
   // The source stays unquoted; the unzip program expands the quoted wildcard
   // itself, so no shell is involved on either system.
   std::string program = unzipDir + platform::kPathSep + "unzip";
-  if (program.find_first_of(" \t") != std::string::npos) program = "\"" + program + "\"";
+  if (program.find_first_of(" \t") != std::string::npos) program = platform::QuoteWindowsArgAlways(program);
   const char* options = common::Facts().debug ? " -o " : " -qqqo ";
-  return program + options + source + "/\"*.jar\" -d \"" + destination + "\" ";
+  // A destination ending in a backslash keeps it: doubled before the quote.
+  return program + options + source + "/\"*.jar\" -d " + platform::QuoteWindowsArgAlways(destination) + " ";
 }
 
 std::string UnzipProgram(const std::string& unzipDir) {

@@ -15,7 +15,7 @@ struct LogStream {
   int scopes = 0;
 
   bool Open(const std::string& newPath) {
-    file = newPath.empty() ? nullptr : std::fopen(newPath.c_str(), "a");
+    file = platform::OpenAppendFile(newPath);
     return file != nullptr;
   }
   void Close() {

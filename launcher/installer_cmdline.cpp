@@ -3,7 +3,9 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "params/param_file.h"
+#include "params/paths.h"
 #include "platform/platform.h"
+#include "platform/shared/cmdline.h"
 
 namespace launcher {
 
@@ -17,7 +19,17 @@ using common::Cut;
 // path formats write it.
 std::string Join(const std::string& dir, const std::string& part) { return common::JoinExactly(dir, part); }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+// A relative path means "below the working directory" to the installer, which
+// a bootstrapped run starts in the temp root: made absolute against the
+// directory the launcher itself reads it from. Empty stays empty.
+std::string Anchored(const std::string& path) {
+  if (path.empty() || platform::AbsoluteRootLength(path) != 0) return path;
+  return params::MakeAbsolutePath(path, false);
+}
+
+// By the receiver's rules: a backslash before the closing quote is doubled,
+// or the quote would be read as part of the value.
+std::string Quoted(const std::string& text) { return platform::QuoteWindowsArgAlways(text); }
 
 // The jars of the class path, by directory, in their binding order.
 const char* const kCoreJars[] = {
@@ -56,12 +68,32 @@ std::string EffectiveStartupDir(const Run& run) {
   return startup;
 }
 
+// An entry Java would read as "here" (empty: the working directory) or as
+// the root of a drive: the installer runs elevated, from the temp root, where
+// others may put classes.
+bool NamesAPlaceNotAJar(const std::string& entry) {
+  if (entry.empty() || entry.find_first_not_of(std::string(1, kSep) + "/") == std::string::npos) return true;
+  if (entry.size() == 2 && entry[1] == ':') return true;  // the current directory of drive X
+  return platform::AbsoluteRootLength(entry) == entry.size();
+}
+
+// The class path with those entries left out; every other entry in order.
+std::string WithoutHereEntries(const std::string& classPath) {
+  std::string kept;
+  for (const std::string& entry : common::SplitDroppingEmpty(classPath, kCpSep)) {
+    if (NamesAPlaceNotAJar(entry)) continue;
+    if (!kept.empty()) kept += kCpSep;
+    kept += entry;
+  }
+  return kept;
+}
+
 }  // namespace
 
 ClassPathDirs GetClassPathDirs(const bootstrap::ComponentLocations& locations, const std::string& paramFile) {
   ClassPathDirs dirs;
-  dirs.javaBinDir = Cut(common::AppendPath(locations.jre, "bin"), common::kMaxPath);
-  dirs.libraryDir = Cut(Join(Join(locations.qtiCore, "lib"), "win32"), common::kMaxPath);
+  dirs.javaBinDir = Anchored(Cut(common::AppendPath(locations.jre, "bin"), common::kMaxPath));
+  dirs.libraryDir = Anchored(Cut(Join(Join(locations.qtiCore, "lib"), "win32"), common::kMaxPath));
   dirs.coreJarDir = Cut(Join(locations.qtiCore, "jlib"), common::kMaxPath);
   dirs.installerJarDir = Cut(Join(locations.qti, "jlib"), common::kMaxPath);
   dirs.patchToolJarDir = Cut(Join(locations.mendra, "jlib"), common::kMaxPath);
@@ -120,7 +152,8 @@ bool IsWebSource(const std::string& text) {
 void AddSourceLocation(const std::string& source, std::vector<std::string>& args,
                        const std::string& startupDir) {
   if (source.empty()) return;
-  std::string location = IsWebSource(source) ? source : common::AppendPath(startupDir, source);
+  // Joined with a separator even to an empty directory, as the other joins are.
+  std::string location = IsWebSource(source) ? source : Anchored(startupDir.empty() ? kSep + source : common::AppendPath(startupDir, source));
   args.push_back("-sourceLoc");
   args.push_back(Cut(Quoted(location) + " ", kMaxArgumentChars));
 }
@@ -140,7 +173,7 @@ std::string BuildClassPath(const Run& run, const ClassPathDirs& dirs) {
   AppendJars(first, dirs.patchToolJarDir, kPatchToolJars, true);
   first = Cut(first, kMaxClassPathPartChars);
 
-  std::string whole = "\"" + first;
+  std::string whole = first;
   AppendJars(whole, dirs.installerJarDir, kInstallerJarsBefore, true);
   whole += kCpSep + Join(addTo, "") + kCpSep;
   AppendJars(whole, dirs.installerJarDir, kInstallerJarsAfter, false);
@@ -148,7 +181,7 @@ std::string BuildClassPath(const Run& run, const ClassPathDirs& dirs) {
   if (!settings.thinJdbcFilename.empty()) whole += Join(dirs.installerJarDir, settings.thinJdbcFilename);
   // However long, the class path keeps its closing quote: without it the
   // installer class and every argument after it would become class path.
-  return Cut(whole, kMaxClassPathChars - 1) + "\"";
+  return Quoted(WithoutHereEntries(Cut(whole, kMaxClassPathChars - 2)));
 }
 
 // The Java program, the runtime options and the system properties that tell
@@ -167,12 +200,12 @@ void AddJavaAndProperties(const Run& run, const ClassPathDirs& dirs, std::vector
   // Outside distribution mode the installer finds its runtime beside itself,
   // whichever runtime the launcher starts.
   std::string jreLoc = settings.distribution ? run.locations.jre : Join(Join("..", ".."), "jre");
-  args.push_back(property("-Dquelta.installer.jre_loc=" + Quoted(jreLoc)));
+  args.push_back(property("-Dquelta.installer.jre_loc=" + Quoted(Anchored(jreLoc))));
   if (run.externalRuntime) args.push_back(property("-Dquelta.installer.extjre=\"true\" "));
   if (settings.copyThreads != "0") {
     args.push_back(Cut("-Dquelta.installer.copythreads=" + settings.copyThreads + " ", kMaxArgumentChars));
   }
-  args.push_back(property("-Dquelta.installer.exec_location=" + Quoted(run.elements.front()) + " "));
+  args.push_back(property("-Dquelta.installer.exec_location=" + Quoted(run.programPath) + " "));
   args.push_back(property("-Dquelta.installer.nlsEnabled=" + Quoted(dirs.nlsEnabled) + " "));
   args.push_back(property("-Dquelta.installer.prereqConfigLoc=" + Quoted(run.locations.prereqConfig) + " "));
   if (!run.options.jTextHasMx) {

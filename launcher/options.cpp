@@ -195,8 +195,20 @@ void ParseEarlyOptions(const std::vector<std::string>& elements, Options& option
     }
     dest = value;
   };
-  take("-paramFile", false, options.paramFile);
-  take("-rscratchPath", false, options.rscratchPath);
+  // A path in double quotes (how a path with a blank is written) is taken
+  // whole, up to its closing quote, without the quotes: a quoted name would
+  // name no file, and the run would go on with settings nobody chose.
+  auto takePath = [&](const char* option, std::optional<std::string>& dest) {
+    take(option, false, dest);
+    if (!dest) return;
+    std::string quoted;
+    GetOptionWord(option, joined, quoted);
+    if (quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"') {
+      dest = quoted.substr(1, quoted.size() - 2);
+    }
+  };
+  takePath("-paramFile", options.paramFile);
+  takePath("-rscratchPath", options.rscratchPath);
   std::optional<std::string> startup;
   take("-rstartupLoc", false, startup);
   if (startup) {
@@ -328,7 +340,9 @@ void ParseOptionLoop(std::vector<std::string>& elements, Options& options) {
     const std::string original = element;
     const std::string upper = UpperCopy(element);
     options.upperTail = upper;
-    CutJText(element, options);
+    // A "-J" in the launcher's own path ("Anne-Julie") names no runtime
+    // option: taken as one, it would become the Java main class.
+    if (&element != &elements.front()) CutJText(element, options);
     if (options.shipHomeLocGiven) {
       element = ReplaceFirst(element, "-shipHomeLoc " + options.shipHomeLocRaw, "");
     }

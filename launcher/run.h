@@ -33,6 +33,9 @@ struct Run {
   // The launcher's file name and the command tail; the option loop cuts the
   // -J text and -shipHomeLoc out of them.
   std::vector<std::string>& elements;
+  // The launcher's own file name as the system reported it, before the
+  // option loop cut anything out of it.
+  std::string programPath;
   std::string timestamp;
   Options options;
   std::string productTitle;

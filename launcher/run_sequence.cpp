@@ -46,7 +46,7 @@ std::string Formatted(const char* key, std::initializer_list<messages::FormatArg
 bool SettleDirectories(Run& run) {
   std::optional<std::string> launcherDir = params::LauncherDir();
   run.dirs.launcherDir = launcherDir.value_or("");
-  run.dirs.startupDir = params::GetProgramDir(run.elements.front());
+  run.dirs.startupDir = params::GetProgramDir(run.programPath);
   run.dirs.unzipDir = run.dirs.startupDir;
   if (run.options.shipHomeLocGiven) {
     std::string ship = run.options.startupLocation;
@@ -91,7 +91,8 @@ int ReadParameters(Run& run, bool launcherDirKnown) {
        launcherDirKnown ? std::optional<std::string>(run.dirs.launcherDir) : std::nullopt, run.dirs.scratchDir,
        o.jreLoc.has_value(), o.prereqConfigLocation, o.prereqLocFromFromLocation});
   // -BOOTSTRAPONLY fills BOOTSTRAP_LOC; the logs of the later phases go there.
-  if (o.bootstrapOnly) run.dirs.scratchDir = o.bootstrapLoc;
+  // A relative one would put them on the medium: it is refused later, unused.
+  if (o.bootstrapOnly) run.dirs.scratchDir = platform::AbsoluteRootLength(o.bootstrapLoc) ? o.bootstrapLoc : "";
   if (read.status == -2) return read.status;
   run.dirs.paramFile = read.paramFile;
   platform::SetCurrentDir(run.dirs.startupDir);
@@ -273,6 +274,20 @@ int CheckJavaExecutable(const Run& run, const ClassPathDirs& dirs) {
   return -1;
 }
 
+// -BOOTSTRAPONLY that cannot fill BOOTSTRAP_LOC: why, on standard output
+// where the completion would stand, and -1.
+int RefuseBootstrapOnly(const Run& run, const char* why) {
+  platform::WriteStdout(messages::FormatText("\nBootStrap To %s Not Done: %s\n", {run.options.bootstrapLoc, why},
+                                             kMessageChars));
+  return -1;
+}
+
+// BOOTSTRAP_LOC must name a directory of its own: an empty or relative one
+// would fill the medium beside the launcher.
+bool BootstrapLocUsable(const Run& run) {
+  return !run.options.bootstrapOnly || platform::AbsoluteRootLength(run.options.bootstrapLoc) != 0;
+}
+
 // The installer of a bootstrapped run starts in the temp root, so that it
 // holds no handle on the medium or on the scratch directory.
 void EnterTempRoot(const Run& run) {
@@ -286,6 +301,8 @@ void EnterTempRoot(const Run& run) {
 // the run's own: nothing is started from anything else, nor deleted.
 int HandOver(const Run& run, const std::vector<std::string>& args, int status) {
   if (run.options.bootstrapOnly) {
+    // A script relaunches with -rscratchPath on success: nothing copied is no success.
+    if (!run.bootstrap) return RefuseBootstrapOnly(run, "the bootstrap is off (BOOTSTRAP, the mode or BOOTSTRAP_SIZE)");
     platform::WriteStdout(messages::FormatText("\nBootStrap To %s Completed\n", {run.dirs.scratchDir},
                                                kMessageChars));
     return status;
@@ -305,6 +322,7 @@ int HandOver(const Run& run, const std::vector<std::string>& args, int status) {
     messages::ReadAnswerChar();
   }
   if (run.wait && intact && params::ScratchDirIntact(run.dirs.scratchDir, run.dirs.scratchIdentity)) {
+    platform::ReleaseDirectory(run.dirs.scratchDir);
     bootstrap::DeleteTree(run.dirs.scratchDir);
   }
   return status;
@@ -325,6 +343,7 @@ int LauncherMain(std::vector<std::string>& elements) {
   platform::PrepareProcess();
   if (elements.empty()) elements.emplace_back();
   Run run(elements);
+  run.programPath = elements.front();
   run.timestamp = MakeRunTimestamp();
   if (messages::InitMessages() != 0) return 1;
 
@@ -346,6 +365,8 @@ int LauncherMain(std::vector<std::string>& elements) {
     if (paramStatus == -2) messages::WaitForEnter();
     return paramStatus;
   }
+
+  if (!BootstrapLocUsable(run)) return RefuseBootstrapOnly(run, "BOOTSTRAP_LOC must name an absolute directory");
 
   LocateImagesAndInstalledHome(run);
   int exitStatus = 0;

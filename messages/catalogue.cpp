@@ -1,7 +1,6 @@
 #include "messages/catalogue.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -18,11 +17,6 @@ std::unique_ptr<MessageMap> g_userMessages;
 // own, else the user's table, which then holds exactly the base catalogue.
 std::unique_ptr<MessageMap> g_ownLogMessages;
 const MessageMap* g_logMessages = nullptr;
-
-// RAII for the C stream the catalogue files are read through.
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
 
 void AddRecord(const std::string& record, MessageMap& map, std::string* warnings) {
   std::string key, text;
@@ -80,32 +74,26 @@ const std::string* MessageMap::Find(const std::string& key) const {
 }
 
 bool ReadCatalogueRecords(const std::string& path, const std::function<void(const std::string&)>& record) {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  // Read in blocks and cut at the NUL bytes: every start of the launcher
-  // reads the catalogue twice, and a call per byte showed in its start time.
-  std::string text;
-  char block[4096];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file.get())) > 0) {
-    for (size_t i = 0; i < got;) {
-      const char* nul = static_cast<const char*>(std::memchr(block + i, 0, got - i));
-      const size_t end = nul ? static_cast<size_t>(nul - block) : got;
-      // Up to the end of the record, or to the record limit, whichever is first.
-      const size_t take = std::min(end - i, kMaxRecordBytes - text.size());
-      text.append(block + i, take);
-      i += take;
-      if (text.size() == kMaxRecordBytes) {
-        record(text);
-        text.clear();
-      } else if (i == end && nul) {
-        record(text);
-        text.clear();
-        ++i;
-      }
+  std::optional<std::string> bytes = platform::ReadRegularFile(path, kMaxCatalogueBytes);
+  if (!bytes) return false;
+  const std::string& all = *bytes;
+  size_t start = 0;
+  while (start < all.size()) {
+    // Up to the end of the record, or to the record limit, whichever is first.
+    const size_t limit = std::min(all.size(), start + kMaxRecordBytes);
+    const void* nul = std::memchr(all.data() + start, 0, limit - start);
+    if (nul) {
+      const size_t end = static_cast<size_t>(static_cast<const char*>(nul) - all.data());
+      record(all.substr(start, end - start));
+      start = end + 1;
+    } else if (limit - start == kMaxRecordBytes) {
+      record(all.substr(start, kMaxRecordBytes));
+      start = limit;
+    } else {
+      break;  // a record without its end is dropped
     }
   }
-  return true;  // a record without its end is dropped
+  return true;
 }
 
 bool LoadCatalogueFile(const std::string& path, MessageMap& map, std::string* warnings) {

@@ -15,6 +15,10 @@ namespace messages {
 constexpr size_t kBucketCount = 199;
 // A record longer than this without a NUL ends here; the rest starts the next.
 constexpr size_t kMaxRecordBytes = 1023;
+// A larger catalogue file (or anything but a regular file: a FIFO, a device)
+// cannot be read, like a missing one. Seventy keys of 1023 bytes fit in a
+// fiftieth of it.
+constexpr size_t kMaxCatalogueBytes = size_t(4) << 20;
 
 // The bucket of a key: h = h * 61 + c over the key's bytes taken as signed
 // chars, modulo 2^32, then h mod 199.

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,13 +36,26 @@ size_t AbsoluteRootLength(const std::string& path);
 // ---------------------------------------------------------------------------
 // Process and errors
 
-// Full file name of the running executable; empty on failure (see LastError).
+// Full file name of the running executable; empty on failure (see LastError;
+// Windows: also when the code page cannot hold the name exactly, or it is
+// longer than 1023 bytes).
 std::string ModuleFileName();
+// Windows: the command tail as the C runtime hands it to WinMain, read in
+// UTF-16 and converted exactly; a letter the process code page lacks becomes
+// '?' (the ANSI command line would hold a look-alike). The Linux entry
+// rebuilds the tail from argv instead and has no such function.
+std::string CommandTail();
+// The first call of every program of the kit: DLLs are looked up in System32
+// only, never beside the program or in the current directory, where anyone
+// who can write there could plant one. Nothing on Linux.
+void RestrictDllSearch();
 // The system error number of the last failed call (GetLastError / errno).
 int LastError();
 // The system's text for an error number, without a trailing newline.
 std::string ErrorText(int error);
 // Value of an environment variable; nullopt when it is not set at all.
+// Windows: a letter the process code page lacks becomes '?' (so such a TEMP
+// is an invalid one).
 std::optional<std::string> GetEnv(const std::string& name);
 // Readies the process for a run: on Linux SIGPIPE is ignored, so that a
 // closed output pipe fails a console write (which the launcher ignores, as
@@ -102,9 +116,15 @@ bool NameTaken(const std::string& path);
 bool IsDirectory(const std::string& path);
 // True when the path exists and the process may read and write it.
 bool CanReadWrite(const std::string& path);
-// Creates one directory (its parent must exist). Linux: mode 0700 when
-// `ownerOnly`, else 0777 less the umask.
+// Creates one directory (its parent must exist). With `ownerOnly` only its
+// owner may change it: Linux: mode 0700 (else 0777 less the umask); Windows:
+// a protected access list for the user, SYSTEM and the administrators, and
+// the directory is held open without delete sharing until ReleaseDirectory
+// or the end of the process, so nobody can rename or delete it meanwhile.
 bool CreateDir(const std::string& path, bool ownerOnly = false);
+// Lets go of a directory CreateDir holds (Windows), so that it can be
+// deleted; call it right before the deletion. Nothing on Linux.
+void ReleaseDirectory(const std::string& path);
 // The full path of `path` resolved against the current directory; nullopt on
 // failure (LastError tells why). No symbolic links are resolved.
 std::optional<std::string> FullPath(const std::string& path);
@@ -126,9 +146,31 @@ std::optional<DirIdentity> DirectoryIdentity(const std::string& path);
 // True when a directory below `root` stays where it was made: Linux: `root`
 // belongs to the user or to root, and group and others cannot write it or it
 // has the sticky bit (as /tmp has), so nobody else can rename or replace
-// what the launcher makes there. Windows: true (the scratch directory's own
-// access list keeps others out).
+// what the launcher makes there. Windows: true (the scratch directory is held
+// open without delete sharing, see CreateDir, and its own access list keeps
+// others out).
 bool IsTrustedTempRoot(const std::string& root);
+
+// ---------------------------------------------------------------------------
+// Reading and appending: every file the programs read comes from outside,
+// and at its path may stand a FIFO, a device or a directory instead.
+
+enum class FileReadError {
+  kMissing,     // nothing at the path, or a directory on the way is missing
+  kNotRegular,  // a directory, FIFO, device or socket
+  kTooLarge,    // more than the caller's bound
+  kUnreadable,  // no permission, or a read failed
+};
+// The bytes of the regular file at `path`, read whole. The open never blocks
+// and the descriptor is not inherited; what the open finds is checked on the
+// descriptor, so nothing swapped in after a test is read. nullopt (with the
+// reason in `error`) for anything but a regular file of at most `maxBytes`.
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes,
+                                           FileReadError* error = nullptr);
+// Opens `path` for appending as a text file (created when missing), never
+// inherited by a child and never blocking: a FIFO or device at the path is
+// not opened. nullptr on failure. The caller closes it with std::fclose.
+std::FILE* OpenAppendFile(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Profile (INI) files
@@ -142,7 +184,9 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 // A value read from a parameter or prerequisite file, ready for use. Windows:
 // a text that is not valid UTF-8 was written in the system's ANSI code page
 // (media made before the UTF-8 code page) and is converted to the process
-// code page; valid UTF-8 is kept. Linux: unchanged.
+// code page; valid UTF-8 is kept, or, without the UTF-8 process code page,
+// converted to the ANSI one, where a letter it lacks becomes '?'. Linux:
+// unchanged.
 std::string TextFromFile(const std::string& bytes);
 
 // ---------------------------------------------------------------------------

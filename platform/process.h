@@ -2,8 +2,9 @@
 //
 // A child is started from one command line, as Windows' CreateProcessA takes
 // it. Windows: no application name (the system takes the program from the
-// first word), handle inheritance on, CREATE_NEW_PROCESS_GROUP, the
-// launcher's environment and current directory. Linux: the same line split
+// first word), CREATE_NEW_PROCESS_GROUP, the launcher's environment and
+// current directory; of the launcher's handles it inherits only the standard
+// ones (a handle list; where the system refuses one, what is inheritable). Linux: the same line split
 // into argv by the Windows rules (shared/cmdline.h) and executed without a
 // shell, with the launcher's environment and current directory; a program
 // named without a "/" is searched along PATH.
@@ -35,7 +36,12 @@ struct ChildOptions {
   // Linux: the child starts with SIGINT and SIGQUIT ignored but stays in the
   // terminal's foreground group (a console installer can still read the
   // terminal), so the terminal's Ctrl-C ends the launcher only. Windows:
-  // every child already gets CREATE_NEW_PROCESS_GROUP, which does the same.
+  // every child already gets CREATE_NEW_PROCESS_GROUP, so the installer
+  // decides for itself; from its start on, the launcher rides out the
+  // console's Ctrl-C and Ctrl-Break and goes on waiting, and when the
+  // console closes it holds on for the system's grace period, so that the
+  // wait, the scratch directory's removal and the exit with the installer's
+  // status can still end the run (see shared/windows_rules.h).
   bool ignoreInterrupts = false;
   // When set, exactly this program file is run, whatever the command line's
   // first word says and wherever a search would look (Windows: the

@@ -1,14 +1,13 @@
 #include "prereq/prereq_reader.h"
 
-#include <fstream>
+#include <algorithm>
 
 #include "platform/platform.h"
+#include "platform/shared/ini_reader.h"
 
 namespace prereq {
 
 namespace {
-
-constexpr auto kEof = std::char_traits<char>::eof();
 
 // The standard space class: blank, tab, newline, vertical tab, form feed,
 // carriage return.
@@ -19,28 +18,33 @@ std::string TextPart(const std::string& line) { return line.substr(0, line.find(
 
 }  // namespace
 
-int ReadPrereqLine(std::istream& file, std::string& line) {
+std::optional<PrereqText> OpenPrereqFile(const std::string& path) {
+  std::optional<std::string> bytes = platform::ReadRegularFile(path, platform::kMaxIniFileBytes);
+  if (!bytes) return std::nullopt;
+  return PrereqText(std::move(*bytes));
+}
+
+int ReadPrereqLine(PrereqText& file, std::string& line) {
   line.clear();
-  bool blank = true;
-  // Byte by byte from the stream's buffer: a get() per byte costs a stream
-  // sentry each, and every pass reads the whole file.
-  std::streambuf* bytes = file.rdbuf();
+  const std::string& bytes = file.bytes;
   for (;;) {
-    auto c = bytes ? bytes->sbumpc() : kEof;
-    if (c == kEof) {
-      file.setstate(std::ios::eofbit);
-      return -1;
+    if (file.pos >= bytes.size()) return -1;
+    size_t end = bytes.find('\n', file.pos);
+    const bool last = end == std::string::npos;
+    if (last) end = bytes.size();
+    size_t stop = end;
+    if (!last && stop > file.pos && bytes[stop - 1] == '\r') --stop;
+    line.assign(bytes, file.pos, std::min(stop - file.pos, kMaxPrereqLineChars));
+    file.pos = last ? end : end + 1;
+    if (last) return -1;
+    bool blank = true;
+    for (char c : line) {
+      if (!IsSpace(c)) {
+        blank = false;
+        break;
+      }
     }
-    if (c == '\r' && bytes->sgetc() == '\n') continue;
-    if (c == '\n') {
-      if (!blank) return 0;
-      line.clear();
-      continue;
-    }
-    if (line.size() < kMaxPrereqLineChars) {
-      line += char(c);
-      if (!IsSpace(char(c))) blank = false;
-    }
+    if (!blank) return 0;
   }
 }
 
@@ -100,7 +104,7 @@ int NextPrereqToken(PrereqTokenizer& scan, const std::string* source, std::strin
   return result;
 }
 
-int FindPrereqSection(std::istream& file, const std::string& name) {
+int FindPrereqSection(PrereqText& file, const std::string& name) {
   const std::string wanted = "[" + name + "]";
   std::string line;
   while (ReadPrereqLine(file, line) == 0) {
@@ -110,7 +114,7 @@ int FindPrereqSection(std::istream& file, const std::string& name) {
   return -1;
 }
 
-int NextPrereqEntry(std::istream& file, std::string& key, std::string& value) {
+int NextPrereqEntry(PrereqText& file, std::string& key, std::string& value) {
   std::string line;
   ReadPrereqLine(file, line);  // an unterminated last line is an entry too
   if (GetSectionHeader(line)) return -1;
@@ -123,11 +127,11 @@ int NextPrereqEntry(std::istream& file, std::string& key, std::string& value) {
 
 std::string GetPrereqValue(const std::string& section, const std::string& key,
                            const std::string& defaultValue, const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file || FindPrereqSection(file, section) != 0) return defaultValue;
+  std::optional<PrereqText> file = OpenPrereqFile(path);
+  if (!file || FindPrereqSection(*file, section) != 0) return defaultValue;
   std::string line;
   for (;;) {
-    bool last = ReadPrereqLine(file, line) != 0;
+    bool last = ReadPrereqLine(*file, line) != 0;
     if (GetSectionHeader(line)) return defaultValue;
     PrereqTokenizer scan;
     std::string token;

@@ -4,9 +4,9 @@
 // see less than the profile reader does in the same file.
 #pragma once
 
-#include <istream>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace prereq {
 
@@ -14,11 +14,23 @@ namespace prereq {
 // longer line is dropped.
 constexpr size_t kMaxPrereqLineChars = 1023;
 
+// The bytes of a prerequisite file and how far they have been read.
+struct PrereqText {
+  PrereqText() = default;
+  explicit PrereqText(std::string text) : bytes(std::move(text)) {}
+  std::string bytes;
+  size_t pos = 0;
+};
+// The parameter file's bytes; nullopt when it cannot be read (missing, not a
+// regular file, larger than a parameter file may be, or unreadable): then
+// there is nothing to check.
+std::optional<PrereqText> OpenPrereqFile(const std::string& path);
+
 // The next non-blank line, without its newline, into `line`: 0. At the end of
-// the stream -1, with `line` holding what followed the last newline (an
+// the text -1, with `line` holding what followed the last newline (an
 // unterminated last line, possibly empty). A carriage return before a newline
 // is dropped, as text-mode reading does.
-int ReadPrereqLine(std::istream& file, std::string& line);
+int ReadPrereqLine(PrereqText& file, std::string& line);
 
 // When `line` is a section header (first non-blank character "[" and a "]"
 // after it), removes its trailing whitespace in place and returns the text
@@ -47,13 +59,13 @@ int NextPrereqToken(PrereqTokenizer& scan, const std::string* source, std::strin
 // is left as it is.
 void TrimPrereqToken(std::string& token);
 
-// Reads on to the header of section `name`: 0 with the stream just after it,
-// -1 at the end of the stream.
-int FindPrereqSection(std::istream& file, const std::string& name);
+// Reads on to the header of section `name`: 0 with the text just after it,
+// -1 at its end.
+int FindPrereqSection(PrereqText& file, const std::string& name);
 
 // The next entry of the current section: 0 with its key and value (possibly
-// empty); -1 at a header, a line without a key, or the end of the stream.
-int NextPrereqEntry(std::istream& file, std::string& key, std::string& value);
+// empty); -1 at a header, a line without a key, or the end of the text.
+int NextPrereqEntry(PrereqText& file, std::string& key, std::string& value);
 
 // The value of the first `key` entry of `section` in the file at `path`;
 // `defaultValue` when the file does not open, the section or key is missing,

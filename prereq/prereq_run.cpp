@@ -1,7 +1,5 @@
 #include "prereq/prereq_run.h"
 
-#include <fstream>
-
 #include "common/actions_log.h"
 #include "messages/catalogue.h"
 #include "messages/console.h"
@@ -121,19 +119,19 @@ int RunPrereqPass(PrereqState& state) {
   }
   state.genericSection = kGenericSection;
 
-  std::ifstream file(state.paramFile, std::ios::binary);
+  std::optional<PrereqText> file = OpenPrereqFile(state.paramFile);
   if (!file) return 0;
   const std::string& section = state.genericFlag    ? state.genericSection
                                : state.requiredFlag ? state.requiredSection
                                                     : state.optionalSection;
-  if (FindPrereqSection(file, section) != 0) return 0;
+  if (FindPrereqSection(*file, section) != 0) return 0;
 
   state.passResult = 0;
   std::string key, value;
   for (;;) {
     key.clear();
     value.clear();
-    if (NextPrereqEntry(file, key, value) != 0) break;
+    if (NextPrereqEntry(*file, key, value) != 0) break;
     RunCheck(key, value, state);
   }
   return state.passResult;
@@ -151,7 +149,8 @@ PrereqOutcome RunPrereqs(const PrereqInput& in) {
     state.failureTextCut = false;
     const int result = RunPrereqPass(state);
     if (result == kPassStop) return PrereqOutcome::Stop;
-    if (in.ignore && result != 0) ReportIgnored(state);
+    // A pass without a certified list found nothing that failed.
+    if (in.ignore && result != 0 && result != 3) ReportIgnored(state);
     if (in.execute) return EndAfterChecks(in, state);
     if (result != 0 && result != 3 && !in.ignore) return ReportFailedPass(in, state);
     if (!NextPass(state, result, in.platformPrereqs)) break;

@@ -83,6 +83,17 @@ std::string BlankWord(const std::string& text, int n) {
   }
 }
 
+// Service packs count up: "10" comes after "9", and "6a" after "6". Leading
+// numbers compare as numbers, what follows them byte by byte.
+bool ServicePackBelow(const std::string& actual, const std::string& required) {
+  size_t a = 0, r = 0;
+  std::optional<long long> na = IsDigit(actual[0]) ? LeadingInteger(actual, a) : std::nullopt;
+  std::optional<long long> nr = required.empty() || !IsDigit(required[0]) ? std::nullopt : LeadingInteger(required, r);
+  if (!na || !nr) return actual.compare(required) < 0;
+  if (*na != *nr) return *na < *nr;
+  return actual.compare(a, std::string::npos, required, r, std::string::npos) < 0;
+}
+
 std::string FormatDouble(const char* format, double value) {
   std::vector<char> buffer(512);
   int n = std::snprintf(buffer.data(), buffer.size(), format, value);
@@ -124,9 +135,9 @@ void CheckServicePack(const std::string& value, PrereqState& state) {
     ReportMessage("S_ACTUAL", {actual});
     std::string number = BlankWord(actual, 2);
     if (!number.empty()) {
-      // Without commas the value is a minimum, compared byte by byte.
+      // Without commas the value is a minimum.
       passed = IsInList(value, number) == 1 ||
-               (value.find(',') == std::string::npos && number.compare(value) >= 0);
+               (value.find(',') == std::string::npos && !ServicePackBelow(number, value));
     }
   }
   Verdict(state, passed, failureMessage);
@@ -155,7 +166,7 @@ void CheckDisplayColors(const std::string& value, PrereqState& state) {
   ReportMessage("S_ACTUAL", {ColorCountText(depth)});
   double required = LeadingDecimal(value);
   if (required <= 0) return;
-  Verdict(state, depth >= 32 || std::pow(2.0, depth) >= required - 1, failureMessage);
+  Verdict(state, depth >= 32 || std::pow(2.0, depth) >= required, failureMessage);
 }
 
 uint32_t GetProcessorMhz() { return platform::ProcessorMhz().value_or(0); }

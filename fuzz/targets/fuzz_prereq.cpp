@@ -2,7 +2,7 @@
 // whole prerequisite run over it as the parameter file (generic, required and
 // optional passes, the certified list and every resource check), with the
 // system facts faked. The first byte chooses the run's flags and facts.
-#include <sstream>
+
 #include <string>
 
 #include "common/actions_log.h"
@@ -30,7 +30,7 @@ void CheckTrimmed(const std::string& token) {
 }
 
 void ScanText(const std::string& text) {
-  std::istringstream in(text);
+  prereq::PrereqText in(text);
   std::string line;
   for (;;) {
     int status = prereq::ReadPrereqLine(in, line);

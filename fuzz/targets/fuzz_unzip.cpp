@@ -89,12 +89,14 @@ void CheckLinks(const std::string& root) {
 }
 
 // The name checks on the raw input as an entry name, with the rules of
-// both systems: what they accept is plain components only.
+// both systems: what they accept is plain components only, within the
+// limits of length and depth.
 void CheckNameRules(std::string_view name) {
   for (bool windows : {false, true}) {
     unzip::EntryPath path;
     std::string why;
     if (!unzip::SplitEntryName(name, windows, &path, &why)) continue;
+    Check(name.size() <= unzip::kMaxNameBytes && path.parts.size() <= unzip::kMaxNameDepth);
     for (const std::string& part : path.parts) {
       Check(!part.empty() && part != "." && part != "..");
       Check(part.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos);
@@ -163,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   (void)null;
 
-  CheckNameRules(std::string_view(reinterpret_cast<const char*>(data), std::min<size_t>(size, 512)));
+  CheckNameRules(std::string_view(reinterpret_cast<const char*>(data), std::min(size, unzip::kMaxNameBytes + 64)));
 
   const std::string& area = fuzz_support::ScratchArea();
   std::string archive = fuzz_support::WriteInput("archive.zip", data, size);

@@ -36,6 +36,8 @@ bool CreateDir(const std::string& path, bool ownerOnly) {
   return mkdir(path.c_str(), ownerOnly ? 0700 : 0777) == 0;
 }
 
+void ReleaseDirectory(const std::string&) {}
+
 std::optional<DirIdentity> DirectoryIdentity(const std::string& path) {
   struct stat st;
   if (path.empty() || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
@@ -43,11 +45,30 @@ std::optional<DirIdentity> DirectoryIdentity(const std::string& path) {
                      static_cast<uint32_t>(st.st_uid), static_cast<uint32_t>(st.st_mode & 07777)};
 }
 
-bool IsTrustedTempRoot(const std::string& root) {
-  struct stat st;
-  if (stat(root.c_str(), &st) != 0) return false;
+namespace {
+
+// Nobody else may rename or replace what lies below: owned by the user or
+// root, and not writable by group or others unless sticky (as /tmp is).
+bool KeepsItsEntries(const struct stat& st) {
   if (st.st_uid != geteuid() && st.st_uid != 0) return false;
   return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (st.st_mode & S_ISVTX) != 0;
+}
+
+}  // namespace
+
+bool IsTrustedTempRoot(const std::string& root) {
+  if (root.empty() || root[0] != '/') return false;
+  // The root and every directory above it: whoever may rename one of them
+  // can put another tree at the root's path after every check.
+  std::string path = root;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  for (;;) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !KeepsItsEntries(st)) return false;
+    if (path == "/") return true;
+    const size_t cut = path.rfind('/');
+    path = cut == 0 ? "/" : path.substr(0, cut);
+  }
 }
 
 std::optional<std::string> CurrentDir() {

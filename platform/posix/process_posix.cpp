@@ -55,6 +55,8 @@ uint32_t TickCountMs() {
 
 void PrepareProcess() { signal(SIGPIPE, SIG_IGN); }
 
+void RestrictDllSearch() {}
+
 std::string UserLocaleName() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = getenv(name);

@@ -1,9 +1,6 @@
-#include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <new>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/shared/ini_reader.h"
@@ -34,32 +31,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// Reads a regular file of at most `limit` bytes whole; false on any failure
-// or when the file is not the one `identity` describes (changed meanwhile).
-bool ReadWhole(const std::string& path, const struct stat& identity, size_t limit, std::string& content) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat opened;
-  bool ok = fstat(fd, &opened) == 0 && SameFile(opened, identity) &&
-            static_cast<uint64_t>(opened.st_size) <= limit;
-  if (ok) {
-    try {
-      content.resize(static_cast<size_t>(opened.st_size));
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-  }
-  size_t done = 0;
-  while (ok && done < content.size()) {
-    ssize_t n = read(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    done += n > 0 ? static_cast<size_t>(n) : 0;
-  }
-  close(fd);
-  return ok;
-}
-
 }  // namespace
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
@@ -74,9 +45,9 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   }
   if (!cache.valid || cache.path != path || !SameFile(cache.identity, now)) {
     cache.valid = false;
-    if (!ReadWhole(path, now, kMaxIniFileBytes, cache.content)) {
-      return IniReadFileString(path, section, key, defaultValue, maxChars);
-    }
+    std::optional<std::string> content = ReadRegularFile(path, kMaxIniFileBytes);
+    if (!content) return IniReadFileString(path, section, key, defaultValue, maxChars);
+    cache.content = std::move(*content);
     cache.path = path;
     cache.identity = now;
     cache.valid = true;

@@ -3,9 +3,6 @@
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/platform.h"
 #include "platform/shared/sysinfo_text.h"
 
@@ -15,12 +12,11 @@ const char* const kOsFamilyName = "Linux";
 
 namespace {
 
+// The kernel's own files; the bound only guards against a runaway one.
+constexpr size_t kMaxSystemFileBytes = size_t(4) << 20;
+
 std::optional<std::string> ReadTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return ReadRegularFile(path, kMaxSystemFileBytes);
 }
 
 }  // namespace

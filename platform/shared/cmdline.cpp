@@ -9,6 +9,10 @@ bool IsArgumentBreak(char c) { return c == ' ' || c == '\t'; }
 
 std::string QuoteWindowsArg(const std::string& arg) {
   if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  return QuoteWindowsArgAlways(arg);
+}
+
+std::string QuoteWindowsArgAlways(const std::string& arg) {
   std::string out = "\"";
   size_t backslashes = 0;
   for (char c : arg) {

@@ -13,6 +13,9 @@ namespace platform {
 // quote; otherwise wrapped in double quotes, with a double quote written as
 // \" and the backslashes before a quote (or before the closing quote) doubled.
 std::string QuoteWindowsArg(const std::string& arg);
+// The same, always wrapped in double quotes: how the launcher writes every
+// value it quotes, so that "C:\x\" stays one argument ending in a backslash.
+std::string QuoteWindowsArgAlways(const std::string& arg);
 
 // The arguments after the program name joined with one blank, each quoted by
 // QuoteWindowsArg: the command tail a Windows program would receive for the

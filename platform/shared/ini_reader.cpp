@@ -209,34 +209,15 @@ std::string IniReadFileString(const std::string& path, const std::string& sectio
   // The Windows service treats a file it may not open differently from a
   // missing one: the default then keeps its quotes.
   auto unreadable = [&] { return CutAt(DefaultText(defaultValue), maxChars); };
-  if (IsDirectory(path)) return unreadable();
-
-  struct Closer {
-    void operator()(FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    if (errno != ENOENT) return unreadable();
-    // A missing file in an existing directory reads as empty; a missing
-    // directory on the way is an open failure.
-    size_t sep = path.find_last_of(std::string("/") + kPathSep);
-    std::string dir = sep == std::string::npos ? "." : path.substr(0, sep == 0 ? 1 : sep);
-    return IsDirectory(dir) ? IniReadString({}, section, key, defaultValue, maxChars) : unreadable();
-  }
-
-  std::string content;
-  try {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-      content.append(buffer, n);
-      if (content.size() > kMaxIniFileBytes) return unreadable();
-    }
-  } catch (const std::bad_alloc&) {
-    return unreadable();
-  }
-  if (std::ferror(file.get())) return unreadable();
-  return IniReadString(content, section, key, defaultValue, maxChars);
+  FileReadError error = FileReadError::kUnreadable;
+  std::optional<std::string> content = ReadRegularFile(path, kMaxIniFileBytes, &error);
+  if (content) return IniReadString(*content, section, key, defaultValue, maxChars);
+  if (error != FileReadError::kMissing) return unreadable();
+  // A missing file in an existing directory reads as empty; a missing
+  // directory on the way is an open failure.
+  size_t sep = path.find_last_of(std::string("/") + kPathSep);
+  std::string dir = sep == std::string::npos ? "." : path.substr(0, sep == 0 ? 1 : sep);
+  return IsDirectory(dir) ? IniReadString({}, section, key, defaultValue, maxChars) : unreadable();
 }
 
 }  // namespace platform

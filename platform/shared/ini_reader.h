@@ -25,7 +25,7 @@ namespace platform {
 
 // A larger file reads as unreadable: far beyond any parameter file, it keeps
 // a device or a runaway file from exhausting memory.
-inline constexpr size_t kMaxIniFileBytes = size_t(256) << 20;
+inline constexpr size_t kMaxIniFileBytes = size_t(16) << 20;
 
 // Looks the key up in the bytes of an INI file already read into memory.
 std::string IniReadString(std::string_view content, const std::string& section,

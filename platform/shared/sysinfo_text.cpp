@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
-#include <sstream>
+#include <vector>
 
 namespace platform {
 
@@ -19,6 +19,33 @@ std::optional<uint64_t> LeadingNumber(const std::string& text, size_t& pos) {
     ++pos;
   }
   return value < kClamp ? value : kClamp;
+}
+
+// The lines of `text` without their line ends.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The words of `line`, apart at white space.
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t pos = 0;
+  for (;;) {
+    while (pos < line.size() && std::isspace(static_cast<unsigned char>(line[pos]))) ++pos;
+    if (pos >= line.size()) return fields;
+    size_t end = pos;
+    while (end < line.size() && !std::isspace(static_cast<unsigned char>(line[end]))) ++end;
+    fields.push_back(line.substr(pos, end - pos));
+    pos = end;
+  }
 }
 
 uint32_t ToMhz(uint64_t value) {
@@ -47,9 +74,7 @@ std::optional<uint32_t> MhzFromMaxFreqKhz(const std::string& text) {
 }
 
 std::optional<uint32_t> MhzFromCpuinfo(const std::string& text) {
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : Lines(text)) {
     if (line.compare(0, 7, "cpu MHz") != 0) continue;
     size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
@@ -62,20 +87,19 @@ std::optional<uint32_t> MhzFromCpuinfo(const std::string& text) {
 }
 
 std::string PagingFilesFromProcSwaps(const std::string& text) {
-  std::istringstream lines(text);
-  std::string line;
   std::string multi;
   bool header = true;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : Lines(text)) {
     if (header) {
       header = false;
       continue;
     }
-    std::istringstream fields(line);
-    std::string path, type;
-    uint64_t sizeKib = 0;
-    if (!(fields >> path >> type >> sizeKib)) continue;
-    multi += "swap:" + path + " 0 " + std::to_string(sizeKib / 1024);
+    // Filename, Type, Size (KiB), ...: white space apart.
+    const std::vector<std::string> fields = Fields(line);
+    size_t pos = 0;
+    std::optional<uint64_t> sizeKib = fields.size() >= 3 ? LeadingNumber(fields[2], pos) : std::nullopt;
+    if (!sizeKib) continue;
+    multi += "swap:" + fields[0] + " 0 " + std::to_string(*sizeKib / 1024);
     multi += '\0';
   }
   multi += '\0';

@@ -71,4 +71,39 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
+std::string NarrowExactly(std::u16string_view wide, ExactCharFn exact, bool* lossless) {
+  std::string out;
+  out.reserve(wide.size());
+  bool whole = true;
+  for (size_t i = 0; i < wide.size();) {
+    const char16_t unit = wide[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool paired = high && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+    const size_t units = paired ? 2 : 1;
+    const bool lone = !paired && unit >= 0xD800 && unit <= 0xDFFF;
+    std::string bytes;
+    if (!lone && exact(wide.substr(i, units), bytes) && !bytes.empty()) {
+      out += bytes;
+    } else {
+      out += '?';
+      whole = false;
+    }
+    i += units;
+  }
+  if (lossless) *lossless = whole;
+  return out;
+}
+
+std::u16string_view CommandTailOf(std::u16string_view commandLine) {
+  size_t i = 0;
+  bool quoted = false;
+  while (i < commandLine.size() && (commandLine[i] > u' ' || (quoted && commandLine[i] != 0))) {
+    if (commandLine[i] == u'"') quoted = !quoted;
+    ++i;
+  }
+  while (i < commandLine.size() && commandLine[i] != 0 && commandLine[i] <= u' ') ++i;
+  std::u16string_view tail = commandLine.substr(i);
+  return tail.substr(0, tail.find(u'\0'));
+}
+
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "platform/shared/locale_name.h"
 #include "platform/shared/stdin_line.h"
 #include "platform/shared/text_decode.h"
+#include "platform/win32/dll_search_win32.h"
 #include "platform/win32/text_win32.h"
 
 namespace platform {
@@ -17,12 +18,33 @@ const char kPathSep = '\\';
 const char kClassPathSep = ';';
 const char* const kDefaultTempRoot = "C:\\TEMP";
 
+// Read in UTF-16: GetModuleFileNameA would write a directory whose name the
+// code page lacks with look-alike letters, and the launcher would take its
+// parameter file from another directory. Such a name is a failure.
 std::string ModuleFileName() {
-  char buffer[1025] = {};
-  DWORD n = GetModuleFileNameA(nullptr, buffer, 1024);
+  wchar_t buffer[1025] = {};
+  DWORD n = GetModuleFileNameW(nullptr, buffer, 1024);
   if (n == 0) return {};
-  return std::string(buffer, n);
+  if (n >= 1024) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return {};
+  }
+  std::optional<std::string> name = win32::ExactlyInProcessCodePage(std::wstring_view(buffer, n));
+  if (!name || name->size() > 1023) {
+    if (name) SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return {};
+  }
+  return *name;
 }
+
+std::string CommandTail() {
+  const wchar_t* line = GetCommandLineW();
+  if (!line) return {};
+  const std::u16string_view tail = CommandTailOf(reinterpret_cast<const char16_t*>(line));
+  return win32::ToProcessCodePage(std::wstring_view(reinterpret_cast<const wchar_t*>(tail.data()), tail.size()));
+}
+
+void RestrictDllSearch() { win32::RestrictDllSearchToSystem32(); }
 
 int LastError() { return static_cast<int>(GetLastError()); }
 
@@ -38,9 +60,10 @@ std::string ErrorText(int error) {
   return out;
 }
 
-// Read in UTF-16 and converted as the A function would: Wine's
-// GetEnvironmentVariableA counts UTF-16 units instead of bytes and cuts a
-// UTF-8 value short after as many bytes.
+// Read in UTF-16 and converted exactly: Wine's GetEnvironmentVariableA
+// counts UTF-16 units instead of bytes and cuts a UTF-8 value short after as
+// many bytes, and the A function writes letters the code page lacks as
+// look-alikes. Such a letter becomes '?', which makes a TEMP invalid.
 std::optional<std::string> GetEnv(const std::string& name) {
   const std::wstring wideName = win32::Widen(name, CP_ACP);
   SetLastError(ERROR_SUCCESS);
@@ -52,7 +75,7 @@ std::optional<std::string> GetEnv(const std::string& name) {
   std::vector<wchar_t> buffer(n + 1);
   DWORD got = GetEnvironmentVariableW(wideName.c_str(), buffer.data(), n + 1);
   if (got > n) return std::string();  // grown between the two calls
-  return win32::Narrow(std::wstring_view(buffer.data(), got), CP_ACP);
+  return win32::ToProcessCodePage(std::wstring_view(buffer.data(), got));
 }
 
 uint32_t TickCountMs() { return static_cast<uint32_t>(GetTickCount()); }
@@ -190,8 +213,9 @@ std::optional<char> ReadSystemStdinByte() {
 namespace {
 
 // A line typed at the console, read in UTF-16 so that no letter is lost to a
-// code page, in the process code page; a character that would not fit whole
-// into maxChars bytes is dropped with the rest of the line.
+// code page, in the process code page (a letter it lacks becomes '?'); a
+// character that would not fit whole into maxChars bytes is dropped with the
+// rest of the line.
 std::optional<std::string> ReadConsoleLine(HANDLE console, size_t maxChars) {
   std::wstring typed;
   for (;;) {
@@ -208,7 +232,7 @@ std::optional<std::string> ReadConsoleLine(HANDLE console, size_t maxChars) {
   std::string line;
   for (size_t i = 0; i < typed.size();) {
     size_t units = IS_HIGH_SURROGATE(typed[i]) && i + 1 < typed.size() ? 2 : 1;
-    std::string letter = win32::Narrow(std::wstring_view(typed).substr(i, units), CP_ACP);
+    std::string letter = win32::ToProcessCodePage(std::wstring_view(typed).substr(i, units));
     if (line.size() + letter.size() > maxChars) break;
     line += letter;
     i += units;

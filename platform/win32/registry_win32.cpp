@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/text_win32.h"
 
 namespace platform {
 
@@ -26,12 +27,30 @@ long RegOpenKey(const std::string& subKey, RegAccess access, RegKey& out, RegVie
   return status;
 }
 
+// Texts are read in UTF-16 and converted exactly: the A function would give
+// a letter the code page lacks as a look-alike, and an inventory path would
+// name another directory. Such a text is not read at all
+// (ERROR_NO_UNICODE_TRANSLATION). The limit counts the converted bytes, as
+// the A function counts them.
 long RegQueryValue(const RegKey& key, const std::string& name, std::string& data, size_t maxBytes) {
-  std::vector<BYTE> buffer(maxBytes + 1);
-  DWORD size = static_cast<DWORD>(maxBytes);
-  LONG status = RegQueryValueExA(Handle(key), name.c_str(), nullptr, nullptr, buffer.data(), &size);
-  if (status == ERROR_SUCCESS) data.assign(reinterpret_cast<char*>(buffer.data()), size);
-  return status;
+  // A text of maxBytes bytes has at most as many UTF-16 units.
+  std::vector<BYTE> buffer(2 * maxBytes + 2);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  DWORD type = REG_NONE;
+  const std::wstring wideName = win32::Widen(name, CP_ACP);
+  LONG status = RegQueryValueExW(Handle(key), wideName.c_str(), nullptr, &type, buffer.data(), &size);
+  if (status == ERROR_MORE_DATA) return kRegMoreData;
+  if (status != ERROR_SUCCESS) return status;
+  std::string value(reinterpret_cast<char*>(buffer.data()), size);
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    std::optional<std::string> text = win32::ExactlyInProcessCodePage(
+        std::wstring_view(reinterpret_cast<const wchar_t*>(buffer.data()), size / sizeof(wchar_t)));
+    if (!text) return ERROR_NO_UNICODE_TRANSLATION;
+    value = *text;
+  }
+  if (value.size() > maxBytes) return kRegMoreData;
+  data = value;
+  return kRegOk;
 }
 
 long RegSetStringValue(const RegKey& key, const std::string& name, const std::string& text) {

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/shared/text_decode.h"
 
 namespace platform::win32 {
 
@@ -17,13 +20,51 @@ inline std::wstring Widen(std::string_view text, UINT codePage) {
   return wide;
 }
 
-inline std::string Narrow(std::wstring_view wide, UINT codePage) {
-  if (wide.empty()) return {};
+// `wide` in the process code page when every character has its exact
+// counterpart there. Without WC_NO_BEST_FIT_CHARS the system would write
+// look-alikes ("Ł" as "L", a full-width "\" as "\"), so that a path came to
+// name another directory; UTF-8 takes neither that flag nor a default
+// character, and refuses only unpaired surrogates.
+inline bool ToProcessCodePageWhole(std::wstring_view wide, std::string& text) {
+  text.clear();
+  if (wide.empty()) return true;
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL defaulted = FALSE;
+  BOOL* usedDefault = utf8 ? nullptr : &defaulted;
   const int size = static_cast<int>(wide.size());
-  int n = WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string text(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), n, nullptr, nullptr);
-  return text;
+  const int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, usedDefault);
+  if (n <= 0 || defaulted) return false;
+  text.resize(static_cast<size_t>(n));
+  return WideCharToMultiByte(CP_ACP, flags, wide.data(), size, text.data(), n, nullptr, usedDefault) == n &&
+         !defaulted;
+}
+
+inline bool ExactChar(std::u16string_view character, std::string& bytes) {
+  return ToProcessCodePageWhole(
+      std::wstring_view(reinterpret_cast<const wchar_t*>(character.data()), character.size()), bytes);
+}
+
+// `wide` in the process code page; a character without its exact
+// counterpart there becomes '?' (see NarrowExactly). `lossless` tells
+// whether none did.
+inline std::string ToProcessCodePage(std::wstring_view wide, bool* lossless = nullptr) {
+  std::string text;
+  if (ToProcessCodePageWhole(wide, text)) {
+    if (lossless) *lossless = true;
+    return text;
+  }
+  return NarrowExactly(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()),
+                       ExactChar, lossless);
+}
+
+// `wide` in the process code page, or nullopt (ERROR_NO_UNICODE_TRANSLATION
+// as the last error) when a character has no exact counterpart there.
+inline std::optional<std::string> ExactlyInProcessCodePage(std::wstring_view wide) {
+  std::string text;
+  if (ToProcessCodePageWhole(wide, text)) return text;
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return std::nullopt;
 }
 
 // The system's ANSI code page, which the UTF-8 process code page hides from

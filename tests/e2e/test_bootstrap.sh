@@ -215,6 +215,29 @@ test_bootstrap_only_fills_the_named_directory() {
   expect_absent "$WORK/target/jre/1.8.0/bin/fakejava.log"  # nothing started
 }
 
+# -BOOTSTRAPONLY must fill a directory of its own or say that it did not: a
+# script relaunches with -rscratchPath on success.
+test_bootstrap_only_refuses_a_missing_or_relative_location_and_a_bootstrap_that_is_off() {
+  make_medium
+  (cd "$WORK/medium/install" && find . | sort >"$WORK/before")
+  run_in "$WORK/medium/install" "$WORK/medium/install/setup" -rtimestamp $TS -BOOTSTRAPONLY
+  expect_rc -1
+  expect_out_has "Not Done: BOOTSTRAP_LOC must name an absolute directory"
+  expect_out_lacks "Completed"
+  run_in "$WORK/medium/install" "$WORK/medium/install/setup" -rtimestamp $TS -BOOTSTRAPONLY "BOOTSTRAP_LOC=target"
+  expect_rc -1
+  (cd "$WORK/medium/install" && find . | sort >"$WORK/after")
+  cmp -s "$WORK/before" "$WORK/after" || fail "the medium changed: $(diff "$WORK/before" "$WORK/after" | head -5)"
+
+  local target
+  target=$(native_path "$WORK/target")
+  printf 'BOOTSTRAP_SIZE=4000\n' >>"$WORK/medium/install/qelparam.ini"  # out of range: no bootstrap
+  run_in "$WORK/medium/install" "$WORK/medium/install/setup" -rtimestamp $TS -BOOTSTRAPONLY "BOOTSTRAP_LOC=$target"
+  expect_rc -1
+  expect_out_has "BootStrap To $target Not Done: the bootstrap is off"
+  expect_absent "$WORK/target/qti"
+}
+
 test_waiting_launcher_removes_the_scratch_directory() {
   make_medium "WAIT_FOR_COMPLETION=TRUE"
   runtime_jar 10.0.0.0.0 "jre/1.8.0/bin/fakejava.exit=7"

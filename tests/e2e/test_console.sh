@@ -52,6 +52,40 @@ test_ctrl_c_ends_the_launcher_and_not_the_installer_it_waits_for() {
   wait_for "$WORK/jre/bin/fakejava.log" done || fail "the installer did not run to its end"
 }
 
+test_ctrl_c_while_the_installer_runs_is_the_installers_to_decide() {
+  [ "$QEL_KIND" = wine ] || { echo "    (skipped: the Windows console)"; return; }
+  # A terminal's Ctrl-C reaches Wine as SIGINT to the foreground group and
+  # becomes the console's Ctrl-C in its processes. A shell of the same group
+  # notes the signal; once it has, the launcher has it too, and must wait
+  # on for the installer (which decides for itself: in a group of its own it
+  # starts with Ctrl-C off), remove the scratch directory and pass the
+  # installer's status on. (Wine gives no Ctrl-Break and no closing console;
+  # tests/unit/windows_rules_test.cpp has them.)
+  make_product "$WORK"
+  local bin=$WORK/jre/bin
+  printf 7 >"$bin/fakejava.exit"
+  printf 60000 >"$bin/fakejava.sleep"
+  (cd "$WORK/dist" && exec setsid bash -c '
+     trap "touch \"$0\"" INT
+     env --default-signal=INT wine setup.exe "$@" &
+     pid=$! status=129
+     while [ $status -gt 128 ] && kill -0 $pid 2>/dev/null; do wait $pid; status=$?; done
+     exit $status' "$WORK/interrupted" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")" \
+     </dev/null >"$WORK/out" 2>&1) &
+  local pid=$!
+  wait_for "$bin/fakejava.log" end || fail "the installer was not started"
+  kill -INT -- "-$pid"
+  local i
+  for i in $(seq 1 300); do [ -e "$WORK/interrupted" ] && break; sleep 0.1; done
+  expect_exists "$WORK/interrupted"
+  rm -f "$bin/fakejava.sleep"
+  wait "$pid"
+  RC=$?
+  expect_rc 7
+  expect_file_has "$bin/fakejava.log" "done"
+  expect_absent "$WORK/scratch/QelInstall$TS"
+}
+
 test_an_installer_the_launcher_does_not_wait_for_keeps_the_usual_signals() {
   linux_only "signals" || return
   # Not waited for: the installer runs in a session of its own, with the

@@ -20,6 +20,33 @@ unmount_all() { local m; for m in "${MOUNTS[@]}"; do umount "$m" 2>/dev/null; do
 
 setup_product() { make_product "$WORK" "$@"; }
 
+# What stands at a path that is read may be anything: a directory, a FIFO, a
+# device. It is a file that cannot be read: never a crash, never a hang.
+test_odd_files_where_the_parameter_file_and_catalogue_stand() {
+  setup_product "PLATFORM_PREREQS=TRUE"
+  mkdir -p "$WORK/dir.ini"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -paramFile "$(native_path "$WORK/dir.ini")"
+  [ "$RC" -lt 128 ] || [ "$RC" -eq 255 ] || [ "$RC" -eq 254 ] || fail "ended by a signal: $RC"
+  expect_out_lacks "terminate called"
+  plain "$WORK/err" | grep -q "terminate called" && fail "an exception ended the launcher"
+  [ "$QEL_KIND" = linux ] || return 0
+
+  mkfifo "$WORK/fifo.ini"
+  (cd "$WORK/dist" && TEMP=$WORK/temp timeout 60 ./setup -SILENT -rtimestamp $TS -paramFile "$WORK/fifo.ini" \
+     </dev/null >"$WORK/out" 2>"$WORK/err")
+  RC=$?
+  [ "$RC" -ne 124 ] || fail "the launcher hung on a FIFO as its parameter file"
+  [ "$RC" -lt 128 ] || [ "$RC" -ge 254 ] || fail "ended by a signal: $RC"
+
+  rm "$WORK/dist/resource/cons.nls"
+  ln -s /dev/zero "$WORK/dist/resource/cons.nls"
+  (cd "$WORK/dist" && TEMP=$WORK/temp timeout 60 ./setup -SILENT -rtimestamp $TS </dev/null >"$WORK/out" 2>"$WORK/err")
+  RC=$?
+  [ "$RC" -ne 124 ] || fail "the launcher read /dev/zero as its catalogue for ever"
+  expect_rc 1
+  expect_err_has "Could not read any NLS message catalogue"
+}
+
 test_temp_on_a_read_only_volume() {
   if ! mount_tmpfs "$WORK/ro" 1m ro; then
     echo "    (skipped: cannot mount a read-only volume here)"

@@ -235,6 +235,123 @@ test_the_console_is_80_columns_wide_in_a_wider_window() {
   expect_eq "${#first}" 80 "width of the first line of a long message"
 }
 
+# legacy_dist DIR: a launcher directory whose setup.exe lacks the manifest's
+# UTF-8 code page entry (the element renamed, so the system passes it over),
+# as on Windows before 10 1903. Its code page is then the locale's: 1252 in
+# the C.UTF-8 locale Wine runs in here (Wine takes the code page of a locale
+# like pl_PL.UTF-8 for 1250, but without that locale installed it cannot
+# name the files).
+legacy_dist() {
+  make_dist "$1"
+  python3 - "$1/setup.exe" <<'PY'
+import sys
+program = open(sys.argv[1], "rb").read()
+assert program.count(b"activeCodePage") == 2
+open(sys.argv[1], "wb").write(program.replace(b"activeCodePage", b"activeCodePagX"))
+PY
+}
+
+test_without_the_utf8_code_page_a_utf8_medium_names_what_the_code_page_holds() {
+  [ "$QEL_KIND" = wine ] || return 0
+  # Letters code page 1252 holds, and letters it lacks.
+  local held="$WORK/$LEGACY" lacked="$WORK/Łódź 中文"
+  put_fake_java "$held/jre"
+  put_fake_java "$lacked/jre"
+  legacy_dist "$WORK/dist"
+  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$held/jre")"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc 0
+  installer_args "$held/jre/bin"
+  # What the installer received, read in UTF-16, is the path as written.
+  expect_eq "$(head -1 "$WORK/args")" "$(native_path "$held/jre")${SEP}bin${SEP}java.exe" "Java program"
+
+  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$lacked/jre")"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_absent "$lacked/jre/bin/fakejava.log"
+  expect_out_has "The Java runtime $(native_path "$WORK/?ód? ??/jre" | iconv -f UTF-8 -t CP1252)${SEP}bin${SEP}java.exe was not found."
+}
+
+test_without_the_utf8_code_page_no_letter_becomes_a_look_alike() {
+  [ "$QEL_KIND" = wine ] || return 0
+  # Code page 1252 lacks "Ł"; its best fit is "L". Each path has a twin
+  # spelt with the look-alike, which must never be used.
+  local real="$WORK/Łukasz Nowak" twin="$WORK/Lukasz Nowak" held="$WORK/$LEGACY"
+  mkdir -p "$real/temp" "$twin/temp" "$held/temp"
+  put_fake_java "$real/jre"
+  put_fake_java "$twin/jre"
+  put_fake_java "$held/jre"
+  make_product "$WORK/prod"
+  rm -rf "$WORK/prod/dist"
+  legacy_dist "$WORK/prod/dist"
+  write_param "$WORK/prod/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$WORK/prod/jre")"
+
+  # A TEMP the code page cannot hold is unusable, like an invalid one: the
+  # scratch directory goes to C:\TEMP, and the waited run removes it again.
+  RUN_TEMP=$real/temp run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS
+  expect_rc 0
+  installer_args "$WORK/prod/jre/bin"
+  expect_eq "$(arg_after -scratchPath "$WORK/args")" "C:\\TEMP\\QelInstall$TS" "scratch directory"
+  expect_eq "$(ls -A "$twin/temp")" "" "the look-alike temp root"
+  # One it holds is taken.
+  rm "$WORK/prod/jre/bin/fakejava.log"
+  RUN_TEMP=$held/temp run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS
+  installer_args "$WORK/prod/jre/bin"
+  expect_eq "$(arg_after -scratchPath "$WORK/args")" "$(native_path "$held/temp")\\QelInstall$TS" "scratch directory"
+
+  # The command tail: the runtime is not found, and the message shows where
+  # the letter was lost.
+  run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")" \
+    -jreLoc "$(native_path "$real/jre")"
+  expect_rc -1
+  expect_absent "$twin/jre/bin/fakejava.log"
+  expect_absent "$real/jre/bin/fakejava.log"
+  expect_out_has "The Java runtime $(native_path "$WORK/?ukasz Nowak/jre")${SEP}bin${SEP}java.exe was not found."
+  # Letters the code page holds pass as they are.
+  run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")" \
+    -jreLoc "$(native_path "$held/jre")"
+  expect_rc 0
+  installer_args "$held/jre/bin"
+  expect_eq "$(head -1 "$WORK/args")" "$(native_path "$held/jre")${SEP}bin${SEP}java.exe" "Java from -jreLoc"
+
+  # A parameter file in UTF-16, which the profile service would give back
+  # with the look-alike.
+  write_param "$WORK/prod/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$real/jre")"
+  iconv -f UTF-8 -t UTF-16 "$WORK/prod/dist/qelparam.ini" >"$WORK/utf16" && mv "$WORK/utf16" "$WORK/prod/dist/qelparam.ini"
+  rm -f "$twin/jre/bin/fakejava.log"
+  run_setup "$WORK/prod/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_absent "$twin/jre/bin/fakejava.log"
+  expect_out_has "The Java runtime $(native_path "$WORK/?ukasz Nowak/jre")${SEP}bin${SEP}java.exe was not found."
+}
+
+test_without_the_utf8_code_page_the_launcher_and_the_inventory_take_no_look_alike() {
+  [ "$QEL_KIND" = wine ] || return 0
+  # The launcher below a directory whose name code page 1252 cannot hold,
+  # beside a twin spelt with the look-alike that holds another medium.
+  local real="$WORK/Łukasz Nowak" twin="$WORK/Lukasz Nowak"
+  make_product "$real"
+  make_product "$twin"
+  rm -rf "$real/dist"
+  legacy_dist "$real/dist"
+  write_param "$real/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$real/jre")"
+  run_setup "$real/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_out_has "The call GetCurrentDir() failed with system error 1113."
+  expect_absent "$twin/jre/bin/fakejava.log"
+
+  # An inventory location it cannot hold counts as absent: the actions log
+  # never goes to the twin's inventory.
+  mkdir -p "$twin/inventory"
+  legacy_dist "$WORK/dist"
+  write_param "$WORK/dist/qelparam.ini" "INSTALL_CLASS=demo.Main" "JRE_LOCATION=$(native_path "$WORK/no-jre")"
+  reg_set_inventory "$real/inventory"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  reg_clear_inventory
+  expect_rc -1
+  expect_eq "$(ls -A "$twin/inventory")" "" "the look-alike inventory"
+}
+
 test_the_inventory_is_found_in_the_64_bit_registry_view() {
   [ "$QEL_KIND" = wine ] || return 0
   local wine64=/usr/lib/wine/wine64

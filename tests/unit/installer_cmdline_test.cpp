@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "platform/shared/cmdline.h"
 #include "test_support.h"
 
 namespace launcher {
@@ -34,14 +35,14 @@ std::vector<std::string> Jars(const std::string& group) {
 
 // The class path of the locations of Short() with empty ADDTO_CLASSPATH,
 // EXT_JLIB and THIN_JDBC_FILENAME: the scratch directory, an empty ext jar
-// list, the jars, the empty expansion (its separator after "/").
+// list, the jars, the empty expansion: no empty entry and no bare "/".
 std::string ShortClassPath() {
-  std::string cp = "\"/s::";
+  std::string cp = "\"/s:";
   for (const std::string& jar : Jars("core")) cp += "/c/jlib/" + jar + ":";
   for (const std::string& jar : Jars("patch")) cp += "/m/jlib/" + jar + ":";
   for (const std::string& jar : Jars("before")) cp += "/q/jlib/" + jar + ":";
-  cp += "/:";
   for (const std::string& jar : Jars("after")) cp += "/q/jlib/" + jar + ":";
+  cp.pop_back();  // no entry Java would read as the working directory
   return cp + "\"";
 }
 
@@ -51,6 +52,7 @@ class InstallerCmdlineTest : public LauncherTest {
   launcher::Run Plain() {
     elements_ = {"/media/dvd/install/setup", ""};
     launcher::Run run(elements_);
+    run.programPath = elements_.front();
     run.timestamp = kTimestamp;
     run.dirs.scratchDir = kScratch;
     run.dirs.startupDir = "/media/dvd/install";
@@ -137,11 +139,11 @@ TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
   Slots expected = {
       "\"/opt/jdk/bin/java\" ",
       "-server -Xss2m",
-      "-Dquelta.installer.library_loc=\"../core/lib/win32\"",
+      "-Dquelta.installer.library_loc=\"" + *platform::FullPath("../core/lib/win32") + "\"",
       "-Dquelta.installer.qti_loc=\"/media/dvd/install/../core\"",
       "-Dquelta.installer.bootstrap=FALSE",
       "-Dquelta.installer.startup_location=\"/media/dvd/install\"",
-      "-Dquelta.installer.jre_loc=\"../../jre\"",
+      "-Dquelta.installer.jre_loc=\"" + *platform::FullPath("../../jre") + "\"",
       "-Dquelta.installer.extjre=\"true\" ",
       "-Dquelta.installer.copythreads=4 ",
       "-Dquelta.installer.exec_location=\"/media/dvd/install/setup\" ",
@@ -179,10 +181,11 @@ TEST_F(InstallerCmdlineTest, ConsoleJavaForDebugMemoryCleanupSaveInventoryAndSil
   for (const char* tail : {"-DEBUG", "-MEMORY", "-cleanup", "-SaveInventory"}) {
     EXPECT_TRUE(UsesConsoleJava(ParseTail(std::string("-NOCONSOLE ") + tail))) << tail;
   }
-  // An empty runtime location leaves the path relative to the current directory.
+  // An empty runtime location names bin below the current directory, made
+  // absolute: the installer of a bootstrapped run starts elsewhere.
   ClassPathDirs dirs = GetClassPathDirs({"q", "c", "m", "", "", ""}, NoFile());
-  EXPECT_EQ(dirs.javaBinDir, "bin");
-  EXPECT_EQ(JavaExecutablePath(dirs, Options()), "bin/java");
+  EXPECT_EQ(dirs.javaBinDir, *platform::FullPath("bin"));
+  EXPECT_EQ(JavaExecutablePath(dirs, Options()), *platform::FullPath("bin") + "/java");
   EXPECT_EQ(GetClassPathDirs({"q", "c", "m", "/j/", "", ""}, NoFile()).javaBinDir, "/j/bin");
 }
 
@@ -281,14 +284,14 @@ TEST_F(InstallerCmdlineTest, RstartupLocReplacesTheStartupDirectory) {
 TEST_F(InstallerCmdlineTest, ClassPathTextIsExact) {
   launcher::Run in = Short();
   const std::string classPath = ShortClassPath();
-  ASSERT_EQ(std::count(classPath.begin(), classPath.end(), ':'), 2 + 13 + 4 + 18 + 1 + 7);
+  ASSERT_EQ(std::count(classPath.begin(), classPath.end(), ':'), 13 + 4 + 18 + 7);
   EXPECT_EQ(BuildClassPath(in, dirs_), classPath);
 
   in.settings.addToClasspath = "x.jar::lib/y.jar:";
   in.settings.thinJdbcFilename = "ojdbc.jar";
   std::string expected = classPath;
-  expected.replace(expected.find("uiaccess.jar:/:"), 15, "uiaccess.jar:/s/x.jar:/s/lib/y.jar:/:");
-  expected.insert(expected.size() - 1, "/q/jlib/ojdbc.jar");
+  expected.replace(expected.find("/uiaccess.jar:"), 14, "/uiaccess.jar:/s/x.jar:/s/lib/y.jar:");
+  expected.insert(expected.size() - 1, ":/q/jlib/ojdbc.jar");
   EXPECT_EQ(BuildClassPath(in, dirs_), expected);
 }
 
@@ -302,7 +305,7 @@ TEST_F(InstallerCmdlineTest, ExtJarsComeFromTheScratchOrTheInventoryScripts) {
   std::string dir = temp_ / "scratch/ext/jlib/";
   EXPECT_EQ(ListExtJars(in.dirs.scratchDir, "x"), ":" + dir + "a.jar:");
   EXPECT_EQ(BuildClassPath(in, dirs_).substr(0, in.dirs.scratchDir.size() + 2 + dir.size() + 7),
-            "\"" + in.dirs.scratchDir + "::" + dir + "a.jar:");
+            "\"" + in.dirs.scratchDir + ":" + dir + "a.jar:/");
 
   // Not bootstrapped: <startup>/../../inventory/Scripts/ext/jlib, with
   // -rstartupLoc standing for the startup directory.
@@ -311,7 +314,7 @@ TEST_F(InstallerCmdlineTest, ExtJarsComeFromTheScratchOrTheInventoryScripts) {
   testing_support::WriteFile(temp_ / "inventory/Scripts/ext/jlib/i.jar", "x");
   testing_support::WriteFile(temp_ / "r/s/setup", "");
   std::string invDir = temp_ / "r/s/../../inventory/Scripts/ext/jlib/";
-  EXPECT_NE(BuildClassPath(in, dirs_).find(in.dirs.scratchDir + "::" + invDir + "i.jar::/c/jlib/QelInstaller.jar"),
+  EXPECT_NE(BuildClassPath(in, dirs_).find(in.dirs.scratchDir + ":" + invDir + "i.jar:/c/jlib/QelInstaller.jar"),
             std::string::npos);
 
   // Empty EXT_JLIB, or a directory that cannot be listed: nothing.
@@ -334,7 +337,8 @@ TEST_F(InstallerCmdlineTest, AnOverlongClassPathIsCutButKeepsItsClosingQuote) {
   in.settings.thinJdbcFilename = std::string(1000, 't');
   dirs_.installerJarDir = "/" + std::string(1000, 'q');
   std::string cp = BuildClassPath(in, dirs_);
-  EXPECT_EQ(cp.size(), kMaxClassPathChars);
+  EXPECT_LE(cp.size(), kMaxClassPathChars);
+  EXPECT_GE(cp.size(), kMaxClassPathChars - 1);  // less a separator that would end it
   EXPECT_EQ(cp.front(), '"');
   EXPECT_EQ(cp.back(), '"');
   EXPECT_EQ(std::count(cp.begin(), cp.end(), '"'), 2);
@@ -353,4 +357,47 @@ TEST_F(InstallerCmdlineTest, ClassPathDirsAndSettingsFromTheParameterFile) {
 }
 
 }  // namespace
+// Nothing handed to the installer may name "here": an empty class-path
+// entry, a bare root or a relative path all resolve against the temp root
+// the installer starts in, where others may put classes.
+TEST_F(InstallerCmdlineTest, NoClassPathEntryNamesTheWorkingDirectoryOrARoot) {
+  launcher::Run in = Short();
+  in.settings.addToClasspath = ":::";
+  in.settings.extJlib = "x";  // nothing to list: no entry for it either
+  const std::string cp = BuildClassPath(in, dirs_);
+  EXPECT_EQ(cp.find("::"), std::string::npos) << cp;
+  EXPECT_EQ(cp.find(":/:"), std::string::npos) << cp;
+  EXPECT_NE(cp.back() == '"' ? cp[cp.size() - 2] : ':', ':');
+  EXPECT_EQ(cp[1], '/');
+}
+
+// A value ending in a backslash would escape its closing quote under the
+// receiver's rules: the backslash is doubled, and the split gives it back.
+TEST_F(InstallerCmdlineTest, QuotedValuesSurviveTheSplitWhateverTheyEndWith) {
+  launcher::Run in = Plain();
+  in.locations.prereqConfig = "/cfg\\";
+  in.dirs.scratchDir = "/s \"q\"";
+  Slots slots = BuildInstallerArgs(in, dirs_);
+  std::string line;
+  for (const std::string& slot : slots) line += slot + " ";
+  std::vector<std::string> args = platform::SplitWindowsCommandLine(line);
+  EXPECT_NE(std::find(args.begin(), args.end(), "-Dquelta.installer.prereqConfigLoc=/cfg\\"), args.end());
+  auto cp = std::find(args.begin(), args.end(), "-cp");
+  ASSERT_NE(cp, args.end());
+  EXPECT_EQ(*(cp + 2), kInstallClass);  // the class path did not swallow the class
+  EXPECT_NE(std::find(args.begin(), args.end(), "/s \"q\""), args.end());
+}
+
+// The launcher's own file name, whatever the option loop cut from the
+// first element, is the installer's exec location.
+TEST_F(InstallerCmdlineTest, ExecLocationIsTheWholeProgramPath) {
+  launcher::Run in = Plain();
+  in.programPath = "/home/Anne-Julie/-shipHomeLoc x/setup";
+  elements_[0] = "/home/Anne";
+  Slots slots = BuildInstallerArgs(in, dirs_);
+  EXPECT_NE(std::find(slots.begin(), slots.end(),
+                      "-Dquelta.installer.exec_location=\"/home/Anne-Julie/-shipHomeLoc x/setup\" "),
+            slots.end());
+}
+
 }  // namespace launcher

@@ -124,13 +124,31 @@ TEST_F(OptionsTest, JTextIsCutButLaterOptionsStillCount) {
   EXPECT_EQ(elements_[1], "-x ");
   EXPECT_TRUE(o.silent);
 
-  // The "-mx" mark stays once set: a later -J text without it (here the
-  // tail's, after the program path's) does not clear it.
-  elements_ = {"/opt/a-J-mx64m/setup", "-J-Dx=1"};
+  // The "-mx" mark stays once set: a later -J text without it does not
+  // clear it.
+  elements_ = {"/opt/setup", "-J-mx64m", "-J-Dx=1"};
   Options later;
   ParseOptionLoop(elements_, later);
   EXPECT_EQ(later.jText.value_or(""), "-Dx=1");
   EXPECT_TRUE(later.jTextHasMx);
+
+  // A "-J" in the launcher's own path is part of a directory name: no
+  // runtime option, and the path stays whole ("Anne-Julie").
+  elements_ = {"/home/Anne-Julie/install/setup", "-SILENT"};
+  Options own;
+  ParseOptionLoop(elements_, own);
+  EXPECT_FALSE(own.jText.has_value());
+  EXPECT_FALSE(own.jTextHasMx);
+  EXPECT_EQ(elements_[0], "/home/Anne-Julie/install/setup");
+}
+
+TEST_F(OptionsTest, QuotedPathValuesLoseTheirQuotes) {
+  elements_ = {"/opt/setup", "-paramFile \"/my files/q.ini\" -rscratchPath \"/a -b/s\" -SILENT"};
+  Options o = ReadOptions(elements_);
+  EXPECT_EQ(o.paramFile.value_or("-"), "/my files/q.ini");
+  EXPECT_EQ(o.rscratchPath.value_or("-"), "/a -b/s");
+  elements_ = {"/opt/setup", "-paramFile /my files/q.ini -SILENT"};
+  EXPECT_EQ(ReadOptions(elements_).paramFile.value_or("-"), "/my files/q.ini");  // unquoted: up to " -"
 }
 
 TEST_F(OptionsTest, ActionsLogNameLatestInTheOptionLoopsOrderWins) {

@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include "params/param_file.h"
 
 #include <cstdlib>
@@ -253,6 +254,32 @@ TEST_F(ScratchDirTest, ARootOthersMayWriteNeedsTheStickyBit) {
   const std::string dir = CreateScratchDir("", "TS").path;
   EXPECT_EQ((fs::status(dir).permissions() & (fs::perms::group_all | fs::perms::others_all)),
             fs::perms::none);
+}
+
+// Whoever may rename a directory above the root can swap the whole tree
+// after every check: each parent counts, and a link on the way too.
+TEST_F(ScratchDirTest, EveryParentOfTheRootMustKeepItsEntries) {
+  namespace fs = std::filesystem;
+  const std::string open = temp_ / "open";
+  fs::create_directories(open + "/work");
+  fs::permissions(open + "/work", fs::perms::owner_all);
+  setenv("TEMP", (open + "/work").c_str(), 1);
+  fs::permissions(open, fs::perms::all);  // others may rename "work"
+  EXPECT_EQ(CreateScratchDir("", "TS").status, -1);
+  setenv("TEMP", (open + "/new/made").c_str(), 1);  // made by the launcher below it: no better
+  EXPECT_EQ(CreateScratchDir("", "TS").status, -1);
+  fs::permissions(open, fs::perms::all | fs::perms::sticky_bit);
+  setenv("TEMP", (open + "/work").c_str(), 1);
+  EXPECT_EQ(CreateScratchDir("", "TS").status, 0);
+  fs::create_directory_symlink(open, temp_ / "link");
+  setenv("TEMP", (temp_ / "link/work").c_str(), 1);
+  EXPECT_EQ(CreateScratchDir("", "TS").status, -1);
+  if (geteuid() == 0) {  // a parent owned by another user
+    fs::permissions(open, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    setenv("TEMP", (open + "/work").c_str(), 1);
+    ASSERT_EQ(chown(open.c_str(), 1234, 1234), 0);
+    EXPECT_EQ(CreateScratchDir("", "TS").status, -1);
+  }
 }
 
 TEST_F(ScratchDirTest, AScratchDirectorySwappedForAnotherIsNotTakenForIt) {

@@ -1,4 +1,4 @@
-#include <sstream>
+
 
 #include "prereq/prereq_reader.h"
 #include "prereq_fixture.h"
@@ -9,7 +9,7 @@ using prereq::NextPrereqEntry;
 using prereq::ReadPrereqLine;
 
 TEST(PrereqReader, LinesSkipBlanksKeepIndentDropCrAndEndUnterminated) {
-  std::istringstream in(" \t\n\nA=1\r\n  B=2\r\r\nlast");
+  prereq::PrereqText in(" \t\n\nA=1\r\n  B=2\r\r\nlast");
   std::string line;
   EXPECT_EQ(ReadPrereqLine(in, line), 0);
   EXPECT_EQ(line, "A=1");
@@ -20,7 +20,7 @@ TEST(PrereqReader, LinesSkipBlanksKeepIndentDropCrAndEndUnterminated) {
   EXPECT_EQ(ReadPrereqLine(in, line), -1);
   EXPECT_EQ(line, "");
 
-  std::istringstream longLine(std::string(2000, 'x') + "\nnext\n");
+  prereq::PrereqText longLine(std::string(2000, 'x') + "\nnext\n");
   EXPECT_EQ(ReadPrereqLine(longLine, line), 0);
   EXPECT_EQ(line.size(), prereq::kMaxPrereqLineChars);
   EXPECT_EQ(ReadPrereqLine(longLine, line), 0);
@@ -37,12 +37,12 @@ TEST(PrereqReader, SectionHeaders) {
     EXPECT_FALSE(prereq::GetSectionHeader(notHeader)) << notHeader;
   }
 
-  std::istringstream in("[generic prereqs]\nA=1\n[Generic Prereqs] x\n[ Generic Prereqs]\n [Generic Prereqs]  \nB=2\n");
+  prereq::PrereqText in("[generic prereqs]\nA=1\n[Generic Prereqs] x\n[ Generic Prereqs]\n [Generic Prereqs]  \nB=2\n");
   ASSERT_EQ(prereq::FindPrereqSection(in, "Generic Prereqs"), 0);
   std::string key, value;
   ASSERT_EQ(NextPrereqEntry(in, key, value), 0);
   EXPECT_EQ(key + "|" + value, "B|2");
-  std::istringstream none("[Other]\nA=1");
+  prereq::PrereqText none("[Other]\nA=1");
   EXPECT_EQ(prereq::FindPrereqSection(none, "Generic Prereqs"), -1);
 }
 
@@ -61,7 +61,7 @@ TEST(PrereqReader, EntriesFollowTheTokenizerRules) {
       {"\"my key\"=v", "my key", ""},    {"\tK\t=v", "K", ""},
   };
   for (const Case& c : cases) {
-    std::istringstream in(std::string(c.line) + "\n");
+    prereq::PrereqText in(std::string(c.line) + "\n");
     std::string key, value = "stale";
     ASSERT_EQ(NextPrereqEntry(in, key, value), 0) << c.line;
     EXPECT_EQ(key, c.key) << c.line;
@@ -71,13 +71,13 @@ TEST(PrereqReader, EntriesFollowTheTokenizerRules) {
 
 TEST(PrereqReader, SectionWalkEnds) {
   std::string key, value;
-  std::istringstream twice("A=1\n\t \nA=2\nB=3");  // no newline at the end
+  prereq::PrereqText twice("A=1\n\t \nA=2\nB=3");  // no newline at the end
   std::string seen;
   while (NextPrereqEntry(twice, key, value) == 0) seen += key + value + ";";
   EXPECT_EQ(seen, "A1;A2;B3;");
 
   for (const char* text : {"A=1\n=x\nB=2\n", "A=1\n[Next]\nB=2\n", "A=1\n\"open\nB=2\n"}) {
-    std::istringstream in(text);
+    prereq::PrereqText in(text);
     ASSERT_EQ(NextPrereqEntry(in, key, value), 0);
     EXPECT_EQ(NextPrereqEntry(in, key, value), -1) << text;
   }

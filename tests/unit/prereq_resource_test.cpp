@@ -39,8 +39,20 @@ TEST_F(ResourceTest, ServicePack) {
   EXPECT_NE(out_.find("Actual Service Pack 6a"), std::string::npos);
   EXPECT_FALSE(Fails(prereq::CheckServicePack, "6"));
 
-  Version(5, "Service Pack 10");
-  EXPECT_TRUE(Fails(prereq::CheckServicePack, "9"));  // compared byte by byte
+  // Numbers compare as numbers, what follows them byte by byte.
+  struct Minimum {
+    const char* actual;
+    const char* required;
+    bool fails;
+  } minimums[] = {{"Service Pack 10", "9", false}, {"Service Pack 9", "10", true},
+                  {"Service Pack 10", "10", false}, {"Service Pack 10", "11", true},
+                  {"Service Pack 6a", "6", false}, {"Service Pack 6", "6a", true},
+                  {"Service Pack 6b", "6a", false}, {"Service Pack 7", "6a", false},
+                  {"Service Pack x", "6", false}};
+  for (const Minimum& m : minimums) {
+    Version(5, m.actual);
+    EXPECT_EQ(Fails(prereq::CheckServicePack, m.required), m.fails) << m.actual << " / " << m.required;
+  }
   Version(5, "Service Pack");
   EXPECT_TRUE(Fails(prereq::CheckServicePack, "1"));
   Version(6, "");
@@ -80,9 +92,9 @@ TEST_F(ResourceTest, DisplayColors) {
     int depth;
     const char* value;
     int verdict;  // 1 failed, 0 passed, -1 none
-  } cases[] = {{8, "256", 0},      {8, "65536", 1}, {16, "65537", 0}, {16, "65538", 1},
-               {32, "1e30", 0},    {24, "abc", -1}, {24, "0", -1},    {0, "2", 0},
-               {0, "3.5", 1},      {1, "3", 0}};
+  } cases[] = {{8, "256", 0},      {8, "65536", 1}, {16, "65536", 0}, {16, "65537", 1},
+               {32, "1e30", 0},    {24, "abc", -1}, {24, "0", -1},    {0, "2", 1},
+               {0, "1", 0},        {0, "1.5", 1},   {1, "2", 0},      {1, "3", 1}};
   for (const Case& c : cases) {
     facts().displayColorBits = c.depth;
     bool failed = Fails(prereq::CheckDisplayColors, c.value);

@@ -12,6 +12,9 @@ import argparse
 import hashlib
 import io
 import os
+import pty
+import re
+import resource
 import shutil
 import stat
 import struct
@@ -197,18 +200,26 @@ class ExpanderTest(unittest.TestCase):
         with open(self.path(*parts), "rb") as f:
             return f.read()
 
-    def unzip(self, *args, cwd=None, umask=0o022, threads=None):
-        """Runs the expander with argv (Linux) under `umask` and with `threads`
-        threads (default: as many as it likes); returns (status, out, err)."""
+    def unzip(self, *args, cwd=None, umask=0o022, threads=None, descriptors=None, timeout=None):
+        """Runs the expander with argv (Linux) under `umask`, with `threads`
+        threads (default: as many as it likes) and at most `descriptors` open
+        files (soft and hard limit; default: the test's), failing after
+        `timeout` seconds; returns (status, out, err)."""
         env = dict(os.environ)
         env.pop("QEL_UNZIP_THREADS", None)
         if threads:
             env["QEL_UNZIP_THREADS"] = str(threads)
+
+        def limit():
+            os.umask(umask)
+            if descriptors:
+                resource.setrlimit(resource.RLIMIT_NOFILE, (descriptors, descriptors))
+
         done = subprocess.run([ARGS.unzip, *args], cwd=cwd or self.work, capture_output=True,
-                              preexec_fn=lambda: os.umask(umask), env=env)
+                              preexec_fn=limit, env=env, timeout=timeout)
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
-    def unzip_line(self, tail, cwd=None, threads=None, legacy_code_page=False):
+    def unzip_line(self, tail, cwd=None, threads=None, legacy_code_page=False, timeout=None):
         """Runs the Windows build with the raw command line 'unzip.exe ' + tail,
         in cwd (default the work directory), where the program is copied, with
         `threads` threads (default: as many as it likes). With
@@ -230,7 +241,8 @@ class ExpanderTest(unittest.TestCase):
         env.pop("QEL_UNZIP_THREADS", None)
         if threads:
             env["QEL_UNZIP_THREADS"] = str(threads)
-        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=cwd, capture_output=True, env=env)
+        done = subprocess.run(["wine", "cmd", "/c", "run.bat"], cwd=cwd, capture_output=True, env=env,
+                              timeout=timeout)
         return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
     def sample_entries(self):
@@ -251,12 +263,12 @@ class ExpanderTest(unittest.TestCase):
 class BothBuilds(ExpanderTest):
     """Cases that run on the build under test, Linux or (with --wine) Windows."""
 
-    def expand(self, archive, dest, options="-qqqo", threads=None):
+    def expand(self, archive, dest, options="-qqqo", threads=None, timeout=None):
         """archive: a path, or a pattern as the launcher writes it (src/"*.jar")."""
         if ARGS.wine:
             quoted = archive if '"' in archive else '"%s"' % archive
-            return self.unzip_line('%s %s -d "%s" ' % (options, quoted, dest), threads=threads)
-        return self.unzip(options, archive.replace('"', ""), "-d", dest, threads=threads)
+            return self.unzip_line('%s %s -d "%s" ' % (options, quoted, dest), threads=threads, timeout=timeout)
+        return self.unzip(options, archive.replace('"', ""), "-d", dest, threads=threads, timeout=timeout)
 
     def test_overlapping_entries_are_damage_not_copies(self):
         data = b"".join(b"row %d\n" % i for i in range(2000))
@@ -330,6 +342,48 @@ class BothBuilds(ExpanderTest):
         self.assertEqual(found["many/f008.txt"][1], digest(b"8" * 50))
         self.assertIn(deep, found)
 
+    def test_names_beyond_the_length_and_depth_limits_are_refused(self):
+        at_depth = "/".join(["d"] * 255) + "/leaf.txt"
+        too_deep = "/".join(["e"] * 256) + "/leaf.txt"
+        # About 8,000 levels in one 64 KB name: once it took the tool to
+        # 263 MB and thousands of descriptors; four of them failed every file.
+        bomb = "/".join("%07d" % i for i in range(7990)) + "/leaf.txt"
+        make_zip(self.path("deep.zip"), [(at_depth, b"deep"), (too_deep, b"x"), (bomb, b"x"), (bomb, b"y"),
+                                         ("after.txt", b"after")])
+        status, _, err = self.expand("deep.zip", "dest")
+        self.assertEqual(status, INCOMPLETE, err)
+        lines = err.splitlines()
+        self.assertEqual(len(lines), 3, err)
+        self.assertIn(": refused: a name of more than 256 components", lines[0])
+        self.assertIn("deep.zip: e/e/e/", lines[0])
+        for line in lines[1:]:
+            # Shown by its beginning and its end, with its length.
+            self.assertRegex(line, r"deep\.zip: 0000000/0000001/\S*\.\.\.\S*/0007989/leaf\.txt "
+                                   r"\(%d bytes\): refused: a name longer than 4096 bytes$" % len(bomb))
+            self.assertLess(len(line), 400)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), ["after.txt", "d"])
+        self.assertEqual(self.read("dest", *at_depth.split("/")), b"deep")
+
+    def test_a_fifo_a_device_or_a_directory_in_place_of_an_archive_is_told(self):
+        make_zip(self.path("src/a.jar"), [("a.txt", b"a")])
+        make_zip(self.path("src/c.jar"), [("c.txt", b"c")])
+        os.makedirs(self.path("src/dir.jar"))
+        os.mkfifo(self.path("src/fifo.jar"))
+        os.symlink("/dev/zero", self.path("src/zero.jar"))
+        # Opening the FIFO to read would wait for a writer for ever, and
+        # /dev/zero never ends: the run must end, telling each one.
+        status, _, err = self.expand('src/"*.jar"', "dest", timeout=120)
+        self.assertEqual(status, IO, err)
+        self.assertEqual(len(err.splitlines()), 3, err)
+        for name in ["dir.jar", "fifo.jar", "zero.jar"]:
+            self.assertRegex(err, r"src.%s: cannot open: not a regular file" % name)
+        self.assertEqual(sorted(os.listdir(self.path("dest"))), ["a.txt", "c.txt"])
+        for name in ["dir.jar", "fifo.jar", "zero.jar"]:
+            with self.subTest(name):
+                status, _, err = self.expand("src/" + name, "dest-" + name, timeout=120)
+                self.assertEqual(status, IO, err)
+                self.assertIn("cannot open: not a regular file", err)
+
     def test_file_entries_that_name_no_file_are_refused(self):
         make_zip(self.path("nothing.zip"), [("", b"data"), (".", b"data"), ("./.", b""),
                                             ("./", b"data"), (".//", b""), ("ok.txt", b"ok")])
@@ -384,6 +438,122 @@ class LinuxExpansion(ExpanderTest):
         self.assertEqual(exec_bits(trees[4]), exec_bits(tree(os.path.join(work, "theirs"))))
         self.assertEqual(trees[4]["becomes-link"], ("l", "twice.txt"))
         self.assertEqual(trees[4]["twice.txt"][1], hashlib.sha256(b"three").hexdigest())
+
+    def test_a_later_entry_wins_whatever_kinds_the_two_are(self):
+        # Entries are made in order, a link like a file: the later of two at
+        # one name replaces the earlier when it can, and fails when a
+        # directory is in its way or a link is in the way of its directory.
+        # Nothing is written through a link.
+        link, file, directory = 0o120777, 0o100644, 0o40755
+        big = os.urandom(1 << 20) * 16  # slow enough to still be written when the next comes
+        cases = {
+            # name: (entries, status)
+            "link-then-file": ([("a", b"b", {"mode": link}), ("a", b"file", {"mode": file})], OK),
+            "file-then-link": ([("a", b"file", {"mode": file}), ("a", b"b", {"mode": link})], OK),
+            "link-then-link": ([("a", b"one", {"mode": link}), ("a", b"two", {"mode": link})], OK),
+            "big-file-then-link": ([("a", big, {"mode": file}), ("a", b"b", {"mode": link})], OK),
+            "link-then-big-file": ([("a", b"b", {"mode": link}), ("a", big, {"mode": file})], OK),
+            "link-then-directory": ([("a", b"sub", {"mode": link}), ("sub/", b"", {"mode": directory}),
+                                     ("a/", b"", {"mode": directory})], IO),
+            "link-then-file-below": ([("sub/", b"", {"mode": directory}), ("a", b"sub", {"mode": link}),
+                                      ("a/x.txt", b"x", {"mode": file})], IO),
+            "dot-link-then-file-below": ([("a", b".", {"mode": link}), ("a/x.txt", b"x", {"mode": file})], IO),
+            "directory-then-link": ([("a/", b"", {"mode": directory}), ("a", b"b", {"mode": link})], IO),
+            "file-below-then-link": ([("a/x.txt", b"x", {"mode": file}), ("a", b".", {"mode": link})], IO),
+        }
+        for name, (entries, want) in cases.items():
+            with self.subTest(name):
+                archive = make_zip(self.path(name + ".zip"), entries)
+                results = []
+                for threads in (1, 4):
+                    dest = self.path("ours-%s-%d" % (name, threads))
+                    status, out, err = self.unzip("-o", archive, "-d", dest, threads=threads)
+                    results.append((status, out.replace(dest, "DEST"), err.replace(dest, "DEST"), tree(dest)))
+                self.assertEqual(results[1], results[0])
+                status, _, err, found = results[0]
+                self.assertEqual(status, want, err)
+                if "link-then-file-below" in name:
+                    # Not through the link, into what it leads to.
+                    self.assertEqual([path for path in found if path.endswith("x.txt")], [])
+                self.assertFalse(os.path.exists(self.path("x.txt")))
+                if ARGS.reference:
+                    theirs = self.path("theirs-" + name)
+                    subprocess.run([ARGS.reference, "-qqo", archive, "-d", theirs], capture_output=True,
+                                   preexec_fn=lambda: os.umask(0o022))
+                    self.assertEqual(found, tree(theirs))
+        digest = hashlib.sha256(big).hexdigest()
+        self.assertEqual(tree(self.path("ours-link-then-file-1"))["a"][:2], ("f", hashlib.sha256(b"file").hexdigest()))
+        self.assertEqual(tree(self.path("ours-link-then-big-file-4"))["a"][:2], ("f", digest))
+        self.assertEqual(tree(self.path("ours-big-file-then-link-4"))["a"], ("l", "b"))
+        self.assertEqual(tree(self.path("ours-dot-link-then-file-below-1")), {"a": ("l", ".")})
+        # From archive to archive alike.
+        make_zip(self.path("src/1.jar"), [("a", b"b", {"mode": link}), ("c", b"file", {"mode": file})])
+        make_zip(self.path("src/2.jar"), [("a", b"file", {"mode": file}), ("c", b"b", {"mode": link})])
+        status, _, err = self.unzip("-qqqo", "src/*.jar", "-d", "across", threads=4)
+        self.assertEqual((status, err), (OK, ""))
+        found = tree(self.path("across"))
+        self.assertEqual((found["a"][0], found["c"]), ("f", ("l", "b")))
+
+    def test_deep_names_take_no_more_descriptors_than_the_limit(self):
+        # Entries at the depth limit, each in a tree of its own: every level
+        # is a directory to open. With 64 descriptors in all the tool used
+        # to run out within one entry.
+        names = ["/".join("%d%03d" % (e, i) for i in range(255)) + "/f.txt" for e in range(6)]
+        archive = make_zip(self.path("deep.zip"), [(n, n.encode()) for n in names] + [("after.txt", b"after")])
+        for threads in (1, 4):
+            with self.subTest(threads=threads):
+                dest = "dest%d" % threads
+                status, _, err = self.unzip("-qqqo", archive, "-d", dest, threads=threads, descriptors=64)
+                self.assertEqual((status, err), (OK, ""))
+                self.assertEqual(self.read(dest, "after.txt"), b"after")
+                found = tree(self.path(dest))
+                self.assertEqual(len(found), 6 * 256 + 1)
+                for n in names:
+                    self.assertEqual(found[n][1], hashlib.sha256(n.encode()).hexdigest())
+
+    def test_a_name_of_4096_bytes_is_taken_and_one_byte_more_refused(self):
+        # 4096 bytes in 17 components of at most 254 (a Linux name has 255).
+        name = "/".join(["n" * 254] * 16) + "/" + "f" * 16
+        self.assertEqual(len(name), 4096)
+        archive = make_zip(self.path("long.zip"), [(name, b"long"), (name + "g", b"longer")])
+        status, _, err = self.unzip("-qqqo", archive, "-d", "dest")
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertIn("(4097 bytes): refused: a name longer than 4096 bytes", err)
+        # The path below the work directory is longer than PATH_MAX: read it a level at a time.
+        fd = os.open(self.path("dest"), os.O_RDONLY)
+        for part in name.split("/")[:-1]:
+            fd, parent = os.open(part, os.O_RDONLY, dir_fd=fd), fd
+            os.close(parent)
+        self.assertEqual(sorted(os.listdir(fd)), ["f" * 16])
+        with os.fdopen(os.open("f" * 16, os.O_RDONLY, dir_fd=fd), "rb") as f:
+            self.assertEqual(f.read(), b"long")
+        os.close(fd)
+
+    @unittest.skipIf(os.environ.get("QEL_SANITIZE") == "ON", "sanitizer runtimes open files of their own")
+    def test_every_descriptor_is_closed_on_exec(self):
+        strace = shutil.which("strace")
+        if not strace:
+            self.skipTest("no strace")
+        make_zip(self.path("src/a.jar"), self.sample_entries() + [("lnk", b"top.txt", {"mode": 0o120777})])
+        make_zip(self.path("src/b.jar"), [("a/b/c/more.txt", b"more")])
+        calls = "open,openat,openat2,creat,dup,dup2,dup3,fcntl,pipe,pipe2,socket,socketpair,accept4,memfd_create"
+        # A file per thread, so that no call is split over two lines.
+        done = subprocess.run([strace, "-ff", "-qq", "-e", "signal=none", "-e", "trace=" + calls, "-o", "trace",
+                               ARGS.unzip, "-qqqo", "src/*.jar", "-d", "dest"], cwd=self.work, capture_output=True,
+                              env=dict(os.environ, QEL_UNZIP_THREADS="4"))
+        if done.returncode != 0 and b"ptrace" in done.stderr:
+            self.skipTest("tracing is not allowed here")
+        self.assertEqual(done.returncode, OK, done.stderr)
+        lines = []
+        for name in os.listdir(self.work):
+            if name.startswith("trace."):
+                with open(self.path(name)) as f:
+                    lines += f.read().splitlines()
+        opened = [line for line in lines if re.search(r"= \d+$", line)
+                  and not re.search(r"\bfcntl\(\d+, F_(GET|SET)", line)]
+        self.assertTrue(any('"src/a.jar"' in line for line in opened), lines)
+        for line in opened:
+            self.assertRegex(line, r"O_CLOEXEC|F_DUPFD_CLOEXEC|SOCK_CLOEXEC|MFD_CLOEXEC|PIPE.*CLOEXEC", line)
 
     def test_zip64_archive_with_70000_entries_matches_infozip(self):
         if not ARGS.reference:
@@ -668,8 +838,10 @@ class LinuxExpansion(ExpanderTest):
         make_zip(self.path("src/notes.zip"), [("notes.txt", b"n")])
         os.makedirs(self.path("src/dir.jar"))
         # The launcher's quoted pattern reaches the program as one argument.
+        # A directory that matches holds no archive: it is told, and the
+        # archives around it are expanded all the same.
         status, _, err = self.unzip("-qqqo", "src/*.jar", "-d", "dest")
-        self.assertEqual(status, OK, err)
+        self.assertEqual((status, err), (IO, "unzip: src/dir.jar: cannot open: not a regular file (a directory)\n"))
         self.assertEqual(sorted(os.listdir(self.path("dest"))), ["only-a.txt", "only-b.txt", "same.txt"])
         self.assertEqual(self.read("dest/same.txt"), b"from b")
         status, _, err = self.unzip("-qo", "src/?.jar", "-dsingle")
@@ -826,6 +998,47 @@ class WineExpansion(ExpanderTest):
         self.assertEqual(self.read("dest", "ro.txt"), b"new ro.txt")
         self.assertEqual(self.read("dest", "fine.txt"), b"new fine.txt")
         self.assertTrue(os.path.islink(self.path("dest/flink")))
+
+    def at_console(self, *args):
+        """Runs the Windows build with argv in a terminal of its own, which
+        Wine makes its console; returns its status and the text the terminal
+        showed, cursor moves taken as the blanks they stand for."""
+        shutil.copy(ARGS.unzip, self.path("unzip.exe"))
+        master, slave = pty.openpty()
+        env = dict(os.environ, WINEDEBUG="-all", LC_ALL="C.UTF-8")
+        env.pop("QEL_UNZIP_THREADS", None)
+        child = subprocess.Popen(["wine", "unzip.exe", *args], cwd=self.work, stdin=slave, stdout=slave,
+                                 stderr=slave, env=env, start_new_session=True)
+        os.close(slave)
+        seen = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:  # the terminal's other end closed
+                break
+            if not chunk:
+                break
+            seen += chunk
+        os.close(master)
+        status = child.wait(timeout=120)
+        seen = re.sub(rb"\x1b\[(\d*)C", lambda m: b" " * int(m.group(1) or 1), seen)
+        seen = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07|\r", b"", seen)
+        return status, seen.decode("utf-8", errors="replace")
+
+    def test_names_in_any_language_show_as_they_are_at_a_console(self):
+        # A console takes the messages in UTF-16, whatever its code page;
+        # redirected, they stay UTF-8 bytes.
+        names = ["\u00e4\u00f6\u00fc.txt", "\u65e5\u672c\u8a9e/\u0436\u0443\u043a.txt"]
+        make_zip(self.path("names.zip"), [(n, b"x") for n in names] + [("../\u00e9vil.txt", b"evil")])
+        status, shown = self.at_console("-o", "names.zip", "-d", "out")
+        self.assertEqual(status, INCOMPLETE, shown)
+        for text in ["out\\\u00e4\u00f6\u00fc.txt", "out\\\u65e5\u672c\u8a9e\\\u0436\u0443\u043a.txt",
+                     "unzip: names.zip: ../\u00e9vil.txt: refused"]:
+            self.assertIn(text, shown)
+        status, out, err = self.unzip_line('-o names.zip -d "piped" ')
+        self.assertEqual(status, INCOMPLETE, err)
+        self.assertIn("piped\\\u00e4\u00f6\u00fc.txt", out)
+        self.assertIn("names.zip: ../\u00e9vil.txt: refused", err)
 
     def test_device_names_with_superscript_digits_are_refused(self):
         refused = ["COM\u00b9", "lpt\u00b2.txt", "Com\u00b3.tar.gz", "a/LPT\u00b9 .txt", "a:b"]

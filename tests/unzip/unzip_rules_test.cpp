@@ -2,9 +2,11 @@
 // both systems (the Windows ones run here too).
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "tools/unzip/archive_pattern.h"
+#include "tools/unzip/os_layer.h"
 #include "tools/unzip/path_guard.h"
 #include "tools/unzip/zip_reader.h"
 
@@ -93,6 +95,109 @@ TEST(EntryNames, WindowsReservesDevicesAndDrivesThatLinuxTakesAsNames) {
     EXPECT_EQ(SplitEntryName(c.name, true, &path, &why), c.windowsAccepts) << c.name << " " << why;
     EXPECT_EQ(SplitEntryName(c.name, false, &path, &why), c.linuxAccepts) << c.name << " " << why;
   }
+}
+
+std::string Repeated(const std::string& part, size_t times) {
+  std::string text;
+  for (size_t i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+TEST(EntryNames, LengthAndDepthHaveTheirLimitsOnBothSystems) {
+  struct Case {
+    std::string name;
+    const char* refusal;  // nullptr when taken
+    size_t depth;         // components, when taken
+  };
+  const Case cases[] = {
+      // 4096 bytes in 256 components, and a byte more.
+      {Repeated("abcdefghijklmno/", 255) + "abcdefghijklmnop", nullptr, 256},
+      {Repeated("abcdefghijklmno/", 255) + "abcdefghijklmnop/", "4096 bytes", 0},
+      {Repeated("d/", 255) + "leaf", nullptr, 256},
+      {Repeated("d/", 256) + "leaf", "256 components", 0},
+      {Repeated("d/", 256), nullptr, 256},
+      {Repeated("d/", 257), "256 components", 0},
+      {Repeated("a/", 2047) + "bc", "256 components", 0},
+      // Empty and "." components are no levels; a separator at the end is none.
+      {Repeated("d/./", 255) + "leaf/", nullptr, 256},
+      {Repeated("d//", 255) + "leaf", nullptr, 256},
+      {"x" + Repeated("/", 4095), nullptr, 1},
+      {"x" + Repeated("/", 4096), "4096 bytes", 0},
+      // The length is judged first: a giant name is never split.
+      {Repeated("../", 30000), "4096 bytes", 0},
+  };
+  for (const Case& c : cases) {
+    for (bool windows : {false, true}) {
+      EntryPath path;
+      std::string why;
+      const bool taken = SplitEntryName(c.name, windows, &path, &why);
+      SCOPED_TRACE(std::to_string(c.name.size()) + " bytes" + (windows ? " (Windows)" : " (Linux)"));
+      if (c.refusal) {
+        EXPECT_FALSE(taken);
+        EXPECT_NE(why.find(c.refusal), std::string::npos) << why;
+      } else {
+        EXPECT_TRUE(taken) << why;
+        EXPECT_EQ(path.parts.size(), c.depth);
+      }
+    }
+  }
+  EXPECT_GE(kMaxNameBytes, 4096u);  // a Linux path: PATH_MAX
+}
+
+// A standard stream as WriteThrough sees it, with what reached it.
+struct FakeStream {
+  StdPort port;
+  std::string bytes;
+  std::vector<std::u16string> pieces;
+  int writesLeft = 1000;
+
+  FakeStream(bool console, std::u16string units) {
+    port.console = console;
+    port.toUnits = [units](std::string_view) { return units; };
+    port.writeUnits = [this](std::u16string_view piece) {
+      pieces.emplace_back(piece);
+      return --writesLeft >= 0;
+    };
+    port.writeBytes = [this](std::string_view text) {
+      bytes += text;
+      return true;
+    };
+  }
+};
+
+TEST(StdOutput, AConsoleGetsUnitsAndAnythingElseTheBytes) {
+  const std::string text = "unzip: a.jar: \xC3\xA4\xE6\x97\xA5.txt: refused\n";
+  const std::u16string units = u"unzip: a.jar: \u00e4\u65e5.txt: refused\n";
+  FakeStream pipe(false, units);
+  EXPECT_TRUE(WriteThrough(pipe.port, text));
+  EXPECT_EQ(pipe.bytes, text);
+  EXPECT_TRUE(pipe.pieces.empty());
+  FakeStream console(true, units);
+  EXPECT_TRUE(WriteThrough(console.port, text));
+  EXPECT_EQ(console.bytes, "");
+  EXPECT_EQ(console.pieces, std::vector<std::u16string>{units});
+}
+
+TEST(StdOutput, LongTextReachesAConsoleInPiecesThatSplitNoPair) {
+  const std::u16string face = u"\U0001F600";
+  const std::u16string units = std::u16string(kConsolePiece - 1, u'a') + face + std::u16string(kConsolePiece, u'b') + face;
+  FakeStream console(true, units);
+  EXPECT_TRUE(WriteThrough(console.port, "ignored by the fake"));
+  ASSERT_EQ(console.pieces.size(), 3u);
+  EXPECT_EQ(console.pieces[0], std::u16string(kConsolePiece - 1, u'a'));
+  std::u16string whole;
+  for (const std::u16string& piece : console.pieces) {
+    EXPECT_LE(piece.size(), kConsolePiece);
+    const char16_t last = piece.back();
+    EXPECT_FALSE(last >= 0xD800 && last <= 0xDBFF) << "a piece ends inside a pair";
+    whole += piece;
+  }
+  EXPECT_EQ(whole, units);
+  // A console that stops taking text ends the write.
+  FakeStream broken(true, units);
+  broken.writesLeft = 0;
+  EXPECT_FALSE(WriteThrough(broken.port, "x"));
+  EXPECT_EQ(broken.pieces.size(), 1u);
 }
 
 // Entries as (offset, compressed size); a local header is 30 bytes at least.

@@ -1,8 +1,6 @@
 #include "tools/qelcheck/param_checks.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "common/paths.h"
 #include "common/text.h"
@@ -20,10 +18,9 @@ namespace {
 
 const char* const kParamFileName = "qelparam.ini";
 
+// As the launcher reads it: a regular file of a parameter file's size.
 std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return platform::ReadRegularFile(path, platform::kMaxIniFileBytes);
 }
 
 std::string Upper(std::string text) {

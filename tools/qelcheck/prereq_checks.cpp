@@ -1,7 +1,6 @@
 #include "tools/qelcheck/prereq_checks.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "common/text.h"
 #include "platform/shared/ini_reader.h"
@@ -26,16 +25,17 @@ struct StrictLine {
 // The file's lines as the prerequisite reader reads them (blank lines
 // skipped, long lines cut), with their numbers.
 std::vector<StrictLine> StrictLines(const std::string& content) {
-  std::istringstream in(content);
+  prereq::PrereqText in(content);
   std::vector<StrictLine> lines;
   std::string line;
+  size_t counted = 0;  // line ends before `counted`
+  size_t number = 1;
   for (;;) {
     const bool more = prereq::ReadPrereqLine(in, line) == 0;
-    const size_t end = more ? static_cast<size_t>(in.tellg()) - 1 : content.size();
-    if (more || !line.empty()) {
-      const size_t number = static_cast<size_t>(std::count(content.begin(), content.begin() + end, '\n')) + 1;
-      lines.push_back({number, line});
-    }
+    const size_t end = more ? in.pos - 1 : content.size();
+    number += static_cast<size_t>(std::count(content.begin() + counted, content.begin() + end, '\n'));
+    counted = end;
+    if (more || !line.empty()) lines.push_back({number, line});
     if (!more) return lines;
   }
 }

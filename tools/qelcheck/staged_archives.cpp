@@ -42,7 +42,7 @@ const DataDir& StagedArchives::Read(const std::string& dir) {
 
   std::vector<std::string> names;
   std::string error;
-  if (!unzip::ListFiles(host, &names, &error)) {
+  if (!unzip::ListNames(host, &names, &error)) {
     findings_.Error(dir, "cannot be listed: " + error);
     return out;
   }

@@ -1,7 +1,6 @@
 #include "tools/unzip/command.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -66,21 +65,22 @@ bool ParseArgs(const std::vector<std::string>& args, Options* options, std::stri
 }
 
 // The archives the argument names, in sorted order; empty (with the reason)
-// when none.
+// when none. Whatever a name leads to is taken: what is no archive (a
+// directory, a FIFO, a device) is told when it is opened.
 std::vector<std::string> FindArchives(const std::string& arg, std::string* error) {
-  if (IsRegularFile(arg)) return {arg};
+  if (Exists(arg)) return {arg};
   const bool windowsRules = WindowsNameRules();
   ArchivePattern where = SplitArchivePattern(arg, windowsRules);
   if (!HasWildcard(where.pattern)) {
     std::string path = JoinArchivePath(where.dir, where.pattern, windowsRules);
-    if (!where.pattern.empty() && IsRegularFile(path)) return {path};
+    if (!where.pattern.empty() && Exists(path)) return {path};
     *error = "cannot find archive " + arg;
     return {};
   }
   std::string dir = where.dir.empty() ? "." : where.dir;
   std::vector<std::string> names;
   std::string reason;
-  if (!ListFiles(dir, &names, &reason)) {
+  if (!ListNames(dir, &names, &reason)) {
     *error = "cannot list " + dir + ": " + reason;
     return {};
   }
@@ -95,23 +95,23 @@ std::vector<std::string> FindArchives(const std::string& arg, std::string* error
   return archives;
 }
 
+void Tell(const std::string& problem) { WriteStd(StdStream::kError, "unzip: " + problem + "\n"); }
+
 int Run(const std::vector<std::string>& args) {
   Options options;
   std::string error;
   if (!ParseArgs(args, &options, &error)) {
-    std::fprintf(stderr, "unzip: %s\nusage: unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]\n",
-                 error.c_str());
+    Tell(error + "\nusage: unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]");
     return kExitUsage;
   }
   std::vector<std::string> archives = FindArchives(options.archive, &error);
   if (archives.empty()) {
-    std::fprintf(stderr, "unzip: %s\n", error.c_str());
+    Tell(error);
     return kExitNoArchive;
   }
   DestTree dest;
   if (!dest.Open(options.dest, &error)) {
-    std::fprintf(stderr, "unzip: cannot use destination %s: %s\n",
-                 options.dest.empty() ? "." : options.dest.c_str(), error.c_str());
+    Tell("cannot use destination " + (options.dest.empty() ? std::string(".") : options.dest) + ": " + error);
     return kExitIo;
   }
   return ExpandArchives(archives, dest, options.quiet > 0,
@@ -125,7 +125,7 @@ int Main(const std::vector<std::string>& args) {
   try {
     return Run(args);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "unzip: out of memory\n");
+    Tell("out of memory");
     return kExitIo;
   }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/dll_search_win32.h"
 #include "tools/unzip/command.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::string Utf8(const wchar_t* wide) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  platform::win32::RestrictDllSearchToSystem32();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
   return unzip::Main(args);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +32,10 @@ constexpr size_t kBatchEntries = 64;
 // Names of unfinished files remembered at most before the finished ones are
 // forgotten.
 constexpr size_t kPendingPrune = 16384;
+// An entry name longer than this is shown by its beginning and its end.
+constexpr size_t kShownNameBytes = 240;
+constexpr size_t kShownHeadBytes = 160;
+constexpr size_t kShownTailBytes = 60;
 
 // Names come from the archive: control characters would reach the terminal.
 std::string Printable(std::string text) {
@@ -44,10 +51,31 @@ std::string Joined(const EntryPath& path) {
   return joined;
 }
 
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// An entry name as a message shows it: a name too long to read whole keeps
+// its beginning and its end, cut between characters, and tells its length.
+std::string ShownName(const std::string& name) {
+  if (name.size() <= kShownNameBytes) return name;
+  size_t head = kShownHeadBytes, tail = name.size() - kShownTailBytes;
+  while (head > 0 && IsContinuation(name[head])) --head;
+  while (tail < name.size() && IsContinuation(name[tail])) ++tail;
+  return name.substr(0, head) + "..." + name.substr(tail) + " (" + std::to_string(name.size()) +
+         " bytes)";
+}
+
 // The message line for a failure, of the archive or of one of its entries.
 std::string Problem(const std::string& archive, const std::string& entry, const std::string& problem) {
   if (entry.empty()) return "unzip: " + Printable(archive) + ": " + problem + "\n";
-  return "unzip: " + Printable(archive) + ": " + Printable(entry) + ": " + problem + "\n";
+  return "unzip: " + Printable(archive) + ": " + Printable(ShownName(entry)) + ": " + problem + "\n";
+}
+
+// The key of a component as the system compares names, folded into the key
+// of the path above it: a path costs its length once. Two paths may share a
+// key; then one waits for the other, which costs time only.
+uint64_t KeyBelow(uint64_t above, const std::string& componentKey) {
+  uint64_t key = (above ^ std::hash<std::string_view>()(componentKey)) * 0x9E3779B97F4A7C15ull;
+  return key ^ (key >> 29);
 }
 
 int StatusOf(DataResult result) {
@@ -104,11 +132,6 @@ struct Batch {
   std::vector<FileItem> items;
   std::vector<uint64_t> steps;
   uint64_t start = 0, end = 0;
-};
-
-struct Link {
-  EntryPath path;
-  std::string target;
 };
 
 struct DirMode {
@@ -173,7 +196,15 @@ class Expansion {
         readers_(MakeReaders(std::max(threads, 1u))),
         pipeline_(threads, [this](Outcome& outcome) { Take(outcome); }) {
     pending_.reserve(2 * kPendingPrune);
+    // When the open directories reach their bound, those held by queued
+    // files go with the files.
+    dest_.SetDrain([this] {
+      Flush();
+      pipeline_.WaitForAll();
+    });
   }
+
+  ~Expansion() { dest_.SetDrain(nullptr); }
 
   int Run(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) ExpandOne(path);
@@ -190,10 +221,10 @@ class Expansion {
   }
 
   void Take(Outcome& outcome) {
-    if (!outcome.out.empty()) std::fwrite(outcome.out.data(), 1, outcome.out.size(), stdout);
+    if (!outcome.out.empty()) WriteStd(StdStream::kOutput, outcome.out);
     if (!outcome.err.empty()) {
       std::fflush(stdout);
-      std::fwrite(outcome.err.data(), 1, outcome.err.size(), stderr);
+      WriteStd(StdStream::kError, outcome.err);
     }
     status_ = std::max(status_, outcome.status);
   }
@@ -224,20 +255,6 @@ class Expansion {
     if (!quiet_) TellListing("Archive:  " + Printable(path) + "\n");
     for (const ZipEntry& entry : archive_->zip.entries()) ExpandEntry(entry);
     Flush();
-    // Links last, so that no entry of this archive is written through one.
-    for (const Link& link : links_) {
-      std::string listing;
-      if (!quiet_) {
-        listing = "    linking: " + Printable(dest_.DisplayPath(link.path.parts)) + " -> " +
-                  Printable(link.target) + "\n";
-      }
-      WaitForPath(link.path.parts, link.path.parts.size());
-      if (!dest_.MakeLink(link.path.parts, link.target, &error)) {
-        TellProblem(Joined(link.path), "cannot create link: " + error, kExitIo, std::move(listing));
-      } else {
-        TellListing(std::move(listing));
-      }
-    }
     // Deepest first, and after the files, so a read-only directory is filled
     // before it becomes read-only.
     std::stable_sort(dirModes_.begin(), dirModes_.end(), [](const DirMode& a, const DirMode& b) {
@@ -249,7 +266,6 @@ class Expansion {
         TellProblem(Joined(dir.path), "cannot set permissions: " + error, kExitIo);
       }
     }
-    links_.clear();
     dirModes_.clear();
     archive_.reset();
   }
@@ -271,7 +287,7 @@ class Expansion {
     if (path.isDir) {
       ExpandDirectory(name, path, mode);
     } else if ((mode & kTypeMask) == kTypeLink) {
-      ExpandLink(entry, name, std::move(path));
+      ExpandLink(entry, name, path);
     } else {
       ExpandFile(entry, name, path, mode != 0 ? static_cast<int>(RestoredFileMode(mode, mask_)) : -1);
     }
@@ -293,7 +309,12 @@ class Expansion {
     TellListing(std::move(listing));
   }
 
-  void ExpandLink(const ZipEntry& entry, const std::string& name, EntryPath path) {
+  // A link is made in its place among the entries, like a file, so that a
+  // later entry of that name replaces it and it replaces an earlier one.
+  // Nothing is written through it: every later walk opens directories
+  // without following links, and a file replaces a link rather than opening
+  // it.
+  void ExpandLink(const ZipEntry& entry, const std::string& name, const EntryPath& path) {
     std::string target, error, why;
     if (entry.size > kMaxLinkTarget) {
       TellProblem(name, "refused: link target too long", kExitIncomplete);
@@ -310,7 +331,16 @@ class Expansion {
       TellProblem(name, "refused: " + why, kExitIncomplete);
       return;
     }
-    links_.push_back({std::move(path), std::move(target)});
+    std::string listing;
+    if (!quiet_) {
+      listing = "    linking: " + Printable(dest_.DisplayPath(path.parts)) + " -> " + Printable(target) + "\n";
+    }
+    WaitForPath(path.parts, path.parts.size());
+    if (!dest_.MakeLink(path.parts, target, &error)) {
+      TellProblem(name, "cannot create link: " + error, kExitIo, std::move(listing));
+    } else {
+      TellListing(std::move(listing));
+    }
   }
 
   void ExpandFile(const ZipEntry& entry, const std::string& name, const EntryPath& path, int mode) {
@@ -319,7 +349,7 @@ class Expansion {
       listing = std::string(entry.method == 0 ? " extracting: " : "  inflating: ") +
                 Printable(dest_.DisplayPath(path.parts)) + "\n";
     }
-    std::string key = WaitForPath(path.parts, path.parts.size());
+    const std::optional<uint64_t> key = WaitForPath(path.parts, path.parts.size());
     std::string error;
     DestDirRef dir = dest_.Dir(path.parts, path.parts.size() - 1, -1, &error);
     if (!dir) {
@@ -334,11 +364,11 @@ class Expansion {
       Flush();
     }
     const uint64_t step = pipeline_.Reserve();
-    if (key.empty()) {
+    if (!key) {
       barrier_ = step;
       haveBarrier_ = true;
     } else {
-      pending_[key] = step;
+      pending_[*key] = step;
     }
     if (batch_.items.empty()) {
       batch_.archive = archive_;
@@ -368,9 +398,9 @@ class Expansion {
   }
 
   // Waits until no unfinished file lies at the first `count` components or
-  // above them. Returns the key of that path, "" when its names may alias
+  // above them. Returns the key of that path, none when its names may alias
   // others (then every unfinished file is waited for).
-  std::string WaitForPath(const std::vector<std::string>& parts, size_t count) {
+  std::optional<uint64_t> WaitForPath(const std::vector<std::string>& parts, size_t count) {
     bool wait = false;
     uint64_t upTo = 0;
     auto consider = [&](uint64_t step) {
@@ -380,16 +410,15 @@ class Expansion {
       }
     };
     if (haveBarrier_) consider(barrier_);
-    std::string key;
+    uint64_t key = 0;
     for (size_t i = 0; i < count; ++i) {
       std::string part = NameKey(parts[i]);
       if (part.empty()) {
         Flush();
         pipeline_.WaitForAll();
-        return "";
+        return std::nullopt;
       }
-      key += '/';
-      key += part;
+      key = KeyBelow(key, part);
       auto it = pending_.find(key);
       if (it != pending_.end()) consider(it->second);
     }
@@ -408,12 +437,11 @@ class Expansion {
   std::vector<std::unique_ptr<EntryReader>> readers_;
   int status_ = kExitOk;
   std::shared_ptr<Archive> archive_;
-  std::vector<Link> links_;
   std::vector<DirMode> dirModes_;
   Batch batch_;
-  // The last step of the unfinished file at each path (components keyed
-  // by NameKey, each after a "/"), and of the last file whose path had no key.
-  std::unordered_map<std::string, uint64_t> pending_;
+  // The last step of the unfinished file at each path (keyed by KeyBelow
+  // over its components' NameKey), and of the last file whose path had none.
+  std::unordered_map<uint64_t, uint64_t> pending_;
   uint64_t barrier_ = 0;
   bool haveBarrier_ = false;
   Pipeline pipeline_;

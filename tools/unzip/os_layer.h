@@ -47,10 +47,35 @@ std::string DecodeEntryName(std::string_view raw, bool utf8Flag);
 // (best fit makes U+FF0E "." and U+FF3C "\"). Linux: always "".
 std::string SystemNameProblem(std::string_view part);
 
-// Names of the regular files in `dir` (symbolic links followed), unsorted.
-bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error);
-// True when `path` names an existing regular file.
-bool IsRegularFile(const std::string& path);
+// Names of everything in `dir` but "." and "..", unsorted: what is no
+// archive is found out when it is opened, and told.
+bool ListNames(const std::string& dir, std::vector<std::string>* names, std::string* error);
+// True when `path` names anything at all (symbolic links followed).
+bool Exists(const std::string& path);
+
+// The standard streams. WriteStd writes UTF-8 text to one: on Windows a
+// console gets it as UTF-16 (WriteConsoleW), so that names in any language
+// show as they are whatever the console's code page; anything else (a file,
+// a pipe), and every stream on Linux, gets the bytes through the C library's
+// stream, which the caller may flush.
+enum class StdStream { kOutput, kError };
+void WriteStd(StdStream stream, std::string_view text);
+
+// What WriteStd does with one stream, apart from the system: the parts that
+// tests replace.
+struct StdPort {
+  bool console = false;  // Windows: GetConsoleMode succeeds on the handle
+  std::function<std::u16string(std::string_view)> toUnits;  // UTF-8 to UTF-16
+  std::function<bool(std::u16string_view)> writeUnits;      // to the console
+  std::function<bool(std::string_view)> writeBytes;
+};
+// The largest piece handed to writeUnits at once (older consoles refuse
+// large writes).
+inline constexpr size_t kConsolePiece = 8192;
+// A console gets the text's UTF-16 units in pieces of at most kConsolePiece
+// that split no surrogate pair; anything else the bytes as they are. False
+// when a write fails.
+bool WriteThrough(const StdPort& port, std::string_view text);
 
 // An archive open for random-access reading, by several threads at once.
 class ArchiveFile {
@@ -60,6 +85,9 @@ class ArchiveFile {
   ArchiveFile(const ArchiveFile&) = delete;
   ArchiveFile& operator=(const ArchiveFile&) = delete;
 
+  // Opens without waiting (a FIFO has no writer to wait for) and refuses,
+  // by what the open handle is, anything but a regular file: a FIFO or a
+  // device would never end, a directory holds no archive.
   bool Open(const std::string& path, std::string* error);
   uint64_t size() const { return size_; }
   // Reads up to `length` bytes at `offset`; *got is short only at the end of
@@ -163,8 +191,9 @@ using DestDirRef = std::shared_ptr<const DestDir>;
 // components already checked by path_guard. No operation passes through a
 // link or junction below the root, and a file is replaced by deleting the old
 // name (a link itself, never its target), so nothing can be written outside
-// it. Directories once opened stay open (a bounded number on Linux), so each
-// is looked up once per run, not once per entry.
+// it. Directories once opened stay open, a bounded number in all (those
+// handed out and not yet dropped included), so each is looked up once per run
+// rather than once per entry, and a walk opens one level at a time.
 //
 // Only the thread that opened the tree uses its members; NewFile and
 // RemoveFile may run on any thread, in directories it handed out.
@@ -179,6 +208,10 @@ class DestTree {
   // so it runs before any other thread starts.
   bool Open(const std::string& root, std::string* error);
   unsigned creationMask() const { return mask_; }
+  // `drain` must drop every directory the caller still holds (files queued
+  // for writing); it is called when the open directories reach their bound
+  // and the tree alone cannot make room. Empty: none is called.
+  void SetDrain(std::function<void()> drain);
   // The directory of the first `count` components, creating missing levels
   // (the last one with `mode`, Linux, -1 for the default); nullptr with the
   // reason when it cannot be had.

@@ -10,13 +10,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
+#include "tools/unzip/dir_cache.h"
 #include "tools/unzip/os_layer.h"
 
 namespace unzip {
@@ -42,8 +44,20 @@ bool Unlink(int dir, const char* name, std::string* error) {
   return false;
 }
 
-int OpenDir(int parent, const char* name) {
-  return openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+// Every descriptor the program opens is closed on exec, and nothing is
+// opened for reading in a way that could wait (a FIFO) before it is known
+// what it is.
+constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
+
+int OpenDir(int parent, const char* name) { return openat(parent, name, kDirFlags | O_NOFOLLOW); }
+
+// What a file is when it is not a regular one, for messages.
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "of an unknown kind";
 }
 
 // True when a file created in `dir` gets exactly the mode asked for, less
@@ -53,8 +67,8 @@ bool CreatesExactModes(int dir) {
          (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP);
 }
 
-// Open directories kept at most: half of what the descriptor limit leaves
-// after the archives, files and queued work of a run.
+// Directory descriptors open at most, wherever they are held: half of what
+// the descriptor limit leaves after the archives and files of a run.
 size_t CacheLimit() {
   constexpr rlim_t kWanted = 8192;
   rlimit limit;
@@ -68,100 +82,70 @@ size_t CacheLimit() {
   return usable > 512 ? static_cast<size_t>((usable - 256) / 2) : 16;
 }
 
+// Directory descriptors open in the process, wherever they are held.
+std::atomic<size_t> openDirs{0};
+
 }  // namespace
 
 struct DestDir {
-  int fd = -1;
+  explicit DestDir(int descriptor) : fd(descriptor) { ++openDirs; }
+  ~DestDir() {
+    close(fd);
+    --openDirs;
+  }
+  DestDir(const DestDir&) = delete;
+  DestDir& operator=(const DestDir&) = delete;
+  const int fd;
   // Files created here need no mode change after the fact.
   bool exactModes = false;
-  ~DestDir() {
-    if (fd != -1) close(fd);
-  }
 };
 
 struct DestTree::Walk {
-  struct Cached {
-    std::shared_ptr<DestDir> dir;
-    int mode = -1;  // the permission bits, once known
-    uint64_t lastUse = 0;
-  };
+  using Cache = DirCache<DestDir>;
   std::shared_ptr<DestDir> root;
-  std::unordered_map<std::string, Cached> cache;  // by components joined with "/"
-  size_t limit = CacheLimit();
-  uint64_t clock = 0;
+  Cache cache{CacheLimit(), [] { return openDirs.load(); }};
   unsigned mask = 0;
 
-  // Drops the least recently used quarter; directories still in use by
-  // queued files stay open until those are done.
-  void Trim() {
-    if (cache.size() < limit) return;
-    std::vector<uint64_t> uses;
-    uses.reserve(cache.size());
-    for (const auto& item : cache) uses.push_back(item.second.lastUse);
-    auto cut = uses.begin() + uses.size() / 4;
-    std::nth_element(uses.begin(), cut, uses.end());
-    for (auto it = cache.begin(); it != cache.end();) {
-      it = it->second.lastUse <= *cut ? cache.erase(it) : std::next(it);
-    }
-  }
-
-  // The cache entry of the first `count` components, opened without
-  // following links and created when missing if `create` (the last level
-  // with `mode`); nullptr (with the reason) when it cannot be.
-  Cached* Find(const std::vector<std::string>& parts, size_t count, bool create, int mode,
-               std::string* error) {
-    std::string key;
-    std::vector<size_t> ends;
+  // The cache node of the first `count` (at least one) components, opened
+  // one level at a time from its parent's descriptor without following
+  // links, and created when missing if `create` (the last level with
+  // `mode`); nullptr (with the reason) when it cannot be. Only the level at
+  // hand and its parent are held by the walk itself.
+  Cache::Node* Find(const std::vector<std::string>& parts, size_t count, bool create, int mode,
+                    std::string* error) {
+    std::shared_ptr<DestDir> dir = root;
+    uint64_t parent = Cache::kRoot;
+    Cache::Node* node = nullptr;
     for (size_t i = 0; i < count; ++i) {
-      if (i > 0) key += '/';
-      key += parts[i];
-      ends.push_back(key.size());
-    }
-    // The deepest level already open.
-    size_t known = count;
-    Cached* from = nullptr;
-    for (; known > 0; --known) {
-      auto it = cache.find(known == count ? key : key.substr(0, ends[known - 1]));
-      if (it != cache.end()) {
-        from = &it->second;
-        break;
-      }
-    }
-    if (known == count) {
-      from->lastUse = ++clock;
-      return from;
-    }
-    std::shared_ptr<DestDir> dir = from ? from->dir : root;
-    Trim();
-    for (size_t i = known; i < count; ++i) {
       const char* name = parts[i].c_str();
-      auto next = std::make_shared<DestDir>();
-      // A directory the cache does not hold is new in a fresh destination,
-      // so making it comes first.
-      bool made = false;
-      if (create) {
-        int wanted = i + 1 == count && mode >= 0 ? mode : 0777;
-        made = mkdirat(dir->fd, name, static_cast<mode_t>(wanted)) == 0;
-        if (!made && errno != EEXIST) {
-          Fail(error);
+      node = cache.Find(parent, parts[i]);
+      if (!node) {
+        cache.MakeRoom();
+        // A directory the cache does not hold is new in a fresh destination,
+        // so making it comes first.
+        bool made = false;
+        if (create) {
+          int wanted = i + 1 == count && mode >= 0 ? mode : 0777;
+          made = mkdirat(dir->fd, name, static_cast<mode_t>(wanted)) == 0;
+          if (!made && errno != EEXIST) {
+            Fail(error);
+            return nullptr;
+          }
+        }
+        const int fd = OpenDir(dir->fd, name);
+        if (fd < 0) {
+          *error = WalkError(errno);
           return nullptr;
         }
+        auto next = std::make_shared<DestDir>(fd);
+        // A new directory takes its parent's default ACL, if any.
+        next->exactModes = made ? dir->exactModes : (mask & 0200) == 0 && CreatesExactModes(fd);
+        node = cache.Insert(parent, parts[i], std::move(next));
       }
-      next->fd = OpenDir(dir->fd, name);
-      if (next->fd < 0) {
-        *error = WalkError(errno);
-        return nullptr;
-      }
-      // A new directory takes its parent's default ACL, if any.
-      next->exactModes = made ? dir->exactModes : (mask & 0200) == 0 && CreatesExactModes(next->fd);
-      Cached& cached = cache[key.substr(0, ends[i])];
-      cached.dir = next;
-      cached.mode = -1;
-      cached.lastUse = ++clock;
-      from = &cached;
-      dir = std::move(next);
+      parent = node->id;
+      dir = node->dir;
     }
-    return from;
+    return node;
   }
 };
 
@@ -189,24 +173,30 @@ std::string DecodeEntryName(std::string_view raw, bool) { return std::string(raw
 
 std::string SystemNameProblem(std::string_view) { return ""; }
 
-bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
-  DIR* stream = opendir(dir.empty() ? "." : dir.c_str());
-  if (!stream) return Fail(error);
+bool ListNames(const std::string& dir, std::vector<std::string>* names, std::string* error) {
+  const int fd = open(dir.empty() ? "." : dir.c_str(), kDirFlags);
+  if (fd < 0) return Fail(error);
+  DIR* stream = fdopendir(fd);
+  if (!stream) {
+    Fail(error);
+    close(fd);
+    return false;
+  }
   while (const dirent* item = readdir(stream)) {
-    bool regular = item->d_type == DT_REG;
-    if (item->d_type == DT_LNK || item->d_type == DT_UNKNOWN) {
-      struct stat info;
-      regular = fstatat(dirfd(stream), item->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
-    }
-    if (regular) names->push_back(item->d_name);
+    const std::string_view name = item->d_name;
+    if (name != "." && name != "..") names->emplace_back(name);
   }
   closedir(stream);
   return true;
 }
 
-bool IsRegularFile(const std::string& path) {
+bool Exists(const std::string& path) {
   struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return stat(path.c_str(), &info) == 0;
+}
+
+void WriteStd(StdStream stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream == StdStream::kOutput ? stdout : stderr);
 }
 
 struct Mutex::Impl {
@@ -253,15 +243,18 @@ ArchiveFile::~ArchiveFile() {
 }
 
 bool ArchiveFile::Open(const std::string& path, std::string* error) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return Fail(error);
   handle_ = fd;
   struct stat info;
   if (fstat(fd, &info) != 0) return Fail(error);
   if (!S_ISREG(info.st_mode)) {
-    *error = "not a regular file";
+    *error = std::string("not a regular file (") + KindOf(info.st_mode) + ")";
     return false;
   }
+  // A regular file never waits; reads are plain ones from here on.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return Fail(error);
   size_ = static_cast<uint64_t>(info.st_size);
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return true;
@@ -319,9 +312,9 @@ bool DestTree::Open(const std::string& root, std::string* error) {
     mkdir(path.substr(0, at).c_str(), 0777);
   }
   if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return Fail(error);
-  auto dir = std::make_shared<DestDir>();
-  dir->fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir->fd < 0) return Fail(error);
+  const int fd = open(path.c_str(), kDirFlags);
+  if (fd < 0) return Fail(error);
+  auto dir = std::make_shared<DestDir>(fd);
   dir->exactModes = (mask_ & 0200) == 0 && CreatesExactModes(dir->fd);
   walk_->root = std::move(dir);
   return true;
@@ -330,9 +323,11 @@ bool DestTree::Open(const std::string& root, std::string* error) {
 DestDirRef DestTree::Dir(const std::vector<std::string>& parts, size_t count, int mode,
                          std::string* error) {
   if (count == 0) return walk_->root;
-  Walk::Cached* found = walk_->Find(parts, count, true, mode, error);
+  Walk::Cache::Node* found = walk_->Find(parts, count, true, mode, error);
   return found ? found->dir : nullptr;
 }
+
+void DestTree::SetDrain(std::function<void()> drain) { walk_->cache.SetDrain(std::move(drain)); }
 
 bool DestTree::NewFile(const DestDir& dir, const std::string& name, int mode, OutputFile* out,
                        std::string* error) {
@@ -357,7 +352,7 @@ void DestTree::RemoveFile(const DestDir& dir, const std::string& name) {
 }
 
 bool DestTree::SetDirMode(const std::vector<std::string>& parts, int mode, std::string* error) {
-  Walk::Cached* found = walk_->Find(parts, parts.size(), false, -1, error);
+  Walk::Cache::Node* found = walk_->Find(parts, parts.size(), false, -1, error);
   if (!found) return false;
   if (found->mode < 0) {
     struct stat info;

@@ -6,9 +6,11 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <unordered_map>
+#include <atomic>
+#include <cstdio>
 #include <utility>
 
+#include "tools/unzip/dir_cache.h"
 #include "tools/unzip/os_layer.h"
 
 namespace unzip {
@@ -66,11 +68,6 @@ std::wstring LongPath(const std::string& path) {
   if (full.rfind(L"\\\\?\\", 0) == 0) return full;
   if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
-}
-
-bool IsDirectoryW(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 class Handle {
@@ -253,53 +250,56 @@ bool RemoveOld(const std::wstring& path, const std::wstring& expected, std::stri
   return Fail(error);
 }
 
+// Directory handles open in the process, wherever they are held.
+std::atomic<size_t> openDirs{0};
+
+// Directory handles kept open at most; a directory in use keeps the ones
+// above it open besides.
+constexpr size_t kHeldDirs = 1024;
+
 }  // namespace
 
 struct DestDir {
+  DestDir() { ++openDirs; }
+  ~DestDir() { --openDirs; }
+  DestDir(const DestDir&) = delete;
+  DestDir& operator=(const DestDir&) = delete;
   Handle handle;
   std::wstring path;       // long-path form
   std::wstring finalPath;  // where the handle really is; "" when unknown
+  // Held as long as this one is, so that no directory above one in use can
+  // be renamed and full paths keep naming what was checked.
+  std::shared_ptr<const DestDir> parent;
 };
 
 struct DestTree::Walk {
+  using Cache = DirCache<DestDir>;
   std::shared_ptr<DestDir> root;  // reached through links, if the caller's path has any
-  // Every directory opened below the root, held until the end of the run:
-  // a held directory's ancestors stay held, so full paths keep naming what
-  // was checked. Keyed by the folded components joined with "\".
-  std::unordered_map<std::wstring, std::shared_ptr<DestDir>> held;
+  Cache cache{kHeldDirs, [] { return openDirs.load(); }};
 
-  // The directory of the first `count` components, created when missing if
-  // `create`, passing through no link or junction; nullptr with the reason
-  // otherwise.
+  // The directory of the first `count` components, opened one level at a
+  // time by its parent's handle and created when missing if `create`,
+  // passing through no link or junction; nullptr with the reason otherwise.
   std::shared_ptr<DestDir> Find(const std::vector<std::string>& parts, size_t count, bool create,
                                 std::string* error) {
-    if (count == 0) return root;
-    std::wstring key;
-    std::vector<size_t> ends;
+    std::shared_ptr<DestDir> dir = root;
+    uint64_t parent = Cache::kRoot;
     for (size_t i = 0; i < count; ++i) {
-      if (i > 0) key += L'\\';
-      key += Folded(parts[i]);
-      ends.push_back(key.size());
-    }
-    size_t known = count;
-    std::shared_ptr<DestDir> dir;
-    for (; known > 0; --known) {
-      auto it = held.find(known == count ? key : key.substr(0, ends[known - 1]));
-      if (it != held.end()) {
-        dir = it->second;
-        break;
+      const std::wstring folded = Folded(parts[i]);
+      const std::string_view key(reinterpret_cast<const char*>(folded.data()), folded.size() * sizeof(wchar_t));
+      Cache::Node* node = cache.Find(parent, key);
+      if (!node) {
+        cache.MakeRoom();
+        auto next = std::make_shared<DestDir>();
+        if (!OpenHeldDir(dir->handle.get(), dir->path, dir->finalPath, parts[i], create, &next->handle,
+                         &next->path, &next->finalPath, error)) {
+          return nullptr;
+        }
+        next->parent = dir;
+        node = cache.Insert(parent, key, std::move(next));
       }
-    }
-    if (known == count) return dir;
-    if (!dir) dir = root;
-    for (size_t i = known; i < count; ++i) {
-      auto next = std::make_shared<DestDir>();
-      if (!OpenHeldDir(dir->handle.get(), dir->path, dir->finalPath, parts[i], create, &next->handle,
-                       &next->path, &next->finalPath, error)) {
-        return nullptr;
-      }
-      held[key.substr(0, ends[i])] = next;
-      dir = std::move(next);
+      parent = node->id;
+      dir = node->dir;
     }
     return dir;
   }
@@ -360,7 +360,7 @@ std::string SystemNameProblem(std::string_view part) {
   return "";
 }
 
-bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::string* error) {
+bool ListNames(const std::string& dir, std::vector<std::string>* names, std::string* error) {
   std::wstring pattern = LongPath(dir);
   if (pattern.back() != L'\\') pattern += L'\\';  // a drive's root keeps its own
   pattern += L'*';
@@ -371,15 +371,56 @@ bool ListFiles(const std::string& dir, std::vector<std::string>* names, std::str
     return Fail(error);
   }
   do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names->push_back(Utf8(data.cFileName));
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") names->push_back(Utf8(name));
   } while (FindNextFileW(find, &data));
   FindClose(find);
   return true;
 }
 
-bool IsRegularFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+bool Exists(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return false;  // no file name holds them
+  const std::wstring wide = LongPath(path);
+  if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  // Wine gives no attributes for a FIFO or a device, but lists them.
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(wide.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+namespace {
+
+// One standard stream: whether it is a console is asked once.
+StdPort MakePort(DWORD which, FILE* file) {
+  HANDLE handle = GetStdHandle(which);
+  DWORD mode = 0;
+  StdPort port;
+  port.console = handle && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+  port.toUnits = [](std::string_view text) {
+    std::wstring wide = Wide(text);
+    return std::u16string(wide.begin(), wide.end());
+  };
+  port.writeUnits = [handle, file](std::u16string_view units) {
+    std::fflush(file);  // whatever went through the C library before
+    DWORD written = 0;
+    return WriteConsoleW(handle, reinterpret_cast<const wchar_t*>(units.data()), static_cast<DWORD>(units.size()),
+                         &written, nullptr) &&
+           written == units.size();
+  };
+  port.writeBytes = [file](std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  };
+  return port;
+}
+
+}  // namespace
+
+void WriteStd(StdStream stream, std::string_view text) {
+  static const StdPort output = MakePort(STD_OUTPUT_HANDLE, stdout);
+  static const StdPort error = MakePort(STD_ERROR_HANDLE, stderr);
+  WriteThrough(stream == StdStream::kOutput ? output : error, text);
 }
 
 struct Mutex::Impl {
@@ -433,10 +474,22 @@ ArchiveFile::~ArchiveFile() {
 }
 
 bool ArchiveFile::Open(const std::string& path, std::string* error) {
-  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  // Directories open too (backup semantics), so that what is in the way can
+  // be told by the handle rather than by a look at the name beforehand.
+  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Fail(error);
   handle_ = reinterpret_cast<intptr_t>(file);
+  DWORD attributes = 0;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    *error = "not a regular file (a device or pipe)";
+    return false;
+  }
+  if (!HandleAttributes(file, &attributes)) return Fail(error);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *error = "not a regular file (a directory)";
+    return false;
+  }
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) return Fail(error);
   size_ = static_cast<uint64_t>(size.QuadPart);
@@ -501,14 +554,16 @@ bool DestTree::Open(const std::string& root, std::string* error) {
   if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     return Fail(error);
   }
-  if (!IsDirectoryW(wide)) {
-    *error = "not a directory";
-    return false;
-  }
   auto dir = std::make_shared<DestDir>();
   dir->handle = Handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!dir->handle.valid()) return Fail(error);
+  DWORD attributes = 0;
+  if (!HandleAttributes(dir->handle.get(), &attributes)) return Fail(error);
+  if (GetFileType(dir->handle.get()) != FILE_TYPE_DISK || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    *error = "not a directory";
+    return false;
+  }
   if (!wide.empty() && wide.back() == L'\\') wide.pop_back();  // a drive's root
   dir->path = wide;
   dir->finalPath = FinalPath(dir->handle.get());
@@ -520,6 +575,8 @@ DestDirRef DestTree::Dir(const std::vector<std::string>& parts, size_t count, in
                          std::string* error) {
   return walk_->Find(parts, count, true, error);
 }
+
+void DestTree::SetDrain(std::function<void()> drain) { walk_->cache.SetDrain(std::move(drain)); }
 
 bool DestTree::NewFile(const DestDir& dir, const std::string& name, int, OutputFile* out,
                        std::string* error) {

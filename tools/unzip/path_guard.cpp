@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <string>
 
 namespace unzip {
 
@@ -57,6 +58,10 @@ std::string WindowsProblem(std::string_view part) {
 bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, std::string* why) {
   path->parts.clear();
   path->isDir = !name.empty() && IsSeparator(name.back());
+  if (name.size() > kMaxNameBytes) {
+    *why = "a name longer than " + std::to_string(kMaxNameBytes) + " bytes";
+    return false;
+  }
   if (name.find('\0') != std::string_view::npos) {
     *why = "a NUL byte in the name";
     return false;
@@ -87,6 +92,10 @@ bool SplitEntryName(std::string_view name, bool windowsRules, EntryPath* path, s
         *why = problem;
         return false;
       }
+    }
+    if (path->parts.size() == kMaxNameDepth) {
+      *why = "a name of more than " + std::to_string(kMaxNameDepth) + " components";
+      return false;
     }
     path->parts.emplace_back(part);
   }

@@ -2,11 +2,19 @@
 // directory it is expanded into.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace unzip {
+
+// The longest entry name taken (bytes, as UTF-8) and the most components it
+// may have. No runtime or installer archive comes near either; beyond them a
+// name is damage, and the limits bound what one entry costs to walk and to
+// keep, and the paths left for the launcher's tree walks and the installer.
+inline constexpr size_t kMaxNameBytes = 4096;
+inline constexpr size_t kMaxNameDepth = 256;
 
 // An entry name as components below the destination.
 struct EntryPath {
@@ -15,8 +23,9 @@ struct EntryPath {
 };
 
 // Splits an entry name at "/" and "\" into components, dropping empty and
-// "." ones. Refuses (false, reason in *why) an absolute name, a ".."
-// component and a NUL byte; with `windowsRules` also names that Windows
+// "." ones. Refuses (false, reason in *why) a name longer than
+// kMaxNameBytes or of more than kMaxNameDepth components, an absolute name, a
+// ".." component and a NUL byte; with `windowsRules` also names that Windows
 // would send elsewhere: a drive letter, a ":" (alternate stream), trailing
 // dots or blanks (silently dropped by Windows), characters Windows forbids,
 // and device names such as CON, LPT1 or COM with a superscript digit, with

@@ -134,6 +134,9 @@ void Pipeline::RunJob(unsigned thread, Job& job) {
       outcome.status = std::max(outcome.status, kExitIo);
     }
   }
+  // What the job holds (open directories among it) is let go before its
+  // steps count as finished, so that a wait for them waits for that too.
+  job.work = nullptr;
   {
     MutexLock lock(mutex_);
     for (size_t i = 0; i < job.steps.size(); ++i) {

@@ -58,7 +58,8 @@ class Pipeline {
   // the queue and the steps not yet taken are within bounds, running queued
   // jobs meanwhile.
   void Submit(std::vector<uint64_t> steps, Work work);
-  // Returns once every step up to `step` is finished and taken.
+  // Returns once every step up to `step` is finished and taken, and the
+  // jobs that finished them are dropped.
   void WaitFor(uint64_t step);
   void WaitForAll();
   // Steps before this one are taken.

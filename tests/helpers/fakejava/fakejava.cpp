@@ -7,7 +7,12 @@
 //   cwd=<current directory>
 //   arg=<argv[i]>                      one line per element, argv[0] first
 //   signals=<dispositions>             (Linux only)
+//   inherited=<path>                   one line per file or directory it
+//                                      inherited besides its standard streams
 //   end
+// When fakejava.rename exists beside it, it renames the directory given
+// after -scratchPath to that path with ".moved" appended and appends
+//   rename=<0 or the system's error number>
 // Then, while fakejava.sleep exists beside it, waits up to the number of
 // milliseconds it holds (removing the file ends the wait early), appends
 //   done
@@ -55,9 +60,18 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   const std::string signals = fakejava::SignalDispositions();
   if (!signals.empty()) record += "signals=" + signals + "\n";
+  for (const std::string& file : fakejava::InheritedFiles()) record += "inherited=" + file + "\n";
   record += "end\n";
   const std::string logPath = dir + "fakejava.log";
   Append(logPath, record);
+
+  if (fakejava::FileExists(dir + "fakejava.rename")) {
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+      if (args[i] != "-scratchPath") continue;
+      const int error = fakejava::RenamePath(args[i + 1], args[i + 1] + ".moved");
+      Append(logPath, "rename=" + std::to_string(error) + "\n");
+    }
+  }
 
   const std::string sleepFile = dir + "fakejava.sleep";
   if (fakejava::FileExists(sleepFile)) {

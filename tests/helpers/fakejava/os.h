@@ -23,5 +23,10 @@ void SleepMilliseconds(int ms);
 // How the program found the signals a launcher may have set up for it, e.g.
 // "SIGPIPE=default SIGINT=ignored SIGQUIT=ignored"; "" where there are none.
 std::string SignalDispositions();
+// The files and directories the program holds open from its start besides
+// its standard streams and its current directory: what it inherited.
+std::vector<std::string> InheritedFiles();
+// Renames `from` to `to`: 0, or the system's error number.
+int RenamePath(const std::string& from, const std::string& to);
 
 }  // namespace fakejava

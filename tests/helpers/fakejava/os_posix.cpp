@@ -1,4 +1,8 @@
+#include <dirent.h>
+#include <errno.h>
 #include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -47,6 +51,26 @@ std::string SignalDispositions() {
            (now.sa_handler == SIG_IGN ? "ignored" : now.sa_handler == SIG_DFL ? "default" : "caught");
   }
   return out;
+}
+
+std::vector<std::string> InheritedFiles() {
+  std::vector<std::string> files;
+  DIR* fds = opendir("/proc/self/fd");
+  if (!fds) return files;
+  while (dirent* entry = readdir(fds)) {
+    const int fd = atoi(entry->d_name);
+    if (entry->d_name[0] == '.' || fd <= 2 || fd == dirfd(fds)) continue;
+    char target[4096];
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    ssize_t n = readlink(link.c_str(), target, sizeof target);
+    if (n > 0 && size_t(n) < sizeof target) files.emplace_back(target, size_t(n));
+  }
+  closedir(fds);
+  return files;
+}
+
+int RenamePath(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace fakejava

@@ -71,4 +71,44 @@ void SleepMilliseconds(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
 std::string SignalDispositions() { return {}; }
 
+namespace {
+
+// "\\?\C:\dir\" and "C:\Dir" name the same directory.
+std::wstring Comparable(std::wstring path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+  return path;
+}
+
+}  // namespace
+
+// Handle values are multiples of four and an inherited handle keeps its
+// value: every value a young process may hold is tried.
+std::vector<std::string> InheritedFiles() {
+  std::vector<std::string> files;
+  const HANDLE standard[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                             GetStdHandle(STD_ERROR_HANDLE)};
+  wchar_t cwd[32768];
+  const DWORD cwdLength = GetCurrentDirectoryW(32768, cwd);
+  const std::wstring here = Comparable(std::wstring(cwd, cwdLength < 32768 ? cwdLength : 0));
+  for (uintptr_t value = 4; value < 0x10000; value += 4) {
+    HANDLE h = reinterpret_cast<HANDLE>(value);
+    if (h == standard[0] || h == standard[1] || h == standard[2]) continue;
+    if (GetFileType(h) != FILE_TYPE_DISK) continue;
+    wchar_t name[32768];
+    DWORD n = GetFinalPathNameByHandleW(h, name, 32768, FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= 32768) continue;
+    std::wstring path(name, n);
+    if (Comparable(path) == here) continue;
+    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+    files.push_back(Utf8(path.c_str()));
+  }
+  return files;
+}
+
+int RenamePath(const std::string& from, const std::string& to) {
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) ? 0 : static_cast<int>(GetLastError());
+}
+
 }  // namespace fakejava

@@ -1,0 +1,106 @@
+// Reading regular files and appending to logs on Linux.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <new>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+void Tell(FileReadError* error, FileReadError what) {
+  if (error) *error = what;
+}
+
+// Regular files never block; the flag only keeps the open of a FIFO from
+// waiting for a writer, and is dropped once the type is known.
+bool IsRegularAndBlocking(int fd, struct stat& st) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes, FileReadError* error) {
+  Fd fd(path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    Tell(error, path.empty() || errno == ENOENT || errno == ENOTDIR ? FileReadError::kMissing
+                                                                     : FileReadError::kUnreadable);
+    return std::nullopt;
+  }
+  struct stat st;
+  if (!IsRegularAndBlocking(fd.get(), st)) {
+    Tell(error, FileReadError::kNotRegular);
+    return std::nullopt;
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+    Tell(error, FileReadError::kTooLarge);
+    return std::nullopt;
+  }
+  std::string content;
+  try {
+    content.resize(static_cast<size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    Tell(error, FileReadError::kTooLarge);
+    return std::nullopt;
+  }
+  // The size may change while it is read: what is there up to the bound.
+  size_t done = 0;
+  for (;;) {
+    if (done == content.size()) {
+      if (content.size() > maxBytes) break;
+      content.resize(std::min(maxBytes + 1, content.size() + 65536));
+    }
+    ssize_t n = read(fd.get(), content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      Tell(error, FileReadError::kUnreadable);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done > maxBytes) {
+    Tell(error, FileReadError::kTooLarge);
+    return std::nullopt;
+  }
+  content.resize(done);
+  return content;
+}
+
+std::FILE* OpenAppendFile(const std::string& path) {
+  if (path.empty()) return nullptr;
+  Fd fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+  struct stat st;
+  if (fd.get() < 0 || !IsRegularAndBlocking(fd.get(), st)) return nullptr;
+  std::FILE* file = fdopen(fd.get(), "a");
+  if (file) fd.release();
+  return file;
+}
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+// Stands in for a DLL an attacker dropped beside a program: all it does, as
+// soon as it is loaded, is leave a file beside itself that says so.
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+  if (reason != DLL_PROCESS_ATTACH) return TRUE;
+  wchar_t path[MAX_PATH + 8];
+  DWORD n = GetModuleFileNameW(self, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return TRUE;
+  lstrcpyW(path + n, L".loaded");
+  HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+  return TRUE;
+}
