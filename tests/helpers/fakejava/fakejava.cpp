@@ -7,7 +7,12 @@
 //   cwd=<current directory>
 //   arg=<argv[i]>                      one line per element, argv[0] first
 //   signals=<dispositions>             (Linux only)
+//   handle=<number> <target>           one line per descriptor or handle
+//                                      inherited beyond the standard ones
 //   end
+// The same record is appended to the file QEL_FAKEJAVA_LOG names, when set:
+// a test that loses the scratch directory with the runtime in it still
+// learns what the installer got.
 // Then, while fakejava.sleep exists beside it, waits up to the number of
 // milliseconds it holds (removing the file ends the wait early), appends
 //   done
@@ -42,6 +47,8 @@ void Append(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Listed first: the program's own files must not count.
+  const std::vector<std::string> handles = fakejava::InheritedHandles();
   const std::vector<std::string> args = fakejava::Arguments(argc, argv);
   std::string exe = fakejava::ExecutablePath();
   if (exe.empty() && !args.empty()) exe = args[0];
@@ -55,9 +62,13 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   const std::string signals = fakejava::SignalDispositions();
   if (!signals.empty()) record += "signals=" + signals + "\n";
+  for (const std::string& handle : handles) record += "handle=" + handle + "\n";
   record += "end\n";
   const std::string logPath = dir + "fakejava.log";
   Append(logPath, record);
+  if (const char* extra = std::getenv("QEL_FAKEJAVA_LOG")) {
+    if (*extra) Append(extra, record);
+  }
 
   const std::string sleepFile = dir + "fakejava.sleep";
   if (fakejava::FileExists(sleepFile)) {

@@ -23,5 +23,10 @@ void SleepMilliseconds(int ms);
 // How the program found the signals a launcher may have set up for it, e.g.
 // "SIGPIPE=default SIGINT=ignored SIGQUIT=ignored"; "" where there are none.
 std::string SignalDispositions();
+// What the program inherited beyond the standard handles, one
+// "<number> <what it leads to>" each: Linux descriptors above 2, Windows
+// handles of files and directories other than the standard ones and the
+// current directory.
+std::vector<std::string> InheritedHandles();
 
 }  // namespace fakejava

@@ -1,9 +1,11 @@
+#include <dirent.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <utility>
 
 #include "os.h"
@@ -46,6 +48,24 @@ std::string SignalDispositions() {
     out += std::string(out.empty() ? "" : " ") + name + "=" +
            (now.sa_handler == SIG_IGN ? "ignored" : now.sa_handler == SIG_DFL ? "default" : "caught");
   }
+  return out;
+}
+
+std::vector<std::string> InheritedHandles() {
+  std::vector<std::string> out;
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return out;
+  const int own = dirfd(dir);
+  while (const dirent* entry = readdir(dir)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd <= 2 || fd == own) continue;
+    char target[4096];
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    out.push_back(std::string(entry->d_name) + " " + (n > 0 ? std::string(target, size_t(n)) : "?"));
+  }
+  closedir(dir);
   return out;
 }
 

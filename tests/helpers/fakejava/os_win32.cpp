@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdint>
+
 #include "os.h"
 
 // The C runtime's wide argument split (msvcrt), never expanded as wildcards.
@@ -70,5 +72,32 @@ bool FileExists(const std::string& path) {
 void SleepMilliseconds(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
 std::string SignalDispositions() { return {}; }
+
+// Handles are small multiples of 4 and an inherited one keeps its parent's
+// value; a launcher holds far fewer than this many.
+std::vector<std::string> InheritedHandles() {
+  std::vector<std::string> out;
+  const HANDLE standard[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                             GetStdHandle(STD_ERROR_HANDLE)};
+  const std::string cwd = CurrentDirectory();
+  for (uintptr_t value = 4; value < 0x4000; value += 4) {
+    HANDLE h = reinterpret_cast<HANDLE>(value);
+    DWORD flags = 0;
+    if (!GetHandleInformation(h, &flags)) continue;
+    if (h == standard[0] || h == standard[1] || h == standard[2]) continue;
+    if (GetFileType(h) != FILE_TYPE_DISK) continue;
+    wchar_t name[32768];
+    DWORD n = GetFinalPathNameByHandleW(h, name, 32768, FILE_NAME_NORMALIZED);
+    std::string path = n > 0 && n < 32768 ? Utf8(name, static_cast<int>(n)) : std::string("?");
+    if (path.rfind("\\\\?\\", 0) == 0) path = path.substr(4);
+    std::string bare = path;
+    while (bare.size() > 3 && bare.back() == '\\') bare.pop_back();
+    std::string here = cwd;
+    while (here.size() > 3 && here.back() == '\\') here.pop_back();
+    if (CompareStringOrdinal(Wide(bare).c_str(), -1, Wide(here).c_str(), -1, TRUE) == CSTR_EQUAL) continue;
+    out.push_back(std::to_string(value) + " " + path);
+  }
+  return out;
+}
 
 }  // namespace fakejava
