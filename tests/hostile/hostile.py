@@ -18,8 +18,10 @@ Invariants:
   handles    what the launcher starts (the installer; unzip, when the
              "recorder" stands in for it) inherited no descriptor or handle
              beyond the standard ones
-  classpath  the installer's class path holds no empty, relative or root entry
-             (Java reads them as the working directory)
+  cmdline    the installer's arguments come out of its command line as the
+             launcher built them (-cp, the class path, -scratchPath ...)
+  classpath  the installer's class path holds no empty, relative or root
+             entry (Java reads them as the working directory)
   workdir    a bootstrapped installer does not work in the medium or in the
              scratch directory
 
@@ -49,7 +51,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True  # nothing of the harness's own lands in the source tree
 
-INVARIANTS = ["time", "signal", "status", "tree", "memory", "handles", "classpath", "workdir"]
+INVARIANTS = ["time", "signal", "status", "tree", "memory", "handles", "cmdline", "classpath", "workdir"]
 
 # Peak resident memory per program (MB). Every pair that keeps its other
 # invariants stays at or below 8 MB on Linux, a 1 GiB archive entry, 5,000
@@ -639,7 +641,20 @@ def installer_records(w):
     return records
 
 
+def ran_together(args):
+    """The installer's arguments came out of its command line as they went in:
+    a quote the launcher did not escape joins the rest into one argument."""
+    if not any(a.startswith("-Dquelta.installer.") for a in args):
+        return ""  # not the installer
+    if "-cp" in args[:-1] and "-scratchPath" in args:
+        return ""
+    joined = next((a for a in args if len(a) > 300), "")
+    return "no -cp or -scratchPath among %d arguments: the command line ran together%s" % (
+        len(args), (" at: " + joined[:200]) if joined else "")
+
+
 def class_path_faults(w, args):
+    """What is wrong with the installer's class path."""
     sep = ";" if w.wine else ":"
     for i, arg in enumerate(args[:-1]):
         if arg in ("-cp", "-classpath"):
@@ -770,6 +785,9 @@ def judge(w, r, before, after, outcome):
     for record in installer_records(w):
         if record["handles"]:
             b["handles"] = "inherited: " + ", ".join(record["handles"][:4])
+        together = ran_together(record["args"])
+        if together:
+            b["cmdline"] = together
         faults = class_path_faults(w, record["args"])
         if faults:
             b["classpath"] = "; ".join(faults[:4])
