@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <new>
-
 #include "platform/platform.h"
+#include "platform/shared/bounded_read.h"
 
 namespace platform {
 
@@ -58,39 +56,14 @@ std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBy
     Tell(error, FileReadError::kNotRegular);
     return std::nullopt;
   }
-  if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-    Tell(error, FileReadError::kTooLarge);
-    return std::nullopt;
-  }
-  std::string content;
-  try {
-    content.resize(static_cast<size_t>(st.st_size));
-  } catch (const std::bad_alloc&) {
-    Tell(error, FileReadError::kTooLarge);
-    return std::nullopt;
-  }
-  // The size may change while it is read: what is there up to the bound.
-  size_t done = 0;
-  for (;;) {
-    if (done == content.size()) {
-      if (content.size() > maxBytes) break;
-      content.resize(std::min(maxBytes + 1, content.size() + 65536));
-    }
-    ssize_t n = read(fd.get(), content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      Tell(error, FileReadError::kUnreadable);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  if (done > maxBytes) {
-    Tell(error, FileReadError::kTooLarge);
-    return std::nullopt;
-  }
-  content.resize(done);
-  return content;
+  return ReadBounded(static_cast<uint64_t>(st.st_size), maxBytes,
+                     [&](char* buffer, size_t n) -> long long {
+                       for (;;) {
+                         const ssize_t got = read(fd.get(), buffer, n);
+                         if (got >= 0 || errno != EINTR) return got;
+                       }
+                     },
+                     error);
 }
 
 std::FILE* OpenAppendFile(const std::string& path) {

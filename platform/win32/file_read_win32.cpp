@@ -4,9 +4,9 @@
 #include <io.h>
 
 #include <algorithm>
-#include <new>
 
 #include "platform/platform.h"
+#include "platform/shared/bounded_read.h"
 
 namespace platform {
 
@@ -69,38 +69,17 @@ std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBy
     return std::nullopt;
   }
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > maxBytes) {
-    Tell(error, FileReadError::kTooLarge);
+  if (!GetFileSizeEx(file.get(), &size)) {
+    Tell(error, FileReadError::kUnreadable);
     return std::nullopt;
   }
-  std::string content;
-  try {
-    content.resize(static_cast<size_t>(size.QuadPart));
-  } catch (const std::bad_alloc&) {
-    Tell(error, FileReadError::kTooLarge);
-    return std::nullopt;
-  }
-  size_t done = 0;
-  for (;;) {
-    if (done == content.size()) {
-      if (content.size() > maxBytes) break;
-      content.resize(std::min(maxBytes + 1, content.size() + 65536));
-    }
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 30));
-    if (!ReadFile(file.get(), content.data() + done, want, &got, nullptr)) {
-      Tell(error, FileReadError::kUnreadable);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    done += got;
-  }
-  if (done > maxBytes) {
-    Tell(error, FileReadError::kTooLarge);
-    return std::nullopt;
-  }
-  content.resize(done);
-  return content;
+  return ReadBounded(static_cast<uint64_t>(size.QuadPart), maxBytes,
+                     [&](char* buffer, size_t n) -> long long {
+                       DWORD got = 0;
+                       const DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
+                       return ReadFile(file.get(), buffer, want, &got, nullptr) ? got : -1;
+                     },
+                     error);
 }
 
 std::FILE* OpenAppendFile(const std::string& path) {
