@@ -237,6 +237,24 @@ TEST_F(ScratchDirTest, CreatesParentsAndTakesSuffixes) {
   EXPECT_FALSE(platform::PathExists(temp_ / "nowhere"));
 }
 
+// The last name tried is "_1023"; past it the run fails naming the base.
+TEST_F(ScratchDirTest, TheLastSuffixIs1023AndThenTheRunFails) {
+  const std::string root = temp_ / "many";
+  setenv("TEMP", root.c_str(), 1);
+  const std::string base = root + kSep + "QelInstallTS";
+  std::filesystem::create_directories(base);
+  for (int i = 1; i <= 1022; ++i) std::filesystem::create_directory(base + "_" + std::to_string(i));
+  const ScratchDir last = CreateScratchDir("", "TS");
+  ASSERT_EQ(last.status, 0);
+  EXPECT_EQ(last.path, base + "_1023");
+  boxes_.clear();
+  const ScratchDir none = CreateScratchDir("", "TS");
+  EXPECT_EQ(none.status, -1);
+  EXPECT_TRUE(none.path.empty());
+  EXPECT_NE(boxes_.find("Cannot create or write to the directory " + base), std::string::npos);
+  EXPECT_FALSE(platform::PathExists(base + "_1024"));
+}
+
 TEST_F(ScratchDirTest, ARootOthersMayWriteNeedsTheStickyBit) {
   namespace fs = std::filesystem;
   const std::string root = temp_ / "shared";
