@@ -10,6 +10,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/auxv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/registry_store.h"
 
 namespace platform {
 
@@ -32,10 +34,38 @@ std::vector<std::string>& OpenKeys() {
   return keys;
 }
 
-std::string RootDir() {
-  std::optional<std::string> root = GetEnv("QEL_REGISTRY_ROOT");
-  return root && !root->empty() ? *root : kDefaultRoot;
+// What root finds at the place: only root could have made it (or, when it
+// is still to be made, the directory it will be made in), and nobody else can
+// rename anything on the way to it.
+bool OnlyRootPrepared(const std::string& place) {
+  std::string path = place;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  struct stat st;
+  while (lstat(path.c_str(), &st) != 0) {
+    const size_t cut = path.rfind('/');
+    if (errno != ENOENT || cut == std::string::npos) return false;
+    path = cut == 0 ? "/" : path.substr(0, cut);
+  }
+  return S_ISDIR(st.st_mode) && st.st_uid == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+         IsTrustedTempRoot(path);
 }
+
+// The store's place may be moved for tests. A run with more rights than its
+// caller (set-id, or root started with a user's environment) takes the
+// moved place only where no one but root could have prepared it: there it
+// writes its probe and finds where the inventory lies.
+}  // namespace
+
+std::string RegistryStoreRoot() {
+  std::optional<std::string> root = GetEnv("QEL_REGISTRY_ROOT");
+  if (!root || root->empty() || root->front() != '/' || getauxval(AT_SECURE) != 0) return kDefaultRoot;
+  if (geteuid() == 0 && !OnlyRootPrepared(*root)) return kDefaultRoot;
+  return *root;
+}
+
+namespace {
+
+std::string RootDir() { return RegistryStoreRoot(); }
 
 bool IsDir(const std::string& path) {
   struct stat st;

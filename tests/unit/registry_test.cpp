@@ -1,10 +1,12 @@
 // The file-backed registry store of the Linux build.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/registry_store.h"
 #include "test_support.h"
 
 namespace platform {
@@ -53,6 +55,32 @@ TEST_F(RegistryStoreTest, FreshRootGetsMachineAndSoftwareKeys) {
   EXPECT_EQ(std::distance(fs::directory_iterator(temp_ / "lower"), fs::directory_iterator()), 1);
   EXPECT_EQ(std::distance(fs::directory_iterator(temp_ / "lower/hkey_local_machine"),
                           fs::directory_iterator()), 1);
+}
+
+// Root may run with a user's environment: a store that someone else could
+// have prepared would tell it where to write and where the inventory lies.
+TEST_F(RegistryStoreTest, RootTakesAMovedStoreOnlyWhereNobodyElseCouldPrepareIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "only a root run limits the moved store";
+  auto taken = [&](const std::string& root) {
+    UseRoot(root);
+    return RegistryStoreRoot() == root;
+  };
+  fs::create_directories(temp_ / "own");
+  EXPECT_TRUE(taken(temp_ / "own"));
+  EXPECT_TRUE(taken(temp_ / "later/made"));  // to be made by root below a root-only place
+  fs::permissions(temp_ / "own", fs::perms::all);  // anyone may write the store
+  EXPECT_FALSE(taken(temp_ / "own"));
+  fs::create_directories(temp_ / "open/store");
+  fs::permissions(temp_ / "open", fs::perms::all);  // anyone may swap the store
+  EXPECT_FALSE(taken(temp_ / "open/store"));
+  EXPECT_FALSE(taken(temp_ / "open/not-yet"));
+  fs::create_directories(temp_ / "theirs");
+  ASSERT_EQ(chown((temp_ / "theirs").c_str(), 65534, 65534), 0);
+  EXPECT_FALSE(taken(temp_ / "theirs"));
+  fs::create_directory_symlink(temp_ / "own", temp_ / "link");
+  EXPECT_FALSE(taken(temp_ / "link"));
+  EXPECT_FALSE(taken("relative/store"));
+  EXPECT_EQ(RegistryStoreRoot(), "/etc/quelta/registry");
 }
 
 TEST_F(RegistryStoreTest, KeysAndValuesMatchWithoutCase) {
