@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-dev python3 libgtest-dev zlib1g-dev libdeflate-dev
-          g++-mingw-w64-i686 libz-mingw-w64-dev
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
           wine wine32:i386 wine64 unzip zip default-jdk-headless
           dpkg-dev osslsigncode openssl)
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds both binaries and runs every test: unit
-# tests, Linux end-to-end tests, the Wine end-to-end tests of setup.exe, and
+# Installs what is needed, builds the three binaries and runs every test:
+# unit tests, Linux end-to-end tests, the Wine end-to-end tests of setup.exe
+# (the 32-bit build, and the 64-bit one in a 64-bit prefix), the kit's
+# packages (a second build of them among the tests: kit_reproducible), and
 # the unit and Linux end-to-end tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the tree copy's and the archive expander's
 # threads under ThreadSanitizer; then a short pass of every fuzz target

@@ -15,6 +15,9 @@ RT_ICON = 3
 RT_GROUP_ICON = 14
 RT_VERSION = 16
 RT_MANIFEST = 24
+# The machine field of the file header, and the architecture a manifest
+# names for it.
+MACHINE_ARCHITECTURES = {0x14C: 'x86', 0x8664: 'amd64', 0xAA64: 'arm64'}
 
 
 class PeError(Exception):
@@ -29,7 +32,9 @@ class PeFile:
         pe = struct.unpack_from('<I', data, 0x3C)[0]
         if data[pe:pe + 4] != b'PE\0\0':
             raise PeError('no PE signature')
-        sections, optional_size = struct.unpack_from('<2xH12xH', data, pe + 4)
+        self.machine, sections = struct.unpack_from('<HH', data, pe + 4)
+        self.symbol_table, self.symbol_count = struct.unpack_from('<II', data, pe + 12)
+        optional_size = struct.unpack_from('<H', data, pe + 20)[0]
         optional = pe + 24
         magic = struct.unpack_from('<H', data, optional)[0]
         directories = optional + {0x10B: 96, 0x20B: 112}.get(magic, -1)
@@ -37,8 +42,10 @@ class PeFile:
             raise PeError(f'unknown optional header magic {magic:#x}')
         self.resource_rva = struct.unpack_from('<I', data, directories + 2 * 8)[0]
         self.sections = []
+        self.section_names = []
         table = optional + optional_size
         for i in range(sections):
+            self.section_names.append(data[table + 40 * i:table + 40 * i + 8].rstrip(b'\0').decode('latin-1'))
             size, rva, raw_size, raw = struct.unpack_from('<IIII', data, table + 40 * i + 8)
             self.sections.append((rva, max(size, raw_size), raw))
 

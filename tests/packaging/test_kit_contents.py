@@ -2,19 +2,22 @@
 """The kit's packages hold exactly the kit, and the kit's sample parameter
 file and reference page name every key the launcher reads.
 
-Usage: test_kit_contents.py PACKAGES VERSION SOURCE_DIR LINUX_BUILD WIN32_BUILD
+Usage: test_kit_contents.py PACKAGES VERSION SOURCE_DIR LINUX_BUILD WIN32_BUILD WIN64_BUILD
 """
 import glob
+import hashlib
+import io
 import os
 import re
 import subprocess
 import sys
 import tarfile
 import tempfile
+import time
 import unittest
 import zipfile
 
-PACKAGES, VERSION, SOURCE, LINUX_BUILD, WIN32_BUILD = sys.argv[1:6]
+PACKAGES, VERSION, SOURCE, LINUX_BUILD, WIN32_BUILD, WIN64_BUILD = sys.argv[1:7]
 DEB_PREFIX = 'opt/qelsetup/install/'
 
 
@@ -46,9 +49,12 @@ def build_file(build, name, stripped=False):
         return f.read()
 
 
-class WindowsKit(unittest.TestCase):
+class WindowsKit:
+    """The kit of one Windows build; a subclass names it."""
+    SYSTEM = BUILD = PLATFORM = None
+
     def setUp(self):
-        self.zip = zipfile.ZipFile(package(f'qelsetup-{VERSION}-win32.zip'))
+        self.zip = zipfile.ZipFile(package(f'qelsetup-{VERSION}-{self.SYSTEM}.zip'))
         self.names = self.zip.namelist()
 
     def test_exactly_the_kit_below_install(self):
@@ -59,7 +65,7 @@ class WindowsKit(unittest.TestCase):
     def test_the_built_programs_and_catalogues_unchanged_and_unsigned(self):
         for name in kit_files('.exe'):
             if name.endswith(('.exe', '.nls')):
-                self.assertEqual(self.zip.read('install/' + name), build_file(WIN32_BUILD, name), name)
+                self.assertEqual(self.zip.read('install/' + name), build_file(self.BUILD, name), name)
 
     def test_texts_have_windows_line_ends(self):
         for name in ('qelparam.ini', 'README.txt'):
@@ -67,8 +73,25 @@ class WindowsKit(unittest.TestCase):
             self.assertEqual(text.count(b'\n'), text.count(b'\r\n'), name)
         readme = self.zip.read('install/README.txt')
         self.assertIn(b'setup.exe', readme)
+        self.assertIn(b'for ' + self.PLATFORM.encode(), readme.splitlines()[0])
         # The README tells product teams to run the checker it lists.
         self.assertIn(b'qelcheck.exe [--quiet] [INSTALL_DIR]', readme)
+
+    def test_unpacked_programs_keep_their_modes_elsewhere(self):
+        # Unpacked on Linux (a build machine making a medium), the programs
+        # stay executable and nothing else becomes so.
+        for info in self.zip.infolist():
+            mode = info.external_attr >> 16
+            expected = 0o755 if info.filename.endswith(('/', '.exe')) else 0o644
+            self.assertEqual(mode & 0o777, expected, info.filename)
+
+
+class Windows32Kit(WindowsKit, unittest.TestCase):
+    SYSTEM, BUILD, PLATFORM = 'win32', WIN32_BUILD, '32-bit Windows'
+
+
+class Windows64Kit(WindowsKit, unittest.TestCase):
+    SYSTEM, BUILD, PLATFORM = 'win64', WIN64_BUILD, '64-bit Windows (x64)'
 
 
 class LinuxKit(unittest.TestCase):
@@ -108,6 +131,49 @@ class LinuxKit(unittest.TestCase):
         self.assertEqual(field('Version'), VERSION)
         # The unzip program links zlib: a machine without it gets it with the kit.
         self.assertIn('zlib1g', field('Depends'))
+
+
+def commit_time():
+    """The time package.sh stamps on every entry: the checked-out commit's."""
+    done = subprocess.run(['git', '-C', SOURCE, 'log', '-1', '--format=%ct'],
+                          capture_output=True, text=True)
+    return int(done.stdout) if done.returncode == 0 and done.stdout.strip() else None
+
+
+class Reproducible(unittest.TestCase):
+    """What makes a package depend on its files alone, checked on the one
+    set of packages (tests/packaging/test_reproducible.sh builds twice)."""
+
+    def setUp(self):
+        self.epoch = commit_time()
+        if self.epoch is None:
+            self.skipTest('not a git checkout: no commit time to compare with')
+
+    def test_every_entry_has_the_commits_time_and_root_as_owner(self):
+        for system in ('win32', 'win64'):
+            with zipfile.ZipFile(package(f'qelsetup-{VERSION}-{system}.zip')) as z:
+                for info in z.infolist():
+                    self.assertEqual(info.date_time, time.gmtime(self.epoch)[:6], info.filename)
+                    self.assertEqual(info.extra, b'', f'{info.filename}: extra fields (owner, times)')
+        with tarfile.open(package(f'qelsetup-{VERSION}-linux-x86_64.tar.gz')) as tar:
+            for member in tar.getmembers():
+                self.assertEqual((member.mtime, member.uid, member.gid, member.uname, member.gname),
+                                 (self.epoch, 0, 0, 'root', 'root'), member.name)
+        deb = package(f'qelsetup_{VERSION}_amd64.deb')
+        listing = subprocess.run(['dpkg-deb', '--fsys-tarfile', deb], check=True, capture_output=True).stdout
+        with tarfile.open(fileobj=io.BytesIO(listing)) as tar:
+            for member in tar.getmembers():
+                self.assertEqual((member.mtime, member.uid, member.gid), (self.epoch, 0, 0), member.name)
+
+    def test_the_checksum_list_names_each_package_with_its_sha256(self):
+        with open(package('SHA256SUMS'), encoding='ascii') as f:
+            listed = dict(reversed(line.split(None, 1)) for line in f.read().splitlines())
+        listed = {name.lstrip('*'): digest for name, digest in listed.items()}
+        names = [n for n in os.listdir(PACKAGES) if n != 'SHA256SUMS']
+        self.assertEqual(sorted(listed), sorted(names))
+        for name in names:
+            with open(os.path.join(PACKAGES, name), 'rb') as f:
+                self.assertEqual(listed[name], hashlib.sha256(f.read()).hexdigest(), name)
 
 
 def launcher_keys():

@@ -7,6 +7,7 @@
 # Set by CTest besides lib.sh's variables:
 #   QEL_KIT_PACKAGES  the folder scripts/package.sh wrote
 #   QEL_KIT_FORMAT    zip (Windows kit, under Wine), tar or deb (Linux kit)
+#   QEL_KIT_WINDOWS   win32 (default) or win64: which Windows kit the zip is
 # QEL_BIN_DIR names the build whose fake Java program is staged as the runtime.
 source "$(dirname "$0")/../e2e/lib.sh"
 : "${QEL_KIT_PACKAGES:?QEL_KIT_PACKAGES must name the packages folder}"
@@ -28,7 +29,7 @@ package() {
 MEDIUM=
 unpack_kit() {
   case $QEL_KIT_FORMAT in
-    zip) MEDIUM=$WORK/medium; python3 -m zipfile -e "$(package '*-win32.zip')" "$MEDIUM" ;;
+    zip) MEDIUM=$WORK/medium; python3 -m zipfile -e "$(package "*-${QEL_KIT_WINDOWS:-win32}.zip")" "$MEDIUM" ;;
     tar) MEDIUM=$WORK/medium; mkdir -p "$MEDIUM"; tar xzf "$(package '*-linux-*.tar.gz')" -C "$MEDIUM" ;;
     deb) dpkg-deb -x "$(package '*.deb')" "$WORK/root"; MEDIUM=$WORK/root/opt/qelsetup ;;
   esac

@@ -4,7 +4,8 @@
 # code-signing certificate. A signed setup.exe must verify against that
 # certificate only, keep its version resource and still run under Wine.
 #
-# Set by CTest: lib.sh's variables for the Windows build under Wine.
+# Set by CTest: lib.sh's variables for the Windows build under Wine, and
+# QEL_KIT_BUILDS, the directory holding the three builds.
 source "$(dirname "$0")/../e2e/lib.sh"
 SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 PASSWORD='pa ss;word"$x'
@@ -57,7 +58,8 @@ test_a_wrong_password_leaves_the_program_unsigned() {
 test_the_package_command_signs_the_windows_kit() {
   make_signer signer
   QEL_SIGN_PKCS12=$WORK/signer.p12 QEL_SIGN_PASSWORD=$PASSWORD \
-    bash "$SOURCE_DIR/scripts/package.sh" --no-build --out "$WORK/packages" >/dev/null || fail "package.sh failed"
+    bash "$SOURCE_DIR/scripts/package.sh" --no-build --builds "${QEL_KIT_BUILDS:-$SOURCE_DIR/build}" \
+      --out "$WORK/packages" >/dev/null || fail "package.sh failed"
   python3 -m zipfile -e "$WORK"/packages/*-win32.zip kit || { fail "no Windows kit"; return; }
   local program
   for program in setup.exe unzip.exe qelcheck.exe; do
