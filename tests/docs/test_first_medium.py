@@ -57,6 +57,10 @@ class Page(unittest.TestCase):
         kinds = [kind for kind, _ in self.blocks if kind in ("sh", "bat")]
         self.assertEqual(kinds.count("sh"), kinds.count("bat"), kinds)
 
+    def test_the_windows_kit_named_is_this_version(self):
+        windows = "".join(body for kind, body in self.blocks if kind == "bat")
+        self.assertIn("qelsetup-%s-win32.zip" % project_version(), windows)
+
     def test_the_windows_parameter_lines_are_the_linux_ones_with_windows_separators(self):
         ini = [body for kind, body in self.blocks if kind == "ini"]
         self.assertEqual(len(ini), 2)
