@@ -7,7 +7,7 @@ output that step must print (timestamps, the temp root and the working
 directory aside); the ```ini blocks are the lines the edited parameter file
 sets, on Linux and, with its separators, on Windows.
 
-usage: test_first_medium.py --source DIR --build DIR [unittest options]
+usage: test_first_medium.py --source DIR --build DIR [--cmake PATH] [unittest options]
 """
 import argparse
 import os
@@ -21,6 +21,7 @@ import unittest
 PARSER = argparse.ArgumentParser()
 PARSER.add_argument("--source", required=True)
 PARSER.add_argument("--build", required=True)
+PARSER.add_argument("--cmake", default="cmake")
 ARGS, REST = PARSER.parse_known_args()
 
 PAGE = os.path.join(ARGS.source, "docs", "first-medium.md")
@@ -40,7 +41,7 @@ def project_version():
 def make_kit_package(work):
     """The Linux kit as the package holds it: install/ in a .tar.gz."""
     root = os.path.join(work, "kitroot")
-    subprocess.run(["cmake", "--install", ARGS.build, "--prefix", os.path.join(root, "install")],
+    subprocess.run([ARGS.cmake, "--install", ARGS.build, "--prefix", os.path.join(root, "install")],
                    check=True, capture_output=True)
     name = "qelsetup-%s-linux-%s.tar.gz" % (project_version(), os.uname().machine)
     subprocess.run(["tar", "czf", os.path.join(work, "walk", name), "-C", root, "install"], check=True)
