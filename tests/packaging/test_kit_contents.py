@@ -198,7 +198,7 @@ class ParameterKeys(unittest.TestCase):
 
     def test_the_sample_names_every_key(self):
         with open(os.path.join(SOURCE, 'packaging', 'qelparam.ini'), encoding='utf-8') as f:
-            sample = set(re.findall(r'(?m)^;([A-Z_]+)=', f.read()))
+            sample = set(re.findall(r'(?m)^;?([A-Z_]+)=', f.read()))
         self.assertEqual(sorted(self.keys - sample), [], 'keys missing from the sample')
         self.assertEqual(sorted(sample - self.keys), [], 'keys the launcher does not read')
 

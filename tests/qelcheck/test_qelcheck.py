@@ -324,11 +324,32 @@ class CleanMedia(MediumTest):
         self.assert_output(self.path("demo", "install"), [], CLEAN)
 
     def check_the_kit_sample(self, windows, build):
+        """The sample is a medium's file with the stage still to fill: on the kit
+        as it comes the checker names what is missing as errors; with the
+        components staged it is clean, also with every default spelt out."""
         install = self.kit_install(windows, build)
+        exe = ".exe" if windows else ""
+        self.write("medium/install/unzip" + exe, "expander")
         with open(os.path.join(build, "kit", "qelparam.ini"), "rb") as f:
             sample = f.read()
-        self.assertIn(b";DISTRIBUTION=FALSE", sample)
-        for name, text in (("commented", sample), ("every default set", re.sub(rb"(?m)^;([A-Z_]+=)", rb"\1", sample))):
+        with open(os.path.join(install, "qelparam.ini"), "wb") as f:
+            f.write(sample)
+        status, out, err = self.checker.run(install)
+        self.assertEqual((status, err), (ERRORS, ""), out)
+        errors = [line for line in out.splitlines() if ": error: " in line]
+        stage_area = r"..\stage\Components" if windows else "../stage/Components"
+        self.assertTrue(any(line.startswith(stage_area + ": error: ") for line in errors), out)
+        self.assertTrue(any("JRE_LOCATION" in line and "<version>" in line for line in errors), out)
+
+        stage = self.path("medium", "stage", "Components")
+        for component, archive in (("quelta.swd.qti", "qti/jlib/installer.jar"),
+                                   ("quelta.swd.qti.core", "qti/jlib/core.jar"),
+                                   ("quelta.swd.mendra", "Mendra/jlib/mendra.jar")):
+            make_zip(os.path.join(stage, component, "1.0.0.0.0", "1", "DataFiles", "c.jar"), [(archive, b"x")])
+        programs = ["java.exe", "javaw.exe"] if windows else ["java"]
+        make_zip(os.path.join(stage, "quelta.swd.jre", "2.0.0.0.0", "1", "DataFiles", "jre.jar"),
+                 [("jre/2.0/bin/" + name, b"j", 0o100755) for name in programs])
+        for name, text in (("as it comes", sample), ("every default set", re.sub(rb"(?m)^;([A-Z_]+=)", rb"\1", sample))):
             with self.subTest(name):
                 with open(os.path.join(install, "qelparam.ini"), "wb") as f:
                     f.write(text)

@@ -11,10 +11,27 @@ namespace qelcheck {
 
 namespace {
 
+const char* const kSynopsis = "usage: qelcheck [--quiet] [--windows|--linux] [INSTALL_DIR]\n";
+
 const char* const kUsage =
     "usage: qelcheck [--quiet] [--windows|--linux] [INSTALL_DIR]\n"
+    "       qelcheck --help | --version\n"
     "Checks the distribution medium whose launcher lies in INSTALL_DIR (default: the\n"
-    "checker's own directory). Exit status: 0 clean, 1 warnings only, 2 errors.\n";
+    "checker's own directory) and prints one line per finding, \"error:\" where the\n"
+    "launcher would fail or do other than the medium asks, \"warning:\" where it runs\n"
+    "but probably not as meant.\n"
+    "  --quiet             print the errors only\n"
+    "  --windows, --linux  the medium's system (default: from the launcher found)\n"
+    "  --help              print this text\n"
+    "  --version           print the kit's version\n"
+    "Exit status: 0 nothing found, 1 warnings only, 2 errors, 3 nothing checked\n"
+    "(a command line it does not take, or INSTALL_DIR is no directory).\n";
+
+// A usage error names what was wrong; the whole text is one option away.
+int UsageError(const std::string& problem) {
+  platform::WriteStderr("qelcheck: " + problem + "\n" + kSynopsis + "Run qelcheck --help for more.\n");
+  return kExitUsage;
+}
 
 // The programs the launcher needs beside it.
 void CheckPrograms(const Medium& medium, const ParamView& view, Findings& findings) {
@@ -55,11 +72,15 @@ std::optional<Options> ReadOptions(const std::vector<std::string>& args, std::st
       options.quiet = true;
     } else if (arg == "--windows" || arg == "--linux") {
       options.kind = arg == "--windows" ? MediumKind::Windows : MediumKind::Linux;
+    } else if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
       return std::nullopt;
     } else if (options.installDir) {
-      error = "more than one INSTALL_DIR";
+      error = "more than one INSTALL_DIR: " + *options.installDir + " and " + arg;
       return std::nullopt;
     } else {
       options.installDir = arg;
@@ -71,15 +92,17 @@ std::optional<Options> ReadOptions(const std::vector<std::string>& args, std::st
 int Main(const std::vector<std::string>& args, const std::string& ownDir) {
   std::string error;
   std::optional<Options> options = ReadOptions(args, error);
-  if (!options) {
-    platform::WriteStderr("qelcheck: " + error + "\n" + kUsage);
-    return kExitUsage;
+  if (!options) return UsageError(error);
+  if (options->help) {
+    platform::WriteStdout(kUsage);
+    return kExitClean;
+  }
+  if (options->version) {
+    platform::WriteStdout(std::string("qelcheck (setup launcher kit) ") + QEL_KIT_VERSION + "\n");
+    return kExitClean;
   }
   const std::string dir = options->installDir.value_or(ownDir);
-  if (!platform::IsDirectory(dir)) {
-    platform::WriteStderr("qelcheck: " + dir + " is not a directory\n" + kUsage);
-    return kExitUsage;
-  }
+  if (!platform::IsDirectory(dir)) return UsageError(dir + " is not a directory");
   const MediumKind kind = options->kind ? *options->kind : KindFromLauncher(dir).value_or(HostKind());
   const Findings findings = CheckMedium(Medium(dir, kind));
   platform::WriteConsoleUtf8(findings.Lines(options->quiet));

@@ -18,6 +18,8 @@ struct Options {
   bool quiet = false;                // errors only
   std::optional<MediumKind> kind;    // --windows or --linux; else from the launcher found
   std::optional<std::string> installDir;
+  bool help = false;                 // --help: the usage on standard output, nothing checked
+  bool version = false;              // --version: the kit's version, nothing checked
 };
 
 // nullopt (with the reason in `error`) for a command line the checker does

@@ -15,8 +15,26 @@ namespace unzip {
 
 namespace {
 
+const char* const kSynopsis = "usage: unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]\n";
+
+const char* const kUsage =
+    "usage: unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]\n"
+    "       unzip --help | --version\n"
+    "Expands every archive ARCHIVE names (its last component may hold * and ?)\n"
+    "into DIRECTORY (default: the current directory), overwriting what is there.\n"
+    "  -o            overwrite (always done)\n"
+    "  -q            no listing of the entries (-qq, -qqq the same)\n"
+    "  -d DIRECTORY  the destination (also -dDIRECTORY)\n"
+    "  --help        print this text\n"
+    "  --version     print the kit's version\n"
+    "Options may be combined (-qqqo). Exit status: 0 every archive expanded,\n"
+    "1 entries refused or not supported, 2 a damaged archive, 3 an archive not read\n"
+    "or the tree not written, 9 no archive matched, 10 a command line it does not take.\n";
+
 struct Options {
   int quiet = 0;
+  bool help = false;
+  bool version = false;
   std::string archive;
   std::string dest;
 };
@@ -25,6 +43,14 @@ bool ParseArgs(const std::vector<std::string>& args, Options* options, std::stri
   bool haveArchive = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (arg == "--help" || arg == "--version") {
+      (arg == "--help" ? options->help : options->version) = true;
+      continue;
+    }
+    if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    }
     if (arg.size() < 2 || arg[0] != '-') {
       if (haveArchive) {
         *error = "unexpected argument \"" + arg + "\"";
@@ -53,10 +79,11 @@ bool ParseArgs(const std::vector<std::string>& args, Options* options, std::stri
         }
         break;
       }
-      *error = std::string("unknown option -") + c;
+      *error = std::string("unknown option -") + c + (arg.size() > 2 ? " in " + arg : std::string());
       return false;
     }
   }
+  if (options->help || options->version) return true;
   if (!haveArchive) {
     *error = "no archive given";
     return false;
@@ -101,8 +128,16 @@ int Run(const std::vector<std::string>& args) {
   Options options;
   std::string error;
   if (!ParseArgs(args, &options, &error)) {
-    Tell(error + "\nusage: unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]");
+    WriteStd(StdStream::kError, "unzip: " + error + "\n" + kSynopsis + "Run unzip --help for more.\n");
     return kExitUsage;
+  }
+  if (options.help) {
+    WriteStd(StdStream::kOutput, kUsage);
+    return kExitOk;
+  }
+  if (options.version) {
+    WriteStd(StdStream::kOutput, std::string("unzip (setup launcher kit) ") + QEL_KIT_VERSION + "\n");
+    return kExitOk;
   }
   std::vector<std::string> archives = FindArchives(options.archive, &error);
   if (archives.empty()) {

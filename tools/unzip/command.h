@@ -1,6 +1,7 @@
 // The archive expander's command line, as the launcher writes it:
 //
 //   unzip [-o] [-q|-qq|-qqq] ARCHIVE [-d DIRECTORY]
+//   unzip --help | --version
 //
 // Options may be combined (-qqqo) and stand anywhere. ARCHIVE is a path, or a
 // path whose last component holds * and ? wildcards: the launcher passes the
