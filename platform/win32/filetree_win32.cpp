@@ -63,7 +63,7 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
     std::optional<std::string> name = Narrow(wide, true);
     if (!name) continue;
     entries.push_back({*name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+                       tree_walk::windows::IsLink(data.dwFileAttributes, data.dwReserved0)});
   } while (FindNextFileW(find, &data));
   FindClose(find);
   return entries;
@@ -100,20 +100,43 @@ std::wstring ExtendedRoot(const std::string& root) {
   return extended;
 }
 
-bool IsReparsePoint(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+// Whether what stands at `path` is a link or junction (tree_walk::windows).
+// The attributes alone do not tell a link from a cloud placeholder: the tag
+// comes from a listing of the path itself.
+bool IsLinkAt(const std::wstring& path, DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return true;  // a reparse point of unknown kind: not entered
+  FindClose(find);
+  return tree_walk::windows::IsLink(attributes, data.dwReserved0);
 }
 
-// Removes a link, junction or file (a directory reparse point goes with
+// Removes a link, junction or file (a directory link goes with
 // RemoveDirectoryW, which leaves its target alone).
 bool RemoveEntry(const std::wstring& path, DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path.c_str()) != 0;
   return DeleteFileW(path.c_str()) != 0;
 }
 
-// A tree below a root directory (and, for a copy, a destination root),
-// addressed by relative paths; see tree_walk.h.
-class Win32Tree {
+// Makes the directory `path`; one already there is fine, a link or junction
+// there is replaced by a directory.
+bool MakeDirAt(const std::wstring& path) {
+  if (CreateDirectoryW(path.c_str(), nullptr)) return true;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (IsLinkAt(path, attributes)) return RemoveEntry(path, attributes) && CreateDirectoryW(path.c_str(), nullptr);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The longest \\?\ path the wide functions take, its NUL included.
+constexpr size_t kMaxPathUnits = 32767;
+
+// The Windows cursor of the tree walks (tree_walk.h): the current
+// directory's extended-length path, one name added or taken off per step.
+// Every call still names the whole path, so a directory deeper than the
+// longest path cannot be reached.
+class Win32Cursor {
  public:
   using Name = std::wstring;
   static constexpr bool kMakesDirectoryLinks = false;
@@ -125,62 +148,79 @@ class Win32Tree {
     return name;
   }
   static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-  static Name Join(const Name& dir, const Name& name) { return JoinPath(dir, name); }
 
-  // A source root that is a reparse point is followed only when `followRoot`.
-  Win32Tree(const std::string& source, bool followRoot, const std::string& destination = {})
-      : source_(ExtendedRoot(source)), destination_(ExtendedRoot(destination)), followRoot_(followRoot) {}
+  // Standing in `root`; a root that is a link or junction is followed only
+  // when `followRoot`.
+  static Win32Cursor AtRoot(const std::string& root, bool followRoot) {
+    Win32Cursor cursor(ExtendedRoot(root), followRoot);
+    cursor.path_ = cursor.root_;
+    return cursor;
+  }
+  // Standing nowhere until MakeRoot makes `root`.
+  static Win32Cursor ToMake(const std::string& root) { return Win32Cursor(ExtendedRoot(root), true); }
 
-  struct Listing {
-    std::wstring path;
-    std::vector<tree_walk::Entry<Name>> entries;
-  };
-  std::optional<Listing> List(const Name& rel) const {
-    if (source_.empty()) return std::nullopt;
-    Listing listing{JoinPath(source_, rel), {}};
-    if (rel.empty() && !followRoot_ && IsReparsePoint(GetFileAttributesW(listing.path.c_str()))) {
+  Win32Cursor Clone() const {
+    Win32Cursor cursor(root_, followRoot_);
+    if (!path_.empty()) cursor.path_ = root_;
+    return cursor;
+  }
+
+  std::optional<std::vector<tree_walk::Entry<Name>>> List() const {
+    if (path_.empty()) return std::nullopt;
+    if (lengths_.empty() && !followRoot_ && IsLinkAt(path_, GetFileAttributesW(path_.c_str()))) {
       return std::nullopt;
     }
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(JoinPath(listing.path, L"*").c_str(), &data);
+    HANDLE find = FindFirstFileW(JoinPath(path_, L"*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::vector<tree_walk::Entry<Name>> entries;
     do {
-      const DWORD attributes = data.dwFileAttributes;
-      const Kind kind = !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::kOther
-                        : (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Kind::kDirectoryLink
-                                                                      : Kind::kDirectory;
-      listing.entries.push_back({data.cFileName, kind});
+      entries.push_back({data.cFileName, tree_walk::windows::KindOf(data.dwFileAttributes, data.dwReserved0)});
     } while (FindNextFileW(find, &data));
     FindClose(find);
-    return listing;
+    return entries;
   }
 
-  // A junction or link where the directory goes is replaced by a directory.
-  bool MakeDir(const Name& rel) const {
-    if (destination_.empty()) return false;
-    const std::wstring path = JoinPath(destination_, rel);
-    if (CreateDirectoryW(path.c_str(), nullptr)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (IsReparsePoint(attributes)) {
-      return RemoveEntry(path, attributes) && CreateDirectoryW(path.c_str(), nullptr);
-    }
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  // Only the name is added: whether it can be listed or made shows then.
+  tree_walk::Step Down(const Name& name) {
+    if (path_.empty()) return tree_walk::Step::kUnreachable;
+    // Room for "\name", then "\*" to list it and the NUL.
+    if (path_.size() + 1 + name.size() + 2 + 1 > kMaxPathUnits) return tree_walk::Step::kTooDeep;
+    lengths_.push_back(path_.size());
+    path_ = JoinPath(path_, name);
+    return tree_walk::Step::kEntered;
   }
 
-  struct CopyDir {
-    std::wstring source;
-    std::wstring destination;
-  };
-  CopyDir OpenCopyDir(const Name& rel) const { return {JoinPath(source_, rel), JoinPath(destination_, rel)}; }
+  bool MakeRoot() {
+    path_.clear();
+    lengths_.clear();
+    if (root_.empty() || !MakeDirAt(root_)) return false;
+    path_ = root_;
+    return true;
+  }
+
+  bool MakeDown(const Name& name) {
+    if (Down(name) != tree_walk::Step::kEntered) return false;
+    if (MakeDirAt(path_)) return true;
+    Up();
+    return false;
+  }
+
+  bool Up() {
+    if (lengths_.empty()) return false;
+    path_.resize(lengths_.back());
+    lengths_.pop_back();
+    return true;
+  }
+
   // CopyFileW follows a link at the source (the file is copied) and would
   // write through one at the destination: that one is removed first.
-  bool CopyEntry(const CopyDir& dir, const Name& name, Kind) const {
-    if (source_.empty() || destination_.empty()) return false;
-    const std::wstring from = JoinPath(dir.source, name);
-    const std::wstring to = JoinPath(dir.destination, name);
+  bool CopyFrom(const Win32Cursor& source, const Name& name, tree_walk::Kind) const {
+    if (source.path_.empty() || path_.empty()) return false;
+    const std::wstring from = JoinPath(source.path_, name);
+    const std::wstring to = JoinPath(path_, name);
     const DWORD existing = GetFileAttributesW(to.c_str());
-    if (IsReparsePoint(existing)) RemoveEntry(to, existing);
+    if (IsLinkAt(to, existing)) RemoveEntry(to, existing);
     if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -189,8 +229,8 @@ class Win32Tree {
     return true;
   }
 
-  std::string SourcePath(const Name& rel, const Name& name) const {
-    std::wstring path = JoinPath(JoinPath(source_, rel), name);
+  std::string PathOf(const Name& name) const {
+    std::wstring path = JoinPath(path_, name);
     if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
       path.erase(2, 6);
     } else if (path.rfind(L"\\\\?\\", 0) == 0) {
@@ -199,30 +239,36 @@ class Win32Tree {
     return Narrow(path, false).value_or(std::string());
   }
 
-  void DeleteEntry(const Listing& listing, const tree_walk::Entry<Name>& entry) const {
-    const std::wstring path = JoinPath(listing.path, entry.name);
-    if (entry.kind == Kind::kDirectoryLink) {
+  void Delete(const tree_walk::Entry<Name>& entry) const {
+    const std::wstring path = JoinPath(path_, entry.name);
+    if (entry.kind == tree_walk::Kind::kDirectoryLink) {
       RemoveDirectoryW(path.c_str());
     } else {
       DeleteFileW(path.c_str());
     }
   }
-  void RemoveDir(const Name& rel) const {
-    if (!source_.empty()) RemoveDirectoryW(JoinPath(source_, rel).c_str());
-  }
+  void RemoveSubdir(const Name& name) const { RemoveDirectoryW(JoinPath(path_, name).c_str()); }
+  void RemoveRoot() const { RemoveDirectoryW(root_.c_str()); }
 
  private:
-  std::wstring source_;       // \\?\ absolute; empty when it could not be formed
-  std::wstring destination_;  // the same, for a copy
+  Win32Cursor(std::wstring root, bool followRoot) : root_(std::move(root)), followRoot_(followRoot) {}
+
+  std::wstring root_;            // \\?\ absolute; empty when it could not be formed
   bool followRoot_;
+  std::wstring path_;            // the current directory; empty: standing nowhere
+  std::vector<size_t> lengths_;  // path_'s length at each level above
 };
 
 }  // namespace
 
 TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
-    : impl_(std::make_unique<tree_walk::CopyPlan<Win32Tree>>(Win32Tree(source, true, destination))) {}
+    : impl_(std::make_unique<tree_walk::CopyPlan<Win32Cursor>>(Win32Cursor::AtRoot(source, true),
+                                                               Win32Cursor::ToMake(destination))) {}
 
-void DeleteTree(const std::string& root) { tree_walk::DeleteTree(Win32Tree(root, false)); }
+void DeleteTree(const std::string& root) {
+  Win32Cursor cursor = Win32Cursor::AtRoot(root, false);
+  tree_walk::DeleteTree(cursor);
+}
 
 namespace tree_walk {
 
@@ -286,7 +332,10 @@ unsigned ProcessorCount() {
 
 }  // namespace tree_walk
 
-int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(Win32Tree(root, false)); }
+int64_t CountTreeFiles(const std::string& root) {
+  Win32Cursor cursor = Win32Cursor::AtRoot(root, false);
+  return tree_walk::CountFiles(cursor);
+}
 
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
   if (auto& fake = TestOverrides().disk.query) return fake(dir);
