@@ -99,7 +99,9 @@ struct DiskSpace {
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir);
 // The older query, on the root of the path's volume: the first three
 // characters of `path` with GetDiskFreeSpaceA (sectors per cluster x bytes
-// per sector x free clusters); "/" with statvfs on Linux. nullopt on failure.
+// per sector x free clusters); on Linux statvfs of the path, or of its
+// nearest ancestor that can be measured when the path is not made yet.
+// nullopt on failure.
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path);
 
 // What a test may put in place of the volume queries (TestOverrides().disk).

@@ -394,10 +394,23 @@ std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
   return DiskSpace{uint64_t{vfs.f_blocks} * vfs.f_frsize, uint64_t{vfs.f_bavail} * vfs.f_frsize};
 }
 
+// The file system that holds `path`, or that will once it is made: the
+// path's own, else its nearest ancestor that can be measured.
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path) {
   if (auto& fake = TestOverrides().disk.rootFreeBytes) return fake(path);
+  std::string at = path.empty() ? "." : path;
   struct statvfs vfs;
-  if (statvfs("/", &vfs) != 0) return std::nullopt;
+  while (statvfs(at.c_str(), &vfs) != 0) {
+    if (at == "/" || at == ".") return std::nullopt;
+    const size_t end = at.find_last_not_of('/');
+    const size_t slash = end == std::string::npos ? std::string::npos : at.find_last_of('/', end);
+    if (slash == std::string::npos) {
+      at = ".";  // a relative name: made in the working directory
+    } else {
+      const size_t parentEnd = at.find_last_not_of('/', slash);
+      at.resize(parentEnd == std::string::npos ? 1 : parentEnd + 1);  // "/" itself, or no trailing slash
+    }
+  }
   return uint64_t{vfs.f_bavail} * vfs.f_frsize;
 }
 

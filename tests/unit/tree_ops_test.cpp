@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -999,6 +1000,26 @@ TEST_F(FreeSpaceTest, FallsBackToRootQueryThenZero) {
   EXPECT_EQ(FreeKilobytes("/scratch"), 0u);
   EXPECT_EQ(HasFreeSpace("/scratch", 0), 1);
   EXPECT_EQ(HasFreeSpace("/scratch", 1), 0);
+}
+
+TEST_F(FreeSpaceTest, FallbackMeasuresTheFileSystemThatHoldsThePath) {
+  // /proc has no free blocks at all, while "/" has some: a fallback that
+  // measures "/" whatever it is given shows here.
+  struct statvfs proc;
+  if (statvfs("/proc", &proc) != 0 || proc.f_bavail != 0) GTEST_SKIP() << "no /proc with zero free blocks";
+  struct statvfs root;
+  ASSERT_EQ(statvfs("/", &root), 0);
+  if (root.f_bavail == 0) GTEST_SKIP() << "the root file system is full";
+  EXPECT_EQ(platform::QueryRootFreeBytes("/proc"), std::optional<uint64_t>(0));
+  // A scratch directory still to be made: its nearest existing ancestor.
+  EXPECT_EQ(platform::QueryRootFreeBytes("/proc/no-such-dir/scratch/"), std::optional<uint64_t>(0));
+  EXPECT_EQ(platform::QueryRootFreeBytes("/proc/self/fdinfo/no/such"), std::optional<uint64_t>(0));
+  EXPECT_EQ(FreeKilobytes("/proc/no-such-dir/scratch"), 0u);
+  EXPECT_EQ(HasFreeSpace("/proc/no-such-dir/scratch", 1), 0);
+  EXPECT_GT(platform::QueryRootFreeBytes("/no-such-dir/scratch").value_or(0), 0u);
+  // Relative and empty paths are measured where they would be made.
+  EXPECT_TRUE(platform::QueryRootFreeBytes("no-such-dir/scratch").has_value());
+  EXPECT_TRUE(platform::QueryRootFreeBytes("").has_value());
 }
 
 TEST_F(FreeSpaceTest, RealVolumeIsQueried) {
