@@ -25,7 +25,7 @@ constexpr int kVersionFields = 5;
 // writable. A missing source does nothing. 0, or -1 when a file copy failed
 // (what was copied stays), a listed name is not a plain name, a directory is
 // too deep to reach (Windows), the source moved under the walk, the
-// destination is an empty text, or memory ran out. No link is entered: a
+// destination is an empty text, or descriptors or memory ran out. No link is entered: a
 // link to a file is copied as the file; a link to a directory is made again
 // (Linux) or passed over with a warning in the actions log (Windows).
 int CopyTree(const std::string& source, const std::string& destination);

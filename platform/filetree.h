@@ -48,8 +48,8 @@ class TreeCopy {
   // Makes the directories and lists what to copy. A missing source makes
   // nothing. Links to directories passed over are added to `passedOver` by
   // their source paths. False when a name is refused, a directory is too
-  // deep to reach (Windows), the tree was moved under the walk, or memory
-  // ran out.
+  // deep to reach (Windows), the tree was moved under the walk, or
+  // descriptors or memory ran out.
   bool MakeDirectories(std::vector<std::string>& passedOver);
   // Entries to copy once the directories are made.
   size_t FileCount() const;

@@ -291,7 +291,13 @@ void PosixCursor::Push(Fd fd) {
 Step PosixCursor::Down(const Name& name) {
   if (levels_.empty()) return Step::kUnreachable;
   Fd fd(openat(Top(), name.c_str(), kDirFlags));
-  if (fd.get() < 0) return Step::kUnreachable;
+  if (fd.get() < 0) {
+    // A directory that may not be read, or is gone or a link now, is walked
+    // past; one that the process lacks the means to open is not, or a copy
+    // would leave it out and succeed.
+    const bool exhausted = errno == EMFILE || errno == ENFILE || errno == ENOMEM;
+    return exhausted ? Step::kNoResources : Step::kUnreachable;
+  }
   Push(std::move(fd));
   return Step::kEntered;
 }

@@ -93,6 +93,7 @@ enum class Step {
   kEntered,
   kUnreachable,  // cannot be opened or listed: walked past
   kTooDeep,      // beyond what the system can name (Windows path length)
+  kNoResources,  // the system has no descriptor or memory left to open it
 };
 
 // Windows: a listed entry's kind from its attributes and, for a reparse
@@ -177,7 +178,9 @@ enum class OnRefused { kStop, kLeave };
 //   Found(node, entry)   one of its entries that is not a directory
 //   Leaving(node)        all below it is done; `at` still stands in it
 //   Left(name)           `at` went up from it into its parent
-//   StopsWhenTooDeep()   whether a directory too deep to enter ends the walk
+//   StopsWhenCutOff()    whether a directory that cannot be entered for the
+//                        walk's own limits (too deep, out of descriptors)
+//                        ends the walk; one that is unreachable never does
 // A hook that returns false, a refused name under kStop, or a way back up
 // that no longer leads home ends the walk with false.
 template <class Cursor, class Visitor>
@@ -223,7 +226,8 @@ bool WalkDepthFirst(Cursor& at, std::vector<DirNode<typename Cursor::Name>>& dir
     if (top.nextChild < top.endChild) {
       const size_t child = top.nextChild++;
       const Step step = at.Down(dirs[child].name);
-      if (step == Step::kTooDeep && visitor.StopsWhenTooDeep()) return false;
+      const bool cutOff = step == Step::kTooDeep || step == Step::kNoResources;
+      if (cutOff && visitor.StopsWhenCutOff()) return false;
       if (step != Step::kEntered) continue;
       auto listing = at.List();
       if (!listing) {
@@ -309,7 +313,7 @@ class CopyPlan final : public TreeCopy::Impl {
   // after its parent, and lists the entries to copy. Links to directories
   // that the system does not make again are added to `passedOver`. False
   // when a listed name is refused, a directory is too deep for the system,
-  // the tree moved under the walk, or memory ran out.
+  // the tree moved under the walk, or descriptors or memory ran out.
   bool MakeDirectories(std::vector<std::string>& passedOver) override {
     try {
       return Walk(passedOver);
@@ -441,7 +445,7 @@ class CopyPlan final : public TreeCopy::Impl {
       return plan_.destination_.Up();
     }
     void Left(const Name&) {}
-    bool StopsWhenTooDeep() const { return true; }
+    bool StopsWhenCutOff() const { return true; }
 
    private:
     CopyPlan& plan_;
@@ -480,7 +484,7 @@ void DeleteTree(Cursor& at) {
     void Found(size_t, const Entry<typename Cursor::Name>& entry) { at.Delete(entry); }
     bool Leaving(size_t) { return true; }
     void Left(const typename Cursor::Name& name) { at.RemoveSubdir(name); }
-    bool StopsWhenTooDeep() const { return false; }
+    bool StopsWhenCutOff() const { return false; }
   } visitor{at};
   try {
     std::vector<DirNode<typename Cursor::Name>> dirs;
@@ -504,7 +508,7 @@ int64_t CountFiles(Cursor& at) {
     }
     bool Leaving(size_t) { return true; }
     void Left(const typename Cursor::Name&) {}
-    bool StopsWhenTooDeep() const { return false; }
+    bool StopsWhenCutOff() const { return false; }
   } visitor;
   try {
     std::vector<DirNode<typename Cursor::Name>> dirs;

@@ -573,6 +573,28 @@ TEST_F(CopyTreeTest, AChainThousandsDeepIsWalkedInLittleMemoryWithFewDescriptors
   EXPECT_FALSE(fs::exists(tmp_ / "A"));
 }
 
+TEST_F(CopyTreeTest, RunningOutOfDescriptorsFailsACopyRatherThanLeavingDirectoriesOut) {
+  // Six descriptors beyond the standard three: the two roots and two levels
+  // on each side, then a copy's two clones and one file's two ends. The
+  // third level cannot be opened: that is no directory to pass over, as one
+  // that may not be read is, but a copy that cannot be made whole.
+  WriteFile(tmp_ / "A/top", "top");
+  WriteFile(tmp_ / "A/d/d/d/d/bottom", "bottom");
+  CopyThreadsSetting threads("1");
+  const int status = RunLimited(3 + 6, 0, [&] {
+    for (int fd = 3; fd < 1024; ++fd) close(fd);  // whatever the test process holds
+    if (CopyTree(tmp_ / "A", tmp_ / "B") == -1) return 0;
+    return fs::exists(tmp_ / "B/d/d/d/d/bottom") ? 2 : 1;
+  });
+  EXPECT_EQ(status, 0) << "1 reported as copied without the deepest file";
+  // Counting and deletion take what they can reach.
+  EXPECT_EQ(RunLimited(3 + 3, 0, [&] {
+              for (int fd = 3; fd < 1024; ++fd) close(fd);
+              return static_cast<int>(CountTreeFiles(tmp_ / "A"));
+            }),
+            1);
+}
+
 // The Linux cursor, with the directory `moved` renamed to `to` just before
 // its first climb, as another process could do in the middle of a walk.
 class MovingCursor : public platform::tree_walk::PosixCursor {
