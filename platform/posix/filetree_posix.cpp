@@ -178,26 +178,20 @@ bool CopyFileAt(int srcDir, int dstDir, const char* name) {
     return false;
   }
   const mode_t mode = (st.st_mode & 0777) | S_IWUSR;
-  // A link in the destination is replaced, never written through: O_NOFOLLOW
-  // refuses it, and it is removed. A new file gets its bits from open unless
-  // the creation mask takes some away; an older one keeps its own until
-  // fchmod. (A tree copy makes thousands of files: every call saved counts.)
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  bool created = true;
-  int fd = openat(dstDir, name, flags | O_EXCL, mode);
-  if (fd < 0 && errno == EEXIST) {
-    created = false;
-    fd = openat(dstDir, name, flags | O_TRUNC, mode);
-    if (fd < 0 && errno == ELOOP && unlinkat(dstDir, name, 0) == 0) {
-      created = true;
-      fd = openat(dstDir, name, flags | O_EXCL, mode);
-    }
-  }
+  // Always a file of its own: whatever stands at the name (a link, a second
+  // name of an outside file) is removed, never written through, and O_EXCL
+  // refuses what is put back meanwhile. A directory there stays and the copy
+  // fails. The new file gets its bits from open unless the creation mask
+  // takes some away. (A tree copy makes thousands of files: every call saved
+  // counts.)
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = openat(dstDir, name, flags, mode);
+  if (fd < 0 && errno == EEXIST && unlinkat(dstDir, name, 0) == 0) fd = openat(dstDir, name, flags, mode);
   Fd out(fd);
   if (out.get() < 0) return false;
-  // Kept whatever the umask or an older file of that name said: a copied
-  // program must stay executable. Like an attribute, not worth failing for.
-  if (!created || (mode & ~CreationMask()) != mode) fchmod(out.get(), mode);
+  // Kept whatever the umask said: a copied program must stay executable.
+  // Like an attribute, not worth failing for.
+  if ((mode & ~CreationMask()) != mode) fchmod(out.get(), mode);
   if (!CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size))) return false;
   return out.Close();
 }

@@ -305,6 +305,19 @@ TEST_F(TreeLinkTest, NothingIsWrittenThroughALinkInTheDestination) {
   EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
 }
 
+TEST_F(TreeLinkTest, AHardLinkInTheDestinationIsReplacedNotWrittenThrough) {
+  // A second name of an outside file where a copy goes: writing into it
+  // would rewrite the outside file with the rights of the copy.
+  fs::create_directories(tmp_ / "B/d");
+  fs::create_hard_link(tmp_ / "outside/keep", tmp_ / "B/x");
+  fs::create_hard_link(tmp_ / "outside/keep", tmp_ / "B/d/y");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadFile(tmp_ / "B/x"), "x data");
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/y"), "y data");
+  EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
+  EXPECT_EQ(fs::hard_link_count(tmp_ / "outside/keep"), 1u);
+}
+
 TEST_F(TreeLinkTest, LinkToDirectoryOntoADirectoryFails) {
   fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d/out");
   WriteFile(tmp_ / "B/d/out/old", "stays");
