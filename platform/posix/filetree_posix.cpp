@@ -290,7 +290,7 @@ Step PosixCursor::Down(const Name& name) {
     // past; one that the process lacks the means to open is not, or a copy
     // would leave it out and succeed.
     const bool exhausted = errno == EMFILE || errno == ENFILE || errno == ENOMEM;
-    return exhausted ? Step::kNoResources : Step::kUnreachable;
+    return exhausted ? Step::kBlocked : Step::kUnreachable;
   }
   Push(std::move(fd));
   return Step::kEntered;

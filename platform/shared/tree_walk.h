@@ -21,7 +21,8 @@
 //   List()                    optional vector of Entry (raw: "." and ".."
 //                             included) of the current directory; nullopt
 //                             when it cannot be listed. Once per directory.
-//   Down(name)                into a subdirectory, never through a link (Step)
+//   Down(name)                into a subdirectory, never through a link, not
+//                             even one put in its place since the listing (Step)
 //   MakeRoot(), MakeDown(name)  a destination's root or subdirectory made (a
 //                             link in its place replaced) and entered; false
 //                             when it cannot be, and the cursor stays
@@ -93,7 +94,8 @@ enum class Step {
   kEntered,
   kUnreachable,  // cannot be opened or listed: walked past
   kTooDeep,      // beyond what the system can name (Windows path length)
-  kNoResources,  // the system has no descriptor or memory left to open it
+  kBlocked,      // cannot be opened now: no descriptor or memory left, or
+                 // (Windows) another program holds it against the walk
 };
 
 // Windows: a listed entry's kind from its attributes and, for a reparse
@@ -178,8 +180,7 @@ enum class OnRefused { kStop, kLeave };
 //   Found(node, entry)   one of its entries that is not a directory
 //   Leaving(node)        all below it is done; `at` still stands in it
 //   Left(name)           `at` went up from it into its parent
-//   StopsWhenCutOff()    whether a directory that cannot be entered for the
-//                        walk's own limits (too deep, out of descriptors)
+//   StopsWhenCutOff()    whether a directory that is too deep or blocked
 //                        ends the walk; one that is unreachable never does
 // A hook that returns false, a refused name under kStop, or a way back up
 // that no longer leads home ends the walk with false.
@@ -226,7 +227,7 @@ bool WalkDepthFirst(Cursor& at, std::vector<DirNode<typename Cursor::Name>>& dir
     if (top.nextChild < top.endChild) {
       const size_t child = top.nextChild++;
       const Step step = at.Down(dirs[child].name);
-      const bool cutOff = step == Step::kTooDeep || step == Step::kNoResources;
+      const bool cutOff = step == Step::kTooDeep || step == Step::kBlocked;
       if (cutOff && visitor.StopsWhenCutOff()) return false;
       if (step != Step::kEntered) continue;
       auto listing = at.List();

@@ -132,10 +132,65 @@ bool MakeDirAt(const std::wstring& path) {
 // The longest \\?\ path the wide functions take, its NUL included.
 constexpr size_t kMaxPathUnits = 32767;
 
+// An open directory that stays where it is while held: without
+// FILE_SHARE_DELETE no one can rename or remove it, nor so put a link or
+// junction in its place. (It must read the directory for the share mode to
+// count: an open for attributes alone is exempt.)
+class DirGuard {
+ public:
+  DirGuard() = default;
+  explicit DirGuard(HANDLE handle) : handle_(handle) {}
+  ~DirGuard() { Close(); }
+  DirGuard(DirGuard&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
+  DirGuard& operator=(DirGuard&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
+  HANDLE get() const { return handle_; }
+
+ private:
+  void Close() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// Opens and holds the directory `path`, a link or junction there entered
+// only when `followLink`. kBlocked when the system lacks the means, or
+// another program holds it in a way that keeps it from being held.
+tree_walk::Step HoldDirectory(const std::wstring& path, bool followLink, DirGuard& guard) {
+  const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  DirGuard held(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, flags, nullptr));
+  if (held.get() == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const bool blocked = error == ERROR_SHARING_VIOLATION || error == ERROR_TOO_MANY_OPEN_FILES ||
+                         error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
+                         error == ERROR_NO_SYSTEM_RESOURCES;
+    return blocked ? tree_walk::Step::kBlocked : tree_walk::Step::kUnreachable;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(held.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return tree_walk::Step::kUnreachable;
+  }
+  // Held, and every directory above it too, the path names what was opened:
+  // its tag can come from a listing of the path.
+  if (!followLink && IsLinkAt(path, info.dwFileAttributes)) return tree_walk::Step::kUnreachable;
+  guard = std::move(held);
+  return tree_walk::Step::kEntered;
+}
+
 // The Windows cursor of the tree walks (tree_walk.h): the current
 // directory's extended-length path, one name added or taken off per step.
 // Every call still names the whole path, so a directory deeper than the
-// longest path cannot be reached.
+// longest path cannot be reached; and so the cursor holds every directory
+// from the root to where it stands (a handle per level), lest one of them
+// be swapped for a junction that the path would then lead through.
 class Win32Cursor {
  public:
   using Name = std::wstring;
@@ -149,27 +204,27 @@ class Win32Cursor {
   }
   static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-  // Standing in `root`; a root that is a link or junction is followed only
-  // when `followRoot`.
+  // Standing in `root`, or nowhere when it cannot be held; a root that is a
+  // link or junction is followed only when `followRoot`.
   static Win32Cursor AtRoot(const std::string& root, bool followRoot) {
     Win32Cursor cursor(ExtendedRoot(root), followRoot);
-    cursor.path_ = cursor.root_;
+    cursor.HoldRoot();
     return cursor;
   }
   // Standing nowhere until MakeRoot makes `root`.
   static Win32Cursor ToMake(const std::string& root) { return Win32Cursor(ExtendedRoot(root), true); }
 
+  Win32Cursor(Win32Cursor&&) = default;
+  Win32Cursor& operator=(Win32Cursor&&) = default;
+
   Win32Cursor Clone() const {
     Win32Cursor cursor(root_, followRoot_);
-    if (!path_.empty()) cursor.path_ = root_;
+    if (!guards_.empty()) cursor.HoldRoot();
     return cursor;
   }
 
   std::optional<std::vector<tree_walk::Entry<Name>>> List() const {
-    if (path_.empty()) return std::nullopt;
-    if (lengths_.empty() && !followRoot_ && IsLinkAt(path_, GetFileAttributesW(path_.c_str()))) {
-      return std::nullopt;
-    }
+    if (guards_.empty()) return std::nullopt;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(JoinPath(path_, L"*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -181,47 +236,57 @@ class Win32Cursor {
     return entries;
   }
 
-  // Only the name is added: whether it can be listed or made shows then.
   tree_walk::Step Down(const Name& name) {
-    if (path_.empty()) return tree_walk::Step::kUnreachable;
+    if (guards_.empty()) return tree_walk::Step::kUnreachable;
     // Room for "\name", then "\*" to list it and the NUL.
     if (path_.size() + 1 + name.size() + 2 + 1 > kMaxPathUnits) return tree_walk::Step::kTooDeep;
+    std::wstring child = JoinPath(path_, name);
+    DirGuard guard;
+    const tree_walk::Step step = HoldDirectory(child, false, guard);
+    if (step != tree_walk::Step::kEntered) return step;
+    guards_.push_back(std::move(guard));
     lengths_.push_back(path_.size());
-    path_ = JoinPath(path_, name);
+    path_ = std::move(child);
     return tree_walk::Step::kEntered;
   }
 
   bool MakeRoot() {
-    path_.clear();
-    lengths_.clear();
+    Leave();
     if (root_.empty() || !MakeDirAt(root_)) return false;
+    DirGuard guard;
+    if (HoldDirectory(root_, false, guard) != tree_walk::Step::kEntered) return false;
+    guards_.push_back(std::move(guard));
     path_ = root_;
     return true;
   }
 
   bool MakeDown(const Name& name) {
-    if (Down(name) != tree_walk::Step::kEntered) return false;
-    if (MakeDirAt(path_)) return true;
-    Up();
-    return false;
+    if (guards_.empty() || path_.size() + 1 + name.size() + 2 + 1 > kMaxPathUnits) return false;
+    return MakeDirAt(JoinPath(path_, name)) && Down(name) == tree_walk::Step::kEntered;
   }
 
+  // Never lost: what the cursor came down through was held all the while.
   bool Up() {
     if (lengths_.empty()) return false;
+    guards_.pop_back();
     path_.resize(lengths_.back());
     lengths_.pop_back();
     return true;
   }
 
-  // CopyFileW follows a link at the source (the file is copied) and would
-  // write through one at the destination: that one is removed first.
+  // CopyFileW follows a link at the source (the file is copied). At the
+  // destination it would write through a link or into a second name of an
+  // outside file: what stands there goes first, and the copy makes a file of
+  // its own.
   bool CopyFrom(const Win32Cursor& source, const Name& name, tree_walk::Kind) const {
-    if (source.path_.empty() || path_.empty()) return false;
+    if (source.guards_.empty() || guards_.empty()) return false;
     const std::wstring from = JoinPath(source.path_, name);
     const std::wstring to = JoinPath(path_, name);
     const DWORD existing = GetFileAttributesW(to.c_str());
-    if (IsLinkAt(to, existing)) RemoveEntry(to, existing);
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
+    if (existing != INVALID_FILE_ATTRIBUTES && (!(existing & FILE_ATTRIBUTE_DIRECTORY) || IsLinkAt(to, existing))) {
+      RemoveEntry(to, existing);
+    }
+    if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -247,16 +312,35 @@ class Win32Cursor {
       DeleteFileW(path.c_str());
     }
   }
+  // After Up, so the subdirectory is no longer held.
   void RemoveSubdir(const Name& name) const { RemoveDirectoryW(JoinPath(path_, name).c_str()); }
-  void RemoveRoot() const { RemoveDirectoryW(root_.c_str()); }
+  // Let go first: a held directory cannot be removed.
+  void RemoveRoot() {
+    Leave();
+    RemoveDirectoryW(root_.c_str());
+  }
 
  private:
   Win32Cursor(std::wstring root, bool followRoot) : root_(std::move(root)), followRoot_(followRoot) {}
 
+  void HoldRoot() {
+    DirGuard guard;
+    if (root_.empty() || HoldDirectory(root_, followRoot_, guard) != tree_walk::Step::kEntered) return;
+    guards_.push_back(std::move(guard));
+    path_ = root_;
+  }
+  // Standing nowhere, nothing held.
+  void Leave() {
+    guards_.clear();
+    lengths_.clear();
+    path_.clear();
+  }
+
   std::wstring root_;            // \\?\ absolute; empty when it could not be formed
   bool followRoot_;
-  std::wstring path_;            // the current directory; empty: standing nowhere
+  std::wstring path_;            // the current directory
   std::vector<size_t> lengths_;  // path_'s length at each level above
+  std::vector<DirGuard> guards_;  // the root first, then each level down; empty: standing nowhere
 };
 
 }  // namespace
