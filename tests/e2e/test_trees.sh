@@ -279,4 +279,19 @@ test_threads_make_the_trees_one_thread_makes() {
   diff -r --no-dereference "$WORK/one" "$WORK/many" >/dev/null || fail "the copies' contents differ"
 }
 
+# A bootstrap into a location that already holds a second name (a hard
+# link) of a file outside it: the copy replaces the name and leaves the
+# outside file as it was.
+test_a_hard_link_in_the_destination_is_replaced_not_written_through() {
+  setup
+  echo target >"$WORK/qti/jlib/real.jar"
+  mkdir -p "$WORK/outside" "$WORK/loc/qti/jlib"
+  echo outside >"$WORK/outside/keep.txt"
+  ln "$WORK/outside/keep.txt" "$WORK/loc/qti/jlib/real.jar" || { echo "    (skipped: no hard links here)"; return; }
+  run_in "$WORK/dist" "$WORK/dist/setup" -rtimestamp $TS -BOOTSTRAPONLY "BOOTSTRAP_LOC=$(native_path "$WORK/loc")"
+  expect_rc 0
+  expect_eq "$(cat "$WORK/loc/qti/jlib/real.jar")" target "the copy"
+  expect_eq "$(cat "$WORK/outside/keep.txt")" outside "the file outside the destination"
+}
+
 e2e_main "$@"
