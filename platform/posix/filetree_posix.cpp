@@ -208,6 +208,10 @@ Kind KindOf(int dir, const char* name, unsigned char type) {
   return Kind::kOther;
 }
 
+// Errors that say the process lacks the means to open, not that what it
+// opens may not be opened.
+bool Exhausted(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
+
 // A trailing slash would make the kernel follow a link at the root.
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -231,7 +235,11 @@ bool Fd::Close() {
 PosixCursor PosixCursor::AtRoot(const std::string& root, bool followRoot) {
   PosixCursor cursor(WithoutTrailingSlashes(root));
   Fd fd(open(cursor.rootPath_.c_str(), followRoot ? kDirFlags & ~O_NOFOLLOW : kDirFlags));
-  if (fd.get() >= 0) cursor.levels_.push_back({std::move(fd)});
+  if (fd.get() >= 0) {
+    cursor.levels_.push_back({std::move(fd)});
+  } else {
+    cursor.blocked_ = Exhausted(errno);
+  }
   return cursor;
 }
 
@@ -285,13 +293,10 @@ void PosixCursor::Push(Fd fd) {
 Step PosixCursor::Down(const Name& name) {
   if (levels_.empty()) return Step::kUnreachable;
   Fd fd(openat(Top(), name.c_str(), kDirFlags));
-  if (fd.get() < 0) {
-    // A directory that may not be read, or is gone or a link now, is walked
-    // past; one that the process lacks the means to open is not, or a copy
-    // would leave it out and succeed.
-    const bool exhausted = errno == EMFILE || errno == ENFILE || errno == ENOMEM;
-    return exhausted ? Step::kBlocked : Step::kUnreachable;
-  }
+  // A directory that may not be read, or is gone or a link now, is walked
+  // past; one that the process lacks the means to open is not, or a copy
+  // would leave it out and succeed.
+  if (fd.get() < 0) return Exhausted(errno) ? Step::kBlocked : Step::kUnreachable;
   Push(std::move(fd));
   return Step::kEntered;
 }

@@ -56,6 +56,7 @@ class PosixCursor {
   PosixCursor& operator=(PosixCursor&&) = default;
 
   PosixCursor Clone() const;
+  bool Blocked() const { return blocked_; }
   std::optional<std::vector<Entry<Name>>> List() const;
   Step Down(const Name& name);
   bool MakeRoot();
@@ -86,6 +87,7 @@ class PosixCursor {
   std::string rootPath_;
   std::vector<Level> levels_;  // the root first; empty: standing nowhere
   size_t held_ = 0;            // the deepest levels with a descriptor, root aside
+  bool blocked_ = false;       // the root could not be opened for want of descriptors or memory
 };
 
 }  // namespace platform::tree_walk

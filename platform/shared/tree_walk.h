@@ -18,6 +18,8 @@
 //   kFoldsCase, Fold(name)    whether the destination takes names that differ
 //                             in case for one, and the name it compares
 //   Clone()                   a cursor standing at the same root
+//   Blocked()                 whether it stands nowhere because its root
+//                             could not be opened for want of means (Step)
 //   List()                    optional vector of Entry (raw: "." and ".."
 //                             included) of the current directory; nullopt
 //                             when it cannot be listed. Once per directory.
@@ -183,7 +185,8 @@ enum class OnRefused { kStop, kLeave };
 //   StopsWhenCutOff()    whether a directory that is too deep or blocked
 //                        ends the walk; one that is unreachable never does
 // A hook that returns false, a refused name under kStop, or a way back up
-// that no longer leads home ends the walk with false.
+// that no longer leads home ends the walk with false, as does a root that
+// is blocked.
 template <class Cursor, class Visitor>
 bool WalkDepthFirst(Cursor& at, std::vector<DirNode<typename Cursor::Name>>& dirs, bool keepDirs,
                     OnRefused onRefused, Visitor& visitor) {
@@ -219,7 +222,7 @@ bool WalkDepthFirst(Cursor& at, std::vector<DirNode<typename Cursor::Name>>& dir
   };
 
   auto root = at.List();
-  if (!root) return true;  // nothing there to walk
+  if (!root) return !at.Blocked();  // else nothing there to walk
   if (!take(0, *root)) return false;
   root.reset();
   while (!frames.empty()) {

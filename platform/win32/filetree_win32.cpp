@@ -223,6 +223,8 @@ class Win32Cursor {
     return cursor;
   }
 
+  bool Blocked() const { return blocked_; }
+
   std::optional<std::vector<tree_walk::Entry<Name>>> List() const {
     if (guards_.empty()) return std::nullopt;
     WIN32_FIND_DATAW data;
@@ -325,7 +327,9 @@ class Win32Cursor {
 
   void HoldRoot() {
     DirGuard guard;
-    if (root_.empty() || HoldDirectory(root_, followRoot_, guard) != tree_walk::Step::kEntered) return;
+    const tree_walk::Step step = root_.empty() ? tree_walk::Step::kUnreachable : HoldDirectory(root_, followRoot_, guard);
+    blocked_ = step == tree_walk::Step::kBlocked;
+    if (step != tree_walk::Step::kEntered) return;
     guards_.push_back(std::move(guard));
     path_ = root_;
   }
@@ -341,6 +345,7 @@ class Win32Cursor {
   std::wstring path_;            // the current directory
   std::vector<size_t> lengths_;  // path_'s length at each level above
   std::vector<DirGuard> guards_;  // the root first, then each level down; empty: standing nowhere
+  bool blocked_ = false;          // the root could not be held for want of means
 };
 
 }  // namespace

@@ -600,6 +600,12 @@ TEST_F(CopyTreeTest, RunningOutOfDescriptorsFailsACopyRatherThanLeavingDirectori
     return fs::exists(tmp_ / "B/d/d/d/d/bottom") ? 2 : 1;
   });
   EXPECT_EQ(status, 0) << "1 reported as copied without the deepest file";
+  // Not even the source's root: that is no missing source, which copies nothing and succeeds.
+  EXPECT_EQ(RunLimited(3, 0, [&] {
+              for (int fd = 3; fd < 1024; ++fd) close(fd);
+              return CopyTree(tmp_ / "A", tmp_ / "C") == -1 ? 0 : 1;
+            }),
+            0);
   // Counting and deletion take what they can reach.
   EXPECT_EQ(RunLimited(3 + 3, 0, [&] {
               for (int fd = 3; fd < 1024; ++fd) close(fd);
@@ -684,6 +690,7 @@ class FakeCursor {
   FakeCursor(FakeTree& tree, bool standing) : tree_(&tree), standing_(standing) {}
 
   FakeCursor Clone() const { return FakeCursor(*tree_, standing_); }
+  bool Blocked() const { return false; }
   std::optional<std::vector<Entry>> List() const {
     auto it = standing_ ? tree_->dirs.find(Path()) : tree_->dirs.end();
     if (it == tree_->dirs.end()) return std::nullopt;
