@@ -23,8 +23,11 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir);
 
 // Whole trees. The walks go depth first, a directory before what it holds,
 // one level at a time: their time and memory follow the tree's entries and
-// name bytes whatever its depth, and they hold a few directories open. They
-// never enter a symbolic link or junction; on Windows any other reparse
+// name bytes whatever its depth. On Linux a walk holds at most a few
+// directories open; on Windows it holds every directory from the root to
+// where it stands, so that none can be renamed or swapped for a junction
+// under it. They never enter a symbolic link or junction, not even one put
+// in a directory's place after it was listed; on Windows any other reparse
 // point (a cloud placeholder, a deduplicated file) is the file or directory
 // it presents. Below the roots they work in the system's own names (UTF-16
 // with \\?\ paths on Windows, relative to directory descriptors on Linux),
@@ -36,8 +39,9 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir);
 // parent, then the file copies. A link to a file is copied as the file, a
 // dangling link as a link (Linux); a link to a directory is made again with
 // the same target (Linux) or passed over (Windows). Nothing is written
-// through a link in the destination: one where a directory or file goes is
-// replaced.
+// through a link in the destination: one where a directory goes is replaced,
+// and every file copied is a new file, whatever stood at its name (a link, a
+// second name of another file).
 class TreeCopy {
  public:
   TreeCopy(const std::string& source, const std::string& destination);
