@@ -2,10 +2,10 @@
 // and counting directory trees, and picking the highest-versioned
 // subdirectory of a component directory.
 //
-// The walks (platform::TreeCopy, DeleteTree, CountTreeFiles) are breadth
-// first over a table of pending directories that grows as needed, so deep
-// trees cost no stack and large ones are handled whole; they never enter a
-// link, so a cycle in a medium ends.
+// The walks (platform::TreeCopy, DeleteTree, CountTreeFiles) go depth first
+// over an explicit stack, one level at a time, so a deep tree costs no stack,
+// time and memory in proportion to its size, and a few open directories;
+// they never enter a link, so a cycle in a medium ends.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +23,9 @@ constexpr int kVersionFields = 5;
 // Copies the tree below `source` into `destination` (created if missing, as
 // are its subdirectories), replacing files of the same name; copies are made
 // writable. A missing source does nothing. 0, or -1 when a file copy failed
-// (what was copied stays), a listed name is not a plain name, the
-// destination is an empty text, or memory ran out. No link is entered: a
+// (what was copied stays), a listed name is not a plain name, a directory is
+// too deep to reach (Windows), the source moved under the walk, the
+// destination is an empty text, or descriptors or memory ran out. No link is entered: a
 // link to a file is copied as the file; a link to a directory is made again
 // (Linux) or passed over with a warning in the actions log (Windows).
 int CopyTree(const std::string& source, const std::string& destination);

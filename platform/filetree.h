@@ -13,7 +13,7 @@ namespace platform {
 struct DirEntry {
   std::string name;
   bool isDirectory = false;  // a link to a directory counts as a directory
-  bool isLink = false;       // symbolic link (Linux), reparse point (Windows)
+  bool isLink = false;       // symbolic link (Linux), link or junction (Windows)
 };
 
 // The entries of `dir` in the order the system lists them, without "." and
@@ -21,17 +21,27 @@ struct DirEntry {
 // process code page cannot hold exactly (no best fit) is left out.
 std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir);
 
-// Whole trees. The walks are breadth first and never enter a symbolic link,
-// junction or other directory reparse point. Below the roots they work in
-// the system's own names (UTF-16 with \\?\ paths on Windows, relative to
-// directory descriptors on Linux), so every name is the one name it is; a
-// listed name that holds a separator or is a second "." or ".." is refused.
+// Whole trees. The walks go depth first, a directory before what it holds,
+// one level at a time: their time and memory follow the tree's entries and
+// name bytes whatever its depth. On Linux a walk holds at most a few
+// directories open; on Windows it holds every directory from the root to
+// where it stands, so that none can be renamed or swapped for a junction
+// under it. They never enter a symbolic link or junction, not even one put
+// in a directory's place after it was listed; on Windows any other reparse
+// point (a cloud placeholder, a deduplicated file) is the file or directory
+// it presents. Below the roots they work in the system's own names (UTF-16
+// with \\?\ paths on Windows, relative to directory descriptors on Linux),
+// so every name is the one name it is; a listed name that holds a separator
+// or is a second "." or ".." is refused. Linux sets no depth limit; on
+// Windows a directory whose path passes 32,767 units cannot be reached.
 
-// A tree copy in two phases: the destination's directories, breadth first,
-// then the file copies. A link to a file is copied as the file, a dangling
-// link as a link (Linux); a link to a directory is made again with the same
-// target (Linux) or passed over (Windows). Nothing is written through a link
-// in the destination: one where a directory or file goes is replaced.
+// A tree copy in two phases: the destination's directories, each after its
+// parent, then the file copies. A link to a file is copied as the file, a
+// dangling link as a link (Linux); a link to a directory is made again with
+// the same target (Linux) or passed over (Windows). Nothing is written
+// through a link in the destination: one where a directory goes is replaced,
+// and every file copied is a new file, whatever stood at its name (a link, a
+// second name of another file).
 class TreeCopy {
  public:
   TreeCopy(const std::string& source, const std::string& destination);
@@ -41,7 +51,9 @@ class TreeCopy {
 
   // Makes the directories and lists what to copy. A missing source makes
   // nothing. Links to directories passed over are added to `passedOver` by
-  // their source paths. False when a name is refused or memory ran out.
+  // their source paths. False when a name is refused, a directory is too
+  // deep to reach (Windows), the tree was moved under the walk, or
+  // descriptors or memory ran out.
   bool MakeDirectories(std::vector<std::string>& passedOver);
   // Entries to copy once the directories are made.
   size_t FileCount() const;
@@ -75,8 +87,8 @@ unsigned CopyThreads();
 unsigned CopyThreadCount(const std::optional<std::string>& setting, unsigned processors);
 
 // Deletes the tree `root`, root included, as far as it can; what cannot be
-// deleted (Windows: read-only or open files) stays. A link is removed, never
-// what it leads to; a root that is a link is left alone.
+// deleted (Windows: read-only or open files) or reached stays. A link is
+// removed, never what it leads to; a root that is a link is left alone.
 void DeleteTree(const std::string& root);
 // Files in the tree `root`: entries that are neither directories nor links
 // to one. A root that is a link, or cannot be listed, holds none.
@@ -91,7 +103,9 @@ struct DiskSpace {
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir);
 // The older query, on the root of the path's volume: the first three
 // characters of `path` with GetDiskFreeSpaceA (sectors per cluster x bytes
-// per sector x free clusters); "/" with statvfs on Linux. nullopt on failure.
+// per sector x free clusters); on Linux statvfs of the path, or of its
+// nearest ancestor that can be measured when the path is not made yet.
+// nullopt on failure.
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path);
 
 // What a test may put in place of the volume queries (TestOverrides().disk).

@@ -1,6 +1,8 @@
 // The tree walks on small trees built from the input: directories, files,
 // links to files and directories, to "." and "..", dangling ones, links
-// that lead outside, cycles, and links already standing in the destination.
+// that lead outside, cycles, links already standing in the destination, and
+// chains deeper than the directories a walk holds open (it climbs back
+// through "..").
 // Copy, count and delete must end; the copy must hold what the source holds
 // (links to directories made again, links to files as files); and nothing
 // beside the destination may change: not the source, not an "outside" tree
@@ -92,6 +94,7 @@ std::set<std::string> Names(const fs::path& dir) {
 // page or another system's separator reads them.
 const char* const kNames[] = {"a", "b", "c", "d", "..\\x", "\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBC", "\xE6\x97\xA5"};
 constexpr size_t kMaxOps = 32;
+constexpr int kChain = 12;  // beyond the directories a walk keeps open
 
 class TreeBuilder {
  public:
@@ -106,10 +109,10 @@ class TreeBuilder {
   void Apply(uint8_t op, uint8_t where, uint8_t name) {
     const fs::path dir = dirs_[where % dirs_.size()];
     const fs::path path = dir / kNames[name % std::size(kNames)];
-    if (op % 11 == 10) return LinkInDestination(path, where);
+    if (op % 12 == 10) return LinkInDestination(path, where);
     std::error_code ec;
     if (fs::symlink_status(path, ec).type() != fs::file_type::not_found) return;
-    switch (op % 11) {
+    switch (op % 12) {
       case 0:
         fs::create_directory(path);
         dirs_.push_back(path);
@@ -139,6 +142,9 @@ class TreeBuilder {
       case 8:
         Link(outside_ / "file", path);
         break;
+      case 11:
+        Chain(path);
+        break;
       default:
         Link("../..", path);
         break;
@@ -152,6 +158,17 @@ class TreeBuilder {
 
  private:
   void Link(const fs::path& target, const fs::path& path) { fs::create_symlink(target, path); }
+
+  // kChain directories of one name, a file at the bottom; each may hold more.
+  void Chain(fs::path path) {
+    const fs::path name = path.filename();
+    for (int level = 0; level < kChain; ++level, path /= name) {
+      fs::create_directory(path);
+      dirs_.push_back(path);
+    }
+    std::ofstream(path.parent_path() / "bottom") << "bottom" << files_.size();
+    files_.push_back(path.parent_path() / "bottom");
+  }
 
   // A link to the outside already standing in the destination where the
   // copy of `path` (or its directory) goes.

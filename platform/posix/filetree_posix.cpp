@@ -10,52 +10,22 @@
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#if __has_include(<linux/openat2.h>)
-#include <linux/openat2.h>
-#endif
-
-#include <atomic>
 #include <memory>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/posix/tree_cursor.h"
 #include "platform/shared/tree_walk.h"
 
 namespace platform {
 
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) close(fd_);
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  // Closes now, so that a failing close (a full disk on NFS) is seen.
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
+using tree_walk::Fd;
 
 // Errors with which a kernel says "not this way" rather than "this copy
 // failed": the next means is tried.
@@ -144,67 +114,19 @@ using tree_walk::Kind;
 // A directory of a walk, never reached through a link.
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
 
-// The directory `rel` below `root` opened one component at a time.
-int OpenStepwise(int root, const std::string& rel) {
-  Fd dir(openat(root, ".", kDirFlags));
-  for (size_t start = 0; dir.get() >= 0 && start <= rel.size();) {
-    size_t end = rel.find('/', start);
-    if (end == std::string::npos) end = rel.size();
-    dir = Fd(openat(dir.get(), rel.substr(start, end - start).c_str(), kDirFlags));
-    start = end + 1;
-  }
-  return dir.release();
-}
-
-// The directory `rel` ("a/b", "" for the root itself) below the open
-// directory `root`, reached without following any link; -1 with errno set
-// otherwise (ELOOP or ENOTDIR where a link stands). One openat2 call where
-// the kernel has it, else a step per component.
-int OpenBelow(int root, const std::string& rel) {
-  if (root < 0) {
-    errno = EBADF;
-    return -1;
-  }
-  if (rel.empty()) return openat(root, ".", kDirFlags);
-#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
-  static std::atomic<bool> unavailable{false};
-  if (!unavailable.load(std::memory_order_relaxed)) {
-    open_how how{};
-    how.flags = kDirFlags;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
-    const long fd = syscall(SYS_openat2, root, rel.c_str(), &how, sizeof how);
-    if (fd >= 0) return static_cast<int>(fd);
-    // An older kernel, or a system-call filter that refuses it.
-    if (errno == ENOSYS || errno == EPERM) {
-      unavailable.store(true, std::memory_order_relaxed);
-    } else if (errno != EAGAIN && errno != ENAMETOOLONG) {
-      return -1;
-    }
-  }
-#endif
-  return OpenStepwise(root, rel);
-}
-
-// The directory holding `rel`, opened below `root`, and rel's last name.
-Fd OpenParent(int root, const std::string& rel, std::string& name) {
-  const size_t slash = rel.rfind('/');
-  name = rel.substr(slash + 1);
-  return Fd(OpenBelow(root, slash == std::string::npos ? std::string() : rel.substr(0, slash)));
-}
-
 // Makes directory `name` in `dir`. An existing directory is fine; a link
 // there is replaced by a directory (the link goes, never what it leads to).
-bool MakeDirAt(int dir, const std::string& name) {
-  if (mkdirat(dir, name.c_str(), 0777) == 0) return true;
+bool MakeDirAt(int dir, const char* name) {
+  if (mkdirat(dir, name, 0777) == 0) return true;
   if (errno != EEXIST) return false;
   struct stat st;
-  if (fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   if (S_ISDIR(st.st_mode)) return true;
   if (!S_ISLNK(st.st_mode)) {
     errno = ENOTDIR;
     return false;
   }
-  return unlinkat(dir, name.c_str(), 0) == 0 && mkdirat(dir, name.c_str(), 0777) == 0;
+  return unlinkat(dir, name, 0) == 0 && mkdirat(dir, name, 0777) == 0;
 }
 
 // Makes the link `name` of `srcDir` again in `dstDir` with the same target,
@@ -256,26 +178,20 @@ bool CopyFileAt(int srcDir, int dstDir, const char* name) {
     return false;
   }
   const mode_t mode = (st.st_mode & 0777) | S_IWUSR;
-  // A link in the destination is replaced, never written through: O_NOFOLLOW
-  // refuses it, and it is removed. A new file gets its bits from open unless
-  // the creation mask takes some away; an older one keeps its own until
-  // fchmod. (A tree copy makes thousands of files: every call saved counts.)
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  bool created = true;
-  int fd = openat(dstDir, name, flags | O_EXCL, mode);
-  if (fd < 0 && errno == EEXIST) {
-    created = false;
-    fd = openat(dstDir, name, flags | O_TRUNC, mode);
-    if (fd < 0 && errno == ELOOP && unlinkat(dstDir, name, 0) == 0) {
-      created = true;
-      fd = openat(dstDir, name, flags | O_EXCL, mode);
-    }
-  }
+  // Always a file of its own: whatever stands at the name (a link, a second
+  // name of an outside file) is removed, never written through, and O_EXCL
+  // refuses what is put back meanwhile. A directory there stays and the copy
+  // fails. The new file gets its bits from open unless the creation mask
+  // takes some away. (A tree copy makes thousands of files: every call saved
+  // counts.)
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = openat(dstDir, name, flags, mode);
+  if (fd < 0 && errno == EEXIST && unlinkat(dstDir, name, 0) == 0) fd = openat(dstDir, name, flags, mode);
   Fd out(fd);
   if (out.get() < 0) return false;
-  // Kept whatever the umask or an older file of that name said: a copied
-  // program must stay executable. Like an attribute, not worth failing for.
-  if (!created || (mode & ~CreationMask()) != mode) fchmod(out.get(), mode);
+  // Kept whatever the umask said: a copied program must stay executable.
+  // Like an attribute, not worth failing for.
+  if ((mode & ~CreationMask()) != mode) fchmod(out.get(), mode);
   if (!CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size))) return false;
   return out.Close();
 }
@@ -292,113 +208,159 @@ Kind KindOf(int dir, const char* name, unsigned char type) {
   return Kind::kOther;
 }
 
+// Errors that say the process lacks the means to open, not that what it
+// opens may not be opened.
+bool Exhausted(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
+
 // A trailing slash would make the kernel follow a link at the root.
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }
 
-// A tree below a root directory (and, for a copy, a destination root),
-// addressed by relative paths; see tree_walk.h.
-class PosixTree {
- public:
-  using Name = std::string;
-  static constexpr bool kMakesDirectoryLinks = true;
-  static constexpr bool kFoldsCase = false;
-  static const Name& Fold(const Name& name) { return name; }
-  static bool IsSeparator(char c) { return c == '/'; }
-  static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + '/' + name; }
-
-  // A source root that is a link is followed only when `followRoot`.
-  PosixTree(const std::string& source, bool followRoot, std::string destination = {})
-      : sourcePath_(WithoutTrailingSlashes(source)),
-        destinationPath_(WithoutTrailingSlashes(std::move(destination))),
-        source_(open(sourcePath_.c_str(), followRoot ? kDirFlags & ~O_NOFOLLOW : kDirFlags)) {}
-
-  // Read with getdents64 on the descriptor: a DIR stream would add three
-  // calls per directory (fstat, two fcntl), a tenth of a tree copy's walk.
-  struct Listing {
-    Fd dir;
-    std::vector<tree_walk::Entry<Name>> entries;
-  };
-  std::optional<Listing> List(const Name& rel) const {
-    Listing listing{Fd(OpenBelow(source_.get(), rel)), {}};
-    if (listing.dir.get() < 0) return std::nullopt;
-    alignas(dirent64) char buffer[16384];
-    for (;;) {
-      const ssize_t got = getdents64(listing.dir.get(), buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;  // the end, or a listing cut short as readdir would
-      for (ssize_t at = 0; at < got;) {
-        const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-        at += entry->d_reclen;
-        listing.entries.push_back({entry->d_name, KindOf(listing.dir.get(), entry->d_name, entry->d_type)});
-      }
-    }
-    return listing;
-  }
-
-  bool MakeDir(const Name& rel) {
-    if (rel.empty()) {
-      if (!MakeDirAt(AT_FDCWD, destinationPath_)) return false;
-      parentRel_.reset();
-      destination_ = Fd(open(destinationPath_.c_str(), kDirFlags));
-      return destination_.get() >= 0;
-    }
-    // Directories come breadth first, so siblings come one after another:
-    // their parent is opened once.
-    const size_t slash = rel.rfind('/');
-    Name parent = slash == Name::npos ? Name() : rel.substr(0, slash);
-    if (!parentRel_ || *parentRel_ != parent) {
-      parent_ = Fd(OpenBelow(destination_.get(), parent));
-      parentRel_ = std::move(parent);
-    }
-    return parent_.get() >= 0 && MakeDirAt(parent_.get(), rel.substr(slash + 1));
-  }
-
-  struct CopyDir {
-    Fd source;
-    Fd destination;
-  };
-  CopyDir OpenCopyDir(const Name& rel) const {
-    return {Fd(OpenBelow(source_.get(), rel)), Fd(OpenBelow(destination_.get(), rel))};
-  }
-  bool CopyEntry(const CopyDir& dir, const Name& name, Kind kind) const {
-    if (dir.source.get() < 0 || dir.destination.get() < 0) return false;
-    if (kind == Kind::kDirectoryLink) return CopyLinkAt(dir.source.get(), dir.destination.get(), name.c_str());
-    return CopyFileAt(dir.source.get(), dir.destination.get(), name.c_str());
-  }
-
-  void DeleteEntry(const Listing& listing, const tree_walk::Entry<Name>& entry) const {
-    unlinkat(listing.dir.get(), entry.name.c_str(), 0);
-  }
-  void RemoveDir(const Name& rel) const {
-    if (rel.empty()) {
-      rmdir(sourcePath_.c_str());
-      return;
-    }
-    Name name;
-    Fd parent = OpenParent(source_.get(), rel, name);
-    if (parent.get() >= 0) unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR);
-  }
-
- private:
-  std::string sourcePath_;
-  std::string destinationPath_;
-  Fd source_;
-  Fd destination_;  // open once MakeDir("") made it
-  std::optional<Name> parentRel_;  // the directory parent_ holds
-  Fd parent_;
-};
-
 }  // namespace
 
+namespace tree_walk {
+
+void Fd::Reset() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+bool Fd::Close() {
+  const int fd = std::exchange(fd_, -1);
+  return close(fd) == 0;
+}
+
+PosixCursor PosixCursor::AtRoot(const std::string& root, bool followRoot) {
+  PosixCursor cursor(WithoutTrailingSlashes(root));
+  Fd fd(open(cursor.rootPath_.c_str(), followRoot ? kDirFlags & ~O_NOFOLLOW : kDirFlags));
+  if (fd.get() >= 0) {
+    cursor.levels_.push_back({std::move(fd)});
+  } else {
+    cursor.blocked_ = Exhausted(errno);
+  }
+  return cursor;
+}
+
+PosixCursor PosixCursor::ToMake(const std::string& root) { return PosixCursor(WithoutTrailingSlashes(root)); }
+
+PosixCursor PosixCursor::Clone() const {
+  PosixCursor cursor(rootPath_);
+  // A description of its own: a listing's offset is not shared.
+  if (!levels_.empty()) {
+    Fd fd(openat(levels_.front().fd.get(), ".", kDirFlags));
+    if (fd.get() >= 0) cursor.levels_.push_back({std::move(fd)});
+  }
+  return cursor;
+}
+
+// Read with getdents64 on the descriptor: a DIR stream would add three calls
+// per directory (fstat, two fcntl), a tenth of a tree copy's walk.
+std::optional<std::vector<Entry<std::string>>> PosixCursor::List() const {
+  const int dir = Top();
+  if (dir < 0) return std::nullopt;
+  std::vector<Entry<Name>> entries;
+  alignas(dirent64) char buffer[16384];
+  for (;;) {
+    const ssize_t got = getdents64(dir, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the end, or a listing cut short as readdir would
+    for (ssize_t at = 0; at < got;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+      at += entry->d_reclen;
+      entries.push_back({entry->d_name, KindOf(dir, entry->d_name, entry->d_type)});
+    }
+  }
+  return entries;
+}
+
+void PosixCursor::Push(Fd fd) {
+  levels_.push_back({std::move(fd)});
+  if (++held_ <= tree_walk::kHeldDirectories) return;
+  // The shallowest held level below the root gives up its descriptor; its
+  // identity stays to check the way back.
+  Level& level = levels_[levels_.size() - held_];
+  struct stat st;
+  if (fstat(level.fd.get(), &st) == 0) {
+    level.dev = st.st_dev;
+    level.ino = st.st_ino;
+  }
+  level.fd.Reset();
+  --held_;
+}
+
+Step PosixCursor::Down(const Name& name) {
+  if (levels_.empty()) return Step::kUnreachable;
+  Fd fd(openat(Top(), name.c_str(), kDirFlags));
+  // A directory that may not be read, or is gone or a link now, is walked
+  // past; one that the process lacks the means to open is not, or a copy
+  // would leave it out and succeed.
+  if (fd.get() < 0) return Exhausted(errno) ? Step::kBlocked : Step::kUnreachable;
+  Push(std::move(fd));
+  return Step::kEntered;
+}
+
+bool PosixCursor::MakeRoot() {
+  levels_.clear();
+  held_ = 0;
+  if (!MakeDirAt(AT_FDCWD, rootPath_.c_str())) return false;
+  Fd fd(open(rootPath_.c_str(), kDirFlags));
+  if (fd.get() < 0) return false;
+  levels_.push_back({std::move(fd)});
+  return true;
+}
+
+bool PosixCursor::MakeDown(const Name& name) {
+  return !levels_.empty() && MakeDirAt(Top(), name.c_str()) && Down(name) == Step::kEntered;
+}
+
+bool PosixCursor::Up() {
+  if (levels_.size() < 2) return false;
+  Level& below = levels_[levels_.size() - 2];
+  if (below.fd.get() >= 0) {
+    levels_.pop_back();
+    --held_;
+    return true;
+  }
+  // Back through "..", which leads wherever the directory now hangs: it must
+  // still be the one the cursor came down from.
+  Fd parent(openat(Top(), "..", kDirFlags));
+  struct stat st;
+  if (parent.get() < 0 || fstat(parent.get(), &st) != 0 || st.st_dev != below.dev || st.st_ino != below.ino) {
+    return false;
+  }
+  below.fd = std::move(parent);
+  levels_.pop_back();
+  return true;
+}
+
+bool PosixCursor::CopyFrom(const PosixCursor& source, const Name& name, Kind kind) const {
+  const int from = source.Top();
+  const int to = Top();
+  if (from < 0 || to < 0) return false;
+  if (kind == Kind::kDirectoryLink) return CopyLinkAt(from, to, name.c_str());
+  return CopyFileAt(from, to, name.c_str());
+}
+
+void PosixCursor::Delete(const Entry<Name>& entry) const { unlinkat(Top(), entry.name.c_str(), 0); }
+
+void PosixCursor::RemoveSubdir(const Name& name) const { unlinkat(Top(), name.c_str(), AT_REMOVEDIR); }
+
+void PosixCursor::RemoveRoot() const { rmdir(rootPath_.c_str()); }
+
+}  // namespace tree_walk
+
 TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
-    : impl_(std::make_unique<tree_walk::CopyPlan<PosixTree>>(PosixTree(source, true, destination))) {
+    : impl_(std::make_unique<tree_walk::CopyPlan<tree_walk::PosixCursor>>(
+          tree_walk::PosixCursor::AtRoot(source, true), tree_walk::PosixCursor::ToMake(destination))) {
   CreationMask();  // read now, before copies that may run on several threads
 }
 
-void DeleteTree(const std::string& root) { tree_walk::DeleteTree(PosixTree(root, false)); }
+void DeleteTree(const std::string& root) {
+  tree_walk::PosixCursor cursor = tree_walk::PosixCursor::AtRoot(root, false);
+  tree_walk::DeleteTree(cursor);
+}
 
 namespace tree_walk {
 
@@ -425,7 +387,10 @@ unsigned ProcessorCount() {
 
 }  // namespace tree_walk
 
-int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(PosixTree(root, false)); }
+int64_t CountTreeFiles(const std::string& root) {
+  tree_walk::PosixCursor cursor = tree_walk::PosixCursor::AtRoot(root, false);
+  return tree_walk::CountFiles(cursor);
+}
 
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
   if (auto& fake = TestOverrides().disk.query) return fake(dir);
@@ -434,10 +399,23 @@ std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
   return DiskSpace{uint64_t{vfs.f_blocks} * vfs.f_frsize, uint64_t{vfs.f_bavail} * vfs.f_frsize};
 }
 
+// The file system that holds `path`, or that will once it is made: the
+// path's own, else its nearest ancestor that can be measured.
 std::optional<uint64_t> QueryRootFreeBytes(const std::string& path) {
   if (auto& fake = TestOverrides().disk.rootFreeBytes) return fake(path);
+  std::string at = path.empty() ? "." : path;
   struct statvfs vfs;
-  if (statvfs("/", &vfs) != 0) return std::nullopt;
+  while (statvfs(at.c_str(), &vfs) != 0) {
+    if (at == "/" || at == ".") return std::nullopt;
+    const size_t end = at.find_last_not_of('/');
+    const size_t slash = end == std::string::npos ? std::string::npos : at.find_last_of('/', end);
+    if (slash == std::string::npos) {
+      at = ".";  // a relative name: made in the working directory
+    } else {
+      const size_t parentEnd = at.find_last_not_of('/', slash);
+      at.resize(parentEnd == std::string::npos ? 1 : parentEnd + 1);  // "/" itself, or no trailing slash
+    }
+  }
   return uint64_t{vfs.f_bavail} * vfs.f_frsize;
 }
 

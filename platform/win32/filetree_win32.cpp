@@ -63,7 +63,7 @@ std::optional<std::vector<DirEntry>> ListDirectory(const std::string& dir) {
     std::optional<std::string> name = Narrow(wide, true);
     if (!name) continue;
     entries.push_back({*name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+                       tree_walk::windows::IsLink(data.dwFileAttributes, data.dwReserved0)});
   } while (FindNextFileW(find, &data));
   FindClose(find);
   return entries;
@@ -100,20 +100,98 @@ std::wstring ExtendedRoot(const std::string& root) {
   return extended;
 }
 
-bool IsReparsePoint(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+// Whether what stands at `path` is a link or junction (tree_walk::windows).
+// The attributes alone do not tell a link from a cloud placeholder: the tag
+// comes from a listing of the path itself.
+bool IsLinkAt(const std::wstring& path, DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return true;  // a reparse point of unknown kind: not entered
+  FindClose(find);
+  return tree_walk::windows::IsLink(attributes, data.dwReserved0);
 }
 
-// Removes a link, junction or file (a directory reparse point goes with
+// Removes a link, junction or file (a directory link goes with
 // RemoveDirectoryW, which leaves its target alone).
 bool RemoveEntry(const std::wstring& path, DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path.c_str()) != 0;
   return DeleteFileW(path.c_str()) != 0;
 }
 
-// A tree below a root directory (and, for a copy, a destination root),
-// addressed by relative paths; see tree_walk.h.
-class Win32Tree {
+// Makes the directory `path`; one already there is fine, a link or junction
+// there is replaced by a directory.
+bool MakeDirAt(const std::wstring& path) {
+  if (CreateDirectoryW(path.c_str(), nullptr)) return true;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (IsLinkAt(path, attributes)) return RemoveEntry(path, attributes) && CreateDirectoryW(path.c_str(), nullptr);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The longest \\?\ path the wide functions take, its NUL included.
+constexpr size_t kMaxPathUnits = 32767;
+
+// An open directory that stays where it is while held: without
+// FILE_SHARE_DELETE no one can rename or remove it, nor so put a link or
+// junction in its place. (It must read the directory for the share mode to
+// count: an open for attributes alone is exempt.)
+class DirGuard {
+ public:
+  DirGuard() = default;
+  explicit DirGuard(HANDLE handle) : handle_(handle) {}
+  ~DirGuard() { Close(); }
+  DirGuard(DirGuard&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
+  DirGuard& operator=(DirGuard&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
+  HANDLE get() const { return handle_; }
+
+ private:
+  void Close() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// Opens and holds the directory `path`, a link or junction there entered
+// only when `followLink`. kBlocked when the system lacks the means, or
+// another program holds it in a way that keeps it from being held.
+tree_walk::Step HoldDirectory(const std::wstring& path, bool followLink, DirGuard& guard) {
+  const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  DirGuard held(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, flags, nullptr));
+  if (held.get() == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const bool blocked = error == ERROR_SHARING_VIOLATION || error == ERROR_TOO_MANY_OPEN_FILES ||
+                         error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
+                         error == ERROR_NO_SYSTEM_RESOURCES;
+    return blocked ? tree_walk::Step::kBlocked : tree_walk::Step::kUnreachable;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(held.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return tree_walk::Step::kUnreachable;
+  }
+  // Held, and every directory above it too, the path names what was opened:
+  // its tag can come from a listing of the path.
+  if (!followLink && IsLinkAt(path, info.dwFileAttributes)) return tree_walk::Step::kUnreachable;
+  guard = std::move(held);
+  return tree_walk::Step::kEntered;
+}
+
+// The Windows cursor of the tree walks (tree_walk.h): the current
+// directory's extended-length path, one name added or taken off per step.
+// Every call still names the whole path, so a directory deeper than the
+// longest path cannot be reached; and so the cursor holds every directory
+// from the root to where it stands (a handle per level), lest one of them
+// be swapped for a junction that the path would then lead through.
+class Win32Cursor {
  public:
   using Name = std::wstring;
   static constexpr bool kMakesDirectoryLinks = false;
@@ -125,63 +203,92 @@ class Win32Tree {
     return name;
   }
   static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-  static Name Join(const Name& dir, const Name& name) { return JoinPath(dir, name); }
 
-  // A source root that is a reparse point is followed only when `followRoot`.
-  Win32Tree(const std::string& source, bool followRoot, const std::string& destination = {})
-      : source_(ExtendedRoot(source)), destination_(ExtendedRoot(destination)), followRoot_(followRoot) {}
+  // Standing in `root`, or nowhere when it cannot be held; a root that is a
+  // link or junction is followed only when `followRoot`.
+  static Win32Cursor AtRoot(const std::string& root, bool followRoot) {
+    Win32Cursor cursor(ExtendedRoot(root), followRoot);
+    cursor.HoldRoot();
+    return cursor;
+  }
+  // Standing nowhere until MakeRoot makes `root`.
+  static Win32Cursor ToMake(const std::string& root) { return Win32Cursor(ExtendedRoot(root), true); }
 
-  struct Listing {
-    std::wstring path;
-    std::vector<tree_walk::Entry<Name>> entries;
-  };
-  std::optional<Listing> List(const Name& rel) const {
-    if (source_.empty()) return std::nullopt;
-    Listing listing{JoinPath(source_, rel), {}};
-    if (rel.empty() && !followRoot_ && IsReparsePoint(GetFileAttributesW(listing.path.c_str()))) {
-      return std::nullopt;
-    }
+  Win32Cursor(Win32Cursor&&) = default;
+  Win32Cursor& operator=(Win32Cursor&&) = default;
+
+  Win32Cursor Clone() const {
+    Win32Cursor cursor(root_, followRoot_);
+    if (!guards_.empty()) cursor.HoldRoot();
+    return cursor;
+  }
+
+  bool Blocked() const { return blocked_; }
+
+  std::optional<std::vector<tree_walk::Entry<Name>>> List() const {
+    if (guards_.empty()) return std::nullopt;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(JoinPath(listing.path, L"*").c_str(), &data);
+    HANDLE find = FindFirstFileW(JoinPath(path_, L"*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::vector<tree_walk::Entry<Name>> entries;
     do {
-      const DWORD attributes = data.dwFileAttributes;
-      const Kind kind = !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::kOther
-                        : (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Kind::kDirectoryLink
-                                                                      : Kind::kDirectory;
-      listing.entries.push_back({data.cFileName, kind});
+      entries.push_back({data.cFileName, tree_walk::windows::KindOf(data.dwFileAttributes, data.dwReserved0)});
     } while (FindNextFileW(find, &data));
     FindClose(find);
-    return listing;
+    return entries;
   }
 
-  // A junction or link where the directory goes is replaced by a directory.
-  bool MakeDir(const Name& rel) const {
-    if (destination_.empty()) return false;
-    const std::wstring path = JoinPath(destination_, rel);
-    if (CreateDirectoryW(path.c_str(), nullptr)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (IsReparsePoint(attributes)) {
-      return RemoveEntry(path, attributes) && CreateDirectoryW(path.c_str(), nullptr);
-    }
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  tree_walk::Step Down(const Name& name) {
+    if (guards_.empty()) return tree_walk::Step::kUnreachable;
+    // Room for "\name", then "\*" to list it and the NUL.
+    if (path_.size() + 1 + name.size() + 2 + 1 > kMaxPathUnits) return tree_walk::Step::kTooDeep;
+    std::wstring child = JoinPath(path_, name);
+    DirGuard guard;
+    const tree_walk::Step step = HoldDirectory(child, false, guard);
+    if (step != tree_walk::Step::kEntered) return step;
+    guards_.push_back(std::move(guard));
+    lengths_.push_back(path_.size());
+    path_ = std::move(child);
+    return tree_walk::Step::kEntered;
   }
 
-  struct CopyDir {
-    std::wstring source;
-    std::wstring destination;
-  };
-  CopyDir OpenCopyDir(const Name& rel) const { return {JoinPath(source_, rel), JoinPath(destination_, rel)}; }
-  // CopyFileW follows a link at the source (the file is copied) and would
-  // write through one at the destination: that one is removed first.
-  bool CopyEntry(const CopyDir& dir, const Name& name, Kind) const {
-    if (source_.empty() || destination_.empty()) return false;
-    const std::wstring from = JoinPath(dir.source, name);
-    const std::wstring to = JoinPath(dir.destination, name);
+  bool MakeRoot() {
+    Leave();
+    if (root_.empty() || !MakeDirAt(root_)) return false;
+    DirGuard guard;
+    if (HoldDirectory(root_, false, guard) != tree_walk::Step::kEntered) return false;
+    guards_.push_back(std::move(guard));
+    path_ = root_;
+    return true;
+  }
+
+  bool MakeDown(const Name& name) {
+    if (guards_.empty() || path_.size() + 1 + name.size() + 2 + 1 > kMaxPathUnits) return false;
+    return MakeDirAt(JoinPath(path_, name)) && Down(name) == tree_walk::Step::kEntered;
+  }
+
+  // Never lost: what the cursor came down through was held all the while.
+  bool Up() {
+    if (lengths_.empty()) return false;
+    guards_.pop_back();
+    path_.resize(lengths_.back());
+    lengths_.pop_back();
+    return true;
+  }
+
+  // CopyFileW follows a link at the source (the file is copied). At the
+  // destination it would write through a link or into a second name of an
+  // outside file: what stands there goes first, and the copy makes a file of
+  // its own.
+  bool CopyFrom(const Win32Cursor& source, const Name& name, tree_walk::Kind) const {
+    if (source.guards_.empty() || guards_.empty()) return false;
+    const std::wstring from = JoinPath(source.path_, name);
+    const std::wstring to = JoinPath(path_, name);
     const DWORD existing = GetFileAttributesW(to.c_str());
-    if (IsReparsePoint(existing)) RemoveEntry(to, existing);
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
+    if (existing != INVALID_FILE_ATTRIBUTES && (!(existing & FILE_ATTRIBUTE_DIRECTORY) || IsLinkAt(to, existing))) {
+      RemoveEntry(to, existing);
+    }
+    if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -189,8 +296,8 @@ class Win32Tree {
     return true;
   }
 
-  std::string SourcePath(const Name& rel, const Name& name) const {
-    std::wstring path = JoinPath(JoinPath(source_, rel), name);
+  std::string PathOf(const Name& name) const {
+    std::wstring path = JoinPath(path_, name);
     if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
       path.erase(2, 6);
     } else if (path.rfind(L"\\\\?\\", 0) == 0) {
@@ -199,30 +306,58 @@ class Win32Tree {
     return Narrow(path, false).value_or(std::string());
   }
 
-  void DeleteEntry(const Listing& listing, const tree_walk::Entry<Name>& entry) const {
-    const std::wstring path = JoinPath(listing.path, entry.name);
-    if (entry.kind == Kind::kDirectoryLink) {
+  void Delete(const tree_walk::Entry<Name>& entry) const {
+    const std::wstring path = JoinPath(path_, entry.name);
+    if (entry.kind == tree_walk::Kind::kDirectoryLink) {
       RemoveDirectoryW(path.c_str());
     } else {
       DeleteFileW(path.c_str());
     }
   }
-  void RemoveDir(const Name& rel) const {
-    if (!source_.empty()) RemoveDirectoryW(JoinPath(source_, rel).c_str());
+  // After Up, so the subdirectory is no longer held.
+  void RemoveSubdir(const Name& name) const { RemoveDirectoryW(JoinPath(path_, name).c_str()); }
+  // Let go first: a held directory cannot be removed.
+  void RemoveRoot() {
+    Leave();
+    RemoveDirectoryW(root_.c_str());
   }
 
  private:
-  std::wstring source_;       // \\?\ absolute; empty when it could not be formed
-  std::wstring destination_;  // the same, for a copy
+  Win32Cursor(std::wstring root, bool followRoot) : root_(std::move(root)), followRoot_(followRoot) {}
+
+  void HoldRoot() {
+    DirGuard guard;
+    const tree_walk::Step step = root_.empty() ? tree_walk::Step::kUnreachable : HoldDirectory(root_, followRoot_, guard);
+    blocked_ = step == tree_walk::Step::kBlocked;
+    if (step != tree_walk::Step::kEntered) return;
+    guards_.push_back(std::move(guard));
+    path_ = root_;
+  }
+  // Standing nowhere, nothing held.
+  void Leave() {
+    guards_.clear();
+    lengths_.clear();
+    path_.clear();
+  }
+
+  std::wstring root_;            // \\?\ absolute; empty when it could not be formed
   bool followRoot_;
+  std::wstring path_;            // the current directory
+  std::vector<size_t> lengths_;  // path_'s length at each level above
+  std::vector<DirGuard> guards_;  // the root first, then each level down; empty: standing nowhere
+  bool blocked_ = false;          // the root could not be held for want of means
 };
 
 }  // namespace
 
 TreeCopy::TreeCopy(const std::string& source, const std::string& destination)
-    : impl_(std::make_unique<tree_walk::CopyPlan<Win32Tree>>(Win32Tree(source, true, destination))) {}
+    : impl_(std::make_unique<tree_walk::CopyPlan<Win32Cursor>>(Win32Cursor::AtRoot(source, true),
+                                                               Win32Cursor::ToMake(destination))) {}
 
-void DeleteTree(const std::string& root) { tree_walk::DeleteTree(Win32Tree(root, false)); }
+void DeleteTree(const std::string& root) {
+  Win32Cursor cursor = Win32Cursor::AtRoot(root, false);
+  tree_walk::DeleteTree(cursor);
+}
 
 namespace tree_walk {
 
@@ -286,7 +421,10 @@ unsigned ProcessorCount() {
 
 }  // namespace tree_walk
 
-int64_t CountTreeFiles(const std::string& root) { return tree_walk::CountFiles(Win32Tree(root, false)); }
+int64_t CountTreeFiles(const std::string& root) {
+  Win32Cursor cursor = Win32Cursor::AtRoot(root, false);
+  return tree_walk::CountFiles(cursor);
+}
 
 std::optional<DiskSpace> QueryDiskSpace(const std::string& dir) {
   if (auto& fake = TestOverrides().disk.query) return fake(dir);

@@ -88,6 +88,81 @@ test_unicode_and_deep_names_arrive_in_the_scratch_directory() {
   case "$class_path" in *"$SEP${FW_UP}${FW_UP}evil.jar"*) ;; *) fail "class path lacks the one name: $class_path" ;; esac
 }
 
+# deep_levels DIR LEVELS NAME: a chain of LEVELS directories NAME below DIR,
+# made a level at a time (its path is far beyond what a system call takes),
+# with bottom.txt at its end.
+deep_levels() {
+  python3 - "$@" <<'PY'
+import os, sys
+root, levels, name = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+os.makedirs(root, exist_ok=True)
+fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+for _ in range(levels):
+    os.mkdir(name, dir_fd=fd)
+    fd, old = os.open(name, os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd), fd
+    os.close(old)
+with open(os.open("bottom.txt", os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd), "w") as f:
+    f.write("bottom\n")
+PY
+}
+
+# read_deep DIR LEVELS NAME: bottom.txt at the end of such a chain.
+read_deep() {
+  python3 - "$@" <<'PY'
+import os, sys
+root, levels, name = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+for _ in range(levels):
+    fd, old = os.open(name, os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd), fd
+    os.close(old)
+print(open(os.open("bottom.txt", os.O_RDONLY, dir_fd=fd)).read(), end="")
+PY
+}
+
+# What one deep archive entry expands to: thousands of levels of long names
+# on Linux (a walk that kept each directory's path, or a descriptor per
+# level, runs out of the memory and descriptors the run is given here);
+# under Wine as deep as its Unix paths allow.
+DEEP_LEVELS=3000
+DEEP_NAME=$(printf 'n%.0s' $(seq 1 200))
+if [ "$QEL_KIND" = wine ]; then
+  DEEP_LEVELS=150
+  DEEP_NAME=level-directory-nnnnn
+fi
+# run_bounded: run, with few descriptors and little memory on Linux.
+run_bounded() {
+  if [ "$QEL_KIND" = linux ]; then
+    (ulimit -n 64 -v 393216 && export QEL_COPY_THREADS=2 && run && exit "$RC")
+    RC=$?
+  else
+    run
+  fi
+}
+
+test_a_tree_thousands_deep_arrives_counted_in_the_scratch_directory() {
+  setup
+  echo 5000 >"$WORK/jre/bin/fakejava.sleep"
+  deep_levels "$WORK/qti/jlib" $DEEP_LEVELS "$DEEP_NAME"
+  run_bounded
+  expect_rc 259
+  rm -f "$S_DIR/jre/bin/fakejava.sleep"
+  expect_eq "$(read_deep "$S_DIR/qti/jlib" $DEEP_LEVELS "$DEEP_NAME" 2>&1)" bottom "the file at the end of the chain"
+  expect_file_has "$S_DIR/installActions$TS.log" "Number of files bootstrapped in qti: 1"
+}
+
+test_waited_run_removes_a_tree_thousands_deep_and_nothing_outside() {
+  setup "WAIT_FOR_COMPLETION=TRUE"
+  echo 6 >"$WORK/jre/bin/fakejava.exit"
+  deep_levels "$WORK/qti/jlib" $DEEP_LEVELS "$DEEP_NAME"
+  local victim
+  victim=$(snapshot "$WORK/scratch/victim")
+  run_bounded
+  expect_rc 6
+  expect_absent "$S_DIR"
+  expect_eq "$(snapshot "$WORK/scratch/victim")" "$victim" "the victim beside the scratch directory"
+  expect_eq "$(ls -A "$WORK/scratch")" "victim" "what the run left in the scratch root"
+}
+
 # Links that loop back into the tree, climb out of it, lead to an outside
 # directory or to nothing. Returns 1 when this system cannot make them.
 make_links() {
@@ -202,6 +277,21 @@ test_threads_make_the_trees_one_thread_makes() {
   expect_eq "$(cd "$WORK/many" && find . -printf "$tree" | LC_ALL=C sort)" \
     "$(cd "$WORK/one" && find . -printf "$tree" | LC_ALL=C sort)" "the trees made on eight threads and on one"
   diff -r --no-dereference "$WORK/one" "$WORK/many" >/dev/null || fail "the copies' contents differ"
+}
+
+# A bootstrap into a location that already holds a second name (a hard
+# link) of a file outside it: the copy replaces the name and leaves the
+# outside file as it was.
+test_a_hard_link_in_the_destination_is_replaced_not_written_through() {
+  setup
+  echo target >"$WORK/qti/jlib/real.jar"
+  mkdir -p "$WORK/outside" "$WORK/loc/qti/jlib"
+  echo outside >"$WORK/outside/keep.txt"
+  ln "$WORK/outside/keep.txt" "$WORK/loc/qti/jlib/real.jar" || { echo "    (skipped: no hard links here)"; return; }
+  run_in "$WORK/dist" "$WORK/dist/setup" -rtimestamp $TS -BOOTSTRAPONLY "BOOTSTRAP_LOC=$(native_path "$WORK/loc")"
+  expect_rc 0
+  expect_eq "$(cat "$WORK/loc/qti/jlib/real.jar")" target "the copy"
+  expect_eq "$(cat "$WORK/outside/keep.txt")" outside "the file outside the destination"
 }
 
 e2e_main "$@"

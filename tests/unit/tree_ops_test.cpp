@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,6 +15,8 @@
 #include <cwchar>
 #include <cwctype>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -20,6 +25,7 @@
 #include "common/actions_log.h"
 #include "common/paths.h"
 #include "platform/platform.h"
+#include "platform/posix/tree_cursor.h"
 #include "platform/shared/tree_walk.h"
 #include "test_support.h"
 
@@ -299,6 +305,19 @@ TEST_F(TreeLinkTest, NothingIsWrittenThroughALinkInTheDestination) {
   EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
 }
 
+TEST_F(TreeLinkTest, AHardLinkInTheDestinationIsReplacedNotWrittenThrough) {
+  // A second name of an outside file where a copy goes: writing into it
+  // would rewrite the outside file with the rights of the copy.
+  fs::create_directories(tmp_ / "B/d");
+  fs::create_hard_link(tmp_ / "outside/keep", tmp_ / "B/x");
+  fs::create_hard_link(tmp_ / "outside/keep", tmp_ / "B/d/y");
+  ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
+  EXPECT_EQ(ReadFile(tmp_ / "B/x"), "x data");
+  EXPECT_EQ(ReadFile(tmp_ / "B/d/y"), "y data");
+  EXPECT_EQ(Snapshot(tmp_ / "outside"), "f keep outside\n");
+  EXPECT_EQ(fs::hard_link_count(tmp_ / "outside/keep"), 1u);
+}
+
 TEST_F(TreeLinkTest, LinkToDirectoryOntoADirectoryFails) {
   fs::create_directory_symlink(tmp_ / "outside", tmp_ / "A/d/out");
   WriteFile(tmp_ / "B/d/out/old", "stays");
@@ -462,17 +481,14 @@ TEST_F(CopyTreeThreadsTest, AFileThatCannotBeReadEndsTheCopyWithMinusOne) {
   EXPECT_TRUE(lstat(socketPath.c_str(), &st) == 0 && S_ISSOCK(st.st_mode));
 }
 
-// A chain of `depth` directories of 120-character names below `root`,
-// made and read one level at a time (the whole path is too long for a
-// system call), with the file "deep" at its end.
-constexpr int kDeepLevels = 40;  // 4,840 characters: beyond PATH_MAX
-const std::string kLevel(120, 'n');
-
-void MakeDeepChain(const std::string& root) {
+// A chain of `levels` directories named `name` below `root`, made and
+// read one level at a time (the whole path is too long for a system call),
+// with the file "deep" at its end.
+void MakeDeepChain(const std::string& root, int levels, const std::string& name) {
   int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  for (int i = 0; i < kDeepLevels && dir >= 0; ++i) {
-    mkdirat(dir, kLevel.c_str(), 0755);
-    const int next = openat(dir, kLevel.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < levels && dir >= 0; ++i) {
+    mkdirat(dir, name.c_str(), 0755);
+    const int next = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY);
     close(dir);
     dir = next;
   }
@@ -483,10 +499,10 @@ void MakeDeepChain(const std::string& root) {
   close(dir);
 }
 
-std::string ReadDeepChain(const std::string& root) {
+std::string ReadDeepChain(const std::string& root, int levels, const std::string& name) {
   int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  for (int i = 0; i < kDeepLevels && dir >= 0; ++i) {
-    const int next = openat(dir, kLevel.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < levels && dir >= 0; ++i) {
+    const int next = openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY);
     close(dir);
     dir = next;
   }
@@ -499,23 +515,170 @@ std::string ReadDeepChain(const std::string& root) {
 }
 
 TEST_F(CopyTreeTest, TreeDeeperThanAPathCanNameIsHandledWhole) {
+  constexpr int kLevels = 40;  // 4,840 characters: beyond PATH_MAX
+  const std::string level(120, 'n');
   fs::create_directory(tmp_ / "A");
-  MakeDeepChain(tmp_ / "A");
+  MakeDeepChain(tmp_ / "A", kLevels, level);
   EXPECT_EQ(CountTreeFiles(tmp_ / "A"), 1);
   ASSERT_EQ(CopyTree(tmp_ / "A", tmp_ / "B"), 0);
-  EXPECT_EQ(ReadDeepChain(tmp_ / "B"), "bottom");
+  EXPECT_EQ(ReadDeepChain(tmp_ / "B", kLevels, level), "bottom");
   DeleteTree(tmp_ / "B");
   EXPECT_FALSE(fs::exists(tmp_ / "B"));
   DeleteTree(tmp_ / "A");
   EXPECT_FALSE(fs::exists(tmp_ / "A"));
 }
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // reserves terabytes of address space
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Runs `body` in a child process allowed `openFiles` descriptors and, unless
+// 0, `moreAddressSpace` bytes beyond what it holds at the start; the child's
+// exit status (128 + signal when one ended it).
+int RunLimited(rlim_t openFiles, rlim_t moreAddressSpace, const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    rlimit files{openFiles, openFiles};
+    if (setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(100);
+    if (moreAddressSpace > 0) {
+      std::ifstream status("/proc/self/status");
+      unsigned long long kilobytes = 0;
+      for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmSize:", 0) == 0) kilobytes = std::stoull(line.substr(7));
+      }
+      rlimit space{kilobytes * 1024 + moreAddressSpace, RLIM_INFINITY};
+      if (kilobytes == 0 || setrlimit(RLIMIT_AS, &space) != 0) _exit(101);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(CopyTreeTest, AChainThousandsDeepIsWalkedInLittleMemoryWithFewDescriptors) {
+  // What one deep archive entry expands to: 4,000 levels of 250-character
+  // names. A walk that keeps each directory's path from the root needs 2 GB
+  // for them (and reaches each through all the levels above it); one that
+  // holds a descriptor per level needs 4,000.
+  constexpr int kLevels = 4000;
+  const std::string level(250, 'n');
+  fs::create_directory(tmp_ / "A");
+  MakeDeepChain(tmp_ / "A", kLevels, level);
+  CopyThreadsSetting threads("2");
+  const int status = RunLimited(64, kSanitized ? 0 : rlim_t{256} << 20, [&] {
+    if (CountTreeFiles(tmp_ / "A") != 1) return 1;
+    if (CopyTree(tmp_ / "A", tmp_ / "B") != 0) return 2;
+    if (ReadDeepChain(tmp_ / "B", kLevels, level) != "bottom") return 3;
+    DeleteTree(tmp_ / "B");
+    return fs::exists(tmp_ / "B") ? 4 : 0;
+  });
+  EXPECT_EQ(status, 0) << "1 count, 2 copy, 3 copied file, 4 deletion";
+  DeleteTree(tmp_ / "A");
+  EXPECT_FALSE(fs::exists(tmp_ / "A"));
+}
+
+TEST_F(CopyTreeTest, RunningOutOfDescriptorsFailsACopyRatherThanLeavingDirectoriesOut) {
+  // Six descriptors beyond the standard three: the two roots and two levels
+  // on each side, then a copy's two clones and one file's two ends. The
+  // third level cannot be opened: that is no directory to pass over, as one
+  // that may not be read is, but a copy that cannot be made whole.
+  WriteFile(tmp_ / "A/top", "top");
+  WriteFile(tmp_ / "A/d/d/d/d/bottom", "bottom");
+  CopyThreadsSetting threads("1");
+  const int status = RunLimited(3 + 6, 0, [&] {
+    for (int fd = 3; fd < 1024; ++fd) close(fd);  // whatever the test process holds
+    if (CopyTree(tmp_ / "A", tmp_ / "B") == -1) return 0;
+    return fs::exists(tmp_ / "B/d/d/d/d/bottom") ? 2 : 1;
+  });
+  EXPECT_EQ(status, 0) << "1 reported as copied without the deepest file";
+  // Not even the source's root: that is no missing source, which copies nothing and succeeds.
+  EXPECT_EQ(RunLimited(3, 0, [&] {
+              for (int fd = 3; fd < 1024; ++fd) close(fd);
+              return CopyTree(tmp_ / "A", tmp_ / "C") == -1 ? 0 : 1;
+            }),
+            0);
+  // Counting and deletion take what they can reach.
+  EXPECT_EQ(RunLimited(3 + 3, 0, [&] {
+              for (int fd = 3; fd < 1024; ++fd) close(fd);
+              return static_cast<int>(CountTreeFiles(tmp_ / "A"));
+            }),
+            1);
+}
+
+// The Linux cursor, with the directory `moved` renamed to `to` just before
+// its first climb, as another process could do in the middle of a walk.
+class MovingCursor : public platform::tree_walk::PosixCursor {
+ public:
+  MovingCursor(PosixCursor cursor, fs::path moved, fs::path to)
+      : PosixCursor(std::move(cursor)), moved_(std::move(moved)), to_(std::move(to)) {}
+  bool Up() {
+    if (!moved_.empty()) fs::rename(moved_, to_);
+    moved_.clear();
+    return PosixCursor::Up();
+  }
+
+ private:
+  fs::path moved_;
+  fs::path to_;
+};
+
+TEST_F(CopyTreeTest, ADeletionClimbsBackOnlyIntoTheDirectoriesItCameDownFrom) {
+  // A chain 30 deep: the climb from its bottom goes back through "..",
+  // past the descriptors the cursor keeps. Level 20 is moved to outside/d
+  // before the climb: ".." from it leads to outside, then to tmp_, which
+  // each hold an empty "d" the walk would take for its own.
+  fs::path at = tmp_ / "A";
+  for (int i = 1; i <= 30; ++i) {
+    at /= "d";
+    WriteFile(at / "f", "f");
+  }
+  fs::path moved = tmp_ / "A";
+  for (int i = 1; i <= 20; ++i) moved /= "d";
+  fs::create_directories(tmp_ / "outside");
+  fs::create_directory(tmp_ / "d");
+  using platform::tree_walk::PosixCursor;
+  MovingCursor cursor(PosixCursor::AtRoot(tmp_ / "A", false), moved, tmp_ / "outside/d");
+  platform::tree_walk::DeleteTree(cursor);
+  EXPECT_TRUE(fs::is_directory(tmp_ / "d"));
+  EXPECT_TRUE(fs::is_directory(tmp_ / "outside/d"));
+  // Above the move the tree stays as the walk found it, its files deleted.
+  EXPECT_TRUE(fs::is_directory(moved.parent_path()));
+}
+
 // The walks over an in-memory tree with the Windows rules: backslash and
-// slash separate, links to directories are passed over.
-struct FakeWindowsTree {
+// slash separate, links to directories are passed over. Every cursor step
+// (down or up) is counted.
+struct FakeTree {
+  using Entry = platform::tree_walk::Entry<std::wstring>;
+  std::map<std::wstring, std::vector<Entry>> dirs;  // by path; a directory missing here cannot be listed
+  std::vector<std::string> log;
+  std::mutex lock;
+  std::atomic<size_t> steps{0};
+  size_t maxDepth = SIZE_MAX;  // deeper directories are beyond the system's paths
+  std::wstring movedAway;      // the way back up from here leads elsewhere
+
+  bool Log(const std::string& line) {
+    std::lock_guard<std::mutex> hold(lock);  // copies may come from several threads
+    log.push_back(line);
+    return true;
+  }
+};
+
+class FakeCursor {
+ public:
   using Name = std::wstring;
-  using Entry = platform::tree_walk::Entry<Name>;
+  using Entry = FakeTree::Entry;
   using Kind = platform::tree_walk::Kind;
+  using Step = platform::tree_walk::Step;
   static constexpr bool kMakesDirectoryLinks = false;
   static constexpr bool kFoldsCase = true;
   static Name Fold(Name name) {
@@ -523,55 +686,81 @@ struct FakeWindowsTree {
     return name;
   }
   static bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-  static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + L'\\' + name; }
-  static std::string Narrow(const Name& name) { return std::string(name.begin(), name.end()); }
 
-  struct Listing {
-    Name rel;
-    std::vector<Entry> entries;
-  };
-  std::optional<Listing> List(const Name& rel) const {
-    auto it = dirs->find(rel);
-    if (it == dirs->end()) return std::nullopt;
-    return Listing{rel, it->second};
+  FakeCursor(FakeTree& tree, bool standing) : tree_(&tree), standing_(standing) {}
+
+  FakeCursor Clone() const { return FakeCursor(*tree_, standing_); }
+  bool Blocked() const { return false; }
+  std::optional<std::vector<Entry>> List() const {
+    auto it = standing_ ? tree_->dirs.find(Path()) : tree_->dirs.end();
+    if (it == tree_->dirs.end()) return std::nullopt;
+    return it->second;
   }
-  bool MakeDir(const Name& rel) const { return Log("mkdir " + Narrow(rel)); }
-  struct CopyDir {
-    Name rel;
-  };
-  CopyDir OpenCopyDir(const Name& rel) const { return {rel}; }
-  bool CopyEntry(const CopyDir& dir, const Name& name, Kind) const {
-    const bool fails = name.rfind(L"bad", 0) == 0;  // a file that cannot be read
-    return Log((fails ? "fail " : "copy ") + Narrow(Join(dir.rel, name))) && !fails;
+  Step Down(const Name& name) {
+    if (!standing_) return Step::kUnreachable;
+    if (lengths_.size() + 1 > tree_->maxDepth) return Step::kTooDeep;
+    ++tree_->steps;
+    lengths_.push_back(path_.size());
+    path_ = Join(path_, name);
+    return Step::kEntered;
   }
-  std::string SourcePath(const Name& rel, const Name& name) const { return "src\\" + Narrow(Join(rel, name)); }
-  void DeleteEntry(const Listing& listing, const Entry& entry) const {
-    Log("delete " + Narrow(Join(listing.rel, entry.name)));
+  bool MakeRoot() {
+    standing_ = true;
+    return tree_->Log("mkdir ");
   }
-  void RemoveDir(const Name& rel) const { Log("rmdir " + Narrow(rel)); }
-  bool Log(const std::string& line) const {
-    std::lock_guard<std::mutex> hold(*lock);  // copies may come from several threads
-    log->push_back(line);
+  bool MakeDown(const Name& name) { return Down(name) == Step::kEntered && tree_->Log("mkdir " + Narrow(Path())); }
+  bool Up() {
+    ++tree_->steps;
+    if (lengths_.empty() || path_ == tree_->movedAway) return false;
+    path_.resize(lengths_.back());
+    lengths_.pop_back();
     return true;
   }
+  bool CopyFrom(const FakeCursor& source, const Name& name, Kind) const {
+    const bool fails = name.rfind(L"bad", 0) == 0;  // a file that cannot be read
+    return tree_->Log((fails ? "fail " : "copy ") + Narrow(Join(source.Path(), name))) && !fails;
+  }
+  std::string PathOf(const Name& name) const { return "src\\" + Narrow(Join(Path(), name)); }
+  void Delete(const Entry& entry) const { tree_->Log("delete " + Narrow(Join(Path(), entry.name))); }
+  void RemoveSubdir(const Name& name) const { tree_->Log("rmdir " + Narrow(Join(Path(), name))); }
+  void RemoveRoot() const { tree_->Log("rmdir "); }
 
-  const std::map<Name, std::vector<Entry>>* dirs;
-  std::vector<std::string>* log;
-  std::mutex* lock;
+  static std::string Narrow(const Name& name) { return std::string(name.begin(), name.end()); }
+
+ private:
+  static Name Join(const Name& dir, const Name& name) { return dir.empty() ? name : dir + L'\\' + name; }
+  const Name& Path() const { return path_; }
+
+  FakeTree* tree_;
+  bool standing_;
+  Name path_;
+  std::vector<size_t> lengths_;
 };
 
 class TreeWalkTest : public ::testing::Test {
- protected:
+ public:
   using Kind = platform::tree_walk::Kind;
+
+ protected:
+  using Plan = platform::tree_walk::CopyPlan<FakeCursor>;
   // A listing as a system gives it: "." and ".." first.
-  void Dir(const std::wstring& rel, std::vector<FakeWindowsTree::Entry> entries) {
+  void Dir(const std::wstring& rel, std::vector<FakeTree::Entry> entries) {
     entries.insert(entries.begin(), {{L".", Kind::kDirectory}, {L"..", Kind::kDirectory}});
-    dirs_[rel] = std::move(entries);
+    tree_.dirs[rel] = std::move(entries);
   }
-  FakeWindowsTree Tree() { return {&dirs_, &log_, &lock_}; }
+  FakeCursor Source() { return FakeCursor(tree_, true); }
+  Plan MakePlan() { return Plan(Source(), FakeCursor(tree_, false)); }
+  void Delete() {
+    FakeCursor at = Source();
+    platform::tree_walk::DeleteTree(at);
+  }
+  int64_t Count() {
+    FakeCursor at = Source();
+    return platform::tree_walk::CountFiles(at);
+  }
   // `count` files f000, f001 ... in the listing order.
-  static std::vector<FakeWindowsTree::Entry> Files(int count) {
-    std::vector<FakeWindowsTree::Entry> files;
+  static std::vector<FakeTree::Entry> Files(int count) {
+    std::vector<FakeTree::Entry> files;
     for (int i = 0; i < count; ++i) {
       wchar_t name[8];
       std::swprintf(name, 8, L"f%03d", i);
@@ -579,27 +768,26 @@ class TreeWalkTest : public ::testing::Test {
     }
     return files;
   }
-  std::map<std::wstring, std::vector<FakeWindowsTree::Entry>> dirs_;
-  std::vector<std::string> log_;
-  std::mutex lock_;
+  FakeTree tree_;
+  std::vector<std::string>& log_ = tree_.log;
 };
 
-TEST_F(TreeWalkTest, DirectoriesBreadthFirstThenFilesInAnyRanges) {
+TEST_F(TreeWalkTest, DirectoriesBeforeWhatTheyHoldThenFilesInAnyRanges) {
   Dir(L"", {{L"a", Kind::kDirectory}, {L"f1", Kind::kOther}, {L"b", Kind::kDirectory}});
   Dir(L"a", {{L"c", Kind::kDirectory}, {L"f2", Kind::kOther}, {L"j", Kind::kDirectoryLink}});
   Dir(L"b", {{L"f3", Kind::kOther}});
   Dir(L"a\\c", {{L"f4", Kind::kOther}});
-  platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+  Plan plan = MakePlan();
   std::vector<std::string> passedOver;
   ASSERT_TRUE(plan.MakeDirectories(passedOver));
   EXPECT_EQ(passedOver, std::vector<std::string>{"src\\a\\j"});
-  EXPECT_EQ(log_, (std::vector<std::string>{"mkdir ", "mkdir a", "mkdir b", "mkdir a\\c"}));
+  EXPECT_EQ(log_, (std::vector<std::string>{"mkdir ", "mkdir a", "mkdir a\\c", "mkdir b"}));
   ASSERT_EQ(plan.FileCount(), 4u);
   log_.clear();
   ASSERT_TRUE(plan.CopyFiles(2, 4));
   ASSERT_TRUE(plan.CopyFiles(0, 2));
   EXPECT_TRUE(plan.CopyFiles(4, 9));  // beyond the end: nothing
-  EXPECT_EQ(log_, (std::vector<std::string>{"copy b\\f3", "copy a\\c\\f4", "copy f1", "copy a\\f2"}));
+  EXPECT_EQ(log_, (std::vector<std::string>{"copy a\\c\\f4", "copy b\\f3", "copy f1", "copy a\\f2"}));
 }
 
 TEST_F(TreeWalkTest, NamesThatLeadElsewhereAreRefused) {
@@ -609,32 +797,30 @@ TEST_F(TreeWalkTest, NamesThatLeadElsewhereAreRefused) {
     Dir(L"d\\e", {});
     std::string shown(bad, bad + std::wcslen(bad));
     // A copy fails; nothing is copied.
-    log_.clear();
-    platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+    Plan plan = MakePlan();
     std::vector<std::string> passedOver;
     EXPECT_FALSE(plan.MakeDirectories(passedOver)) << shown;
     // Deletion and count leave that entry alone and go on with the rest.
     log_.clear();
-    platform::tree_walk::DeleteTree(Tree());
+    Delete();
     EXPECT_EQ(log_, (std::vector<std::string>{"delete f", "delete d\\g", "rmdir d\\e", "rmdir d", "rmdir "}))
         << shown;
-    EXPECT_EQ(platform::tree_walk::CountFiles(Tree()), 2) << shown;
+    EXPECT_EQ(Count(), 2) << shown;
   }
 }
 
 TEST_F(TreeWalkTest, UnitsSplitADirectoryUnlessTwoNamesAreOneToTheDestination) {
-  using Plan = platform::tree_walk::CopyPlan<FakeWindowsTree>;
   constexpr size_t kUnit = Plan::kUnitEntries;
-  std::vector<FakeWindowsTree::Entry> root = Files(2 * kUnit + 3);
+  std::vector<FakeTree::Entry> root = Files(2 * kUnit + 3);
   root.insert(root.begin() + 5, {{L"a", Kind::kDirectory}, {L"b", Kind::kDirectory}, {L"c", Kind::kDirectory}});
   Dir(L"", root);
-  std::vector<FakeWindowsTree::Entry> folded = Files(2 * kUnit);
+  std::vector<FakeTree::Entry> folded = Files(2 * kUnit);
   folded.front().name = L"Same";
   folded.back().name = L"SAME";  // the same file to a volume that ignores case
   Dir(L"a", folded);
   Dir(L"b", Files(3));
   Dir(L"c", Files(kUnit));
-  Plan plan(Tree());
+  Plan plan = MakePlan();
   std::vector<std::string> passedOver;
   ASSERT_TRUE(plan.MakeDirectories(passedOver));
   const size_t a = 2 * kUnit + 3;
@@ -649,14 +835,14 @@ TEST_F(TreeWalkTest, UnitsSplitADirectoryUnlessTwoNamesAreOneToTheDestination) {
 }
 
 TEST_F(TreeWalkTest, EveryEntryIsCopiedOnceOnAnyNumberOfThreads) {
-  std::vector<FakeWindowsTree::Entry> root = Files(5);
+  std::vector<FakeTree::Entry> root = Files(5);
   for (int d = 0; d < 10; ++d) {
     const std::wstring name = L"d" + std::to_wstring(d);
     root.push_back({name, Kind::kDirectory});
     Dir(name, Files(7 + 5 * d));
   }
   Dir(L"", root);
-  platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+  Plan plan = MakePlan();
   std::vector<std::string> passedOver;
   ASSERT_TRUE(plan.MakeDirectories(passedOver));
   log_.clear();
@@ -673,12 +859,12 @@ TEST_F(TreeWalkTest, EveryEntryIsCopiedOnceOnAnyNumberOfThreads) {
 }
 
 TEST_F(TreeWalkTest, AFailedCopyStopsTheThreadsAndFails) {
-  std::vector<FakeWindowsTree::Entry> root = Files(40);
+  std::vector<FakeTree::Entry> root = Files(40);
   root[20].name = L"bad";
   root.push_back({L"d", Kind::kDirectory});
   Dir(L"", root);
   Dir(L"d", Files(40));
-  platform::tree_walk::CopyPlan<FakeWindowsTree> plan(Tree());
+  Plan plan = MakePlan();
   std::vector<std::string> passedOver;
   ASSERT_TRUE(plan.MakeDirectories(passedOver));
   // One thread stops where a sequential copy stops.
@@ -693,6 +879,116 @@ TEST_F(TreeWalkTest, AFailedCopyStopsTheThreadsAndFails) {
     std::sort(log_.begin(), log_.end());
     EXPECT_EQ(std::adjacent_find(log_.begin(), log_.end()), log_.end()) << threads;
     EXPECT_EQ(std::count(log_.begin(), log_.end(), "fail bad"), 1) << threads;
+  }
+}
+
+// Chains below the root, each `depth` deep with a file at every level, the
+// first one `first` deep: a comb, a single deep chain, or both.
+void MakeChains(FakeTree& tree, int chains, int depth, int first) {
+  std::vector<FakeTree::Entry> root;
+  for (int c = 0; c < chains; ++c) {
+    const std::wstring chain = L"c" + std::to_wstring(c);
+    root.push_back({chain, TreeWalkTest::Kind::kDirectory});
+    std::wstring path = chain;
+    for (int level = 0, levels = c == 0 ? first : depth; level < levels; ++level) {
+      tree.dirs[path] = {{L"f", TreeWalkTest::Kind::kOther}};
+      if (level + 1 < levels) {
+        tree.dirs[path].push_back({L"d", TreeWalkTest::Kind::kDirectory});
+        path += L"\\d";
+      }
+    }
+  }
+  tree.dirs[L""] = root;
+}
+
+TEST_F(TreeWalkTest, StepsGrowWithTheTreeNotWithItsDepthTimesItsWidth) {
+  // 40 chains 150 deep and one 1,500 deep: 7,501 directories. Going down
+  // from the root to each directory, or through a level at a time with fewer
+  // handles than chains, takes hundreds of times the steps allowed here.
+  MakeChains(tree_, 41, 150, 1500);
+  const size_t dirs = 40 * 150 + 1500 + 1;
+  for (unsigned threads : {1u, 3u, 8u}) {
+    tree_.steps = 0;
+    Plan plan = MakePlan();
+    std::vector<std::string> passedOver;
+    ASSERT_TRUE(plan.MakeDirectories(passedOver));
+    EXPECT_LE(tree_.steps, 4 * dirs);  // down and up, on both sides
+    tree_.steps = 0;
+    ASSERT_TRUE(plan.CopyFilesOnThreads(threads));
+    EXPECT_LE(tree_.steps, 4 * dirs * threads) << threads;  // each thread at most two steps a directory, per side
+  }
+  EXPECT_EQ(Count(), static_cast<int64_t>(dirs - 1));
+  tree_.steps = 0;
+  Delete();
+  EXPECT_LE(tree_.steps, 2 * dirs);
+  EXPECT_EQ(log_.back(), "rmdir ");
+}
+
+TEST_F(TreeWalkTest, ADirectoryTooDeepForTheSystemFailsACopyAndIsLeftByDeletion) {
+  MakeChains(tree_, 3, 4, 9);
+  tree_.maxDepth = 6;
+  Plan plan = MakePlan();
+  std::vector<std::string> passedOver;
+  EXPECT_FALSE(plan.MakeDirectories(passedOver));
+  // Counting and deletion take all they can reach: 2 x 4 files and 6 of the
+  // deep chain's 9, nothing below.
+  EXPECT_EQ(Count(), 8 + 6);
+  log_.clear();
+  Delete();
+  EXPECT_EQ(std::count_if(log_.begin(), log_.end(), [](const std::string& l) { return l.rfind("delete", 0) == 0; }),
+            8 + 6);
+  EXPECT_TRUE(std::none_of(log_.begin(), log_.end(), [](const std::string& l) {
+    return l.find("c0\\d\\d\\d\\d\\d\\d") != std::string::npos;
+  }));
+  EXPECT_EQ(log_.back(), "rmdir ");  // tried: it goes if the system can reach all it holds
+}
+
+TEST_F(TreeWalkTest, AWayBackUpThatLeadsElsewhereEndsTheWalk) {
+  MakeChains(tree_, 2, 3, 3);
+  tree_.movedAway = L"c0\\d";
+  Plan plan = MakePlan();
+  std::vector<std::string> passedOver;
+  EXPECT_FALSE(plan.MakeDirectories(passedOver));
+  log_.clear();
+  Delete();
+  // Nothing is removed once the way back is lost: not c0 (the walk may now
+  // stand outside the tree), nor what comes after it.
+  EXPECT_EQ(log_, (std::vector<std::string>{"delete c0\\f", "delete c0\\d\\f", "delete c0\\d\\d\\f",
+                                            "rmdir c0\\d\\d"}));
+}
+
+TEST(TreeLinkRuleTest, OnlyLinksAndJunctionsAmongReparsePointsAreLinks) {
+  namespace windows = platform::tree_walk::windows;
+  using Kind = platform::tree_walk::Kind;
+  constexpr uint32_t kDir = windows::kAttributeDirectory;
+  constexpr uint32_t kReparse = windows::kAttributeReparsePoint;
+  constexpr uint32_t kFile = 0x20;  // archive
+  struct Case {
+    const char* what;
+    uint32_t attributes;
+    uint32_t tag;
+    bool link;
+    Kind kind;
+  } cases[] = {
+      {"plain directory", kDir, 0, false, Kind::kDirectory},
+      {"plain file", kFile, 0, false, Kind::kOther},
+      {"directory symbolic link", kDir | kReparse, 0xA000000C, true, Kind::kDirectoryLink},
+      {"junction", kDir | kReparse, 0xA0000003, true, Kind::kDirectoryLink},
+      {"file symbolic link", kFile | kReparse, 0xA000000C, true, Kind::kOther},
+      {"Unix link under Wine (no tag)", kDir | kReparse, 0, true, Kind::kDirectoryLink},
+      {"other name surrogate (container link)", kDir | kReparse, 0xA0000027, true, Kind::kDirectoryLink},
+      {"cloud placeholder directory", kDir | kReparse, 0x9000001A, false, Kind::kDirectory},
+      {"cloud placeholder directory, subtype", kDir | kReparse, 0x9000F01A, false, Kind::kDirectory},
+      {"cloud placeholder file", kFile | kReparse, 0x9000101A, false, Kind::kOther},
+      {"OneDrive", kDir | kReparse, 0x80000021, false, Kind::kDirectory},
+      {"deduplicated file", kFile | kReparse, 0x80000013, false, Kind::kOther},
+      {"WIM-backed directory", kDir | kReparse, 0x80000008, false, Kind::kDirectory},
+      {"compressed (WOF) file", kFile | kReparse, 0x80000017, false, Kind::kOther},
+      {"tag without the reparse attribute", kDir, 0xA000000C, false, Kind::kDirectory},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(windows::IsLink(c.attributes, c.tag), c.link) << c.what;
+    EXPECT_EQ(windows::KindOf(c.attributes, c.tag), c.kind) << c.what;
   }
 }
 
@@ -746,6 +1042,26 @@ TEST_F(FreeSpaceTest, FallsBackToRootQueryThenZero) {
   EXPECT_EQ(FreeKilobytes("/scratch"), 0u);
   EXPECT_EQ(HasFreeSpace("/scratch", 0), 1);
   EXPECT_EQ(HasFreeSpace("/scratch", 1), 0);
+}
+
+TEST_F(FreeSpaceTest, FallbackMeasuresTheFileSystemThatHoldsThePath) {
+  // /proc has no free blocks at all, while "/" has some: a fallback that
+  // measures "/" whatever it is given shows here.
+  struct statvfs proc;
+  if (statvfs("/proc", &proc) != 0 || proc.f_bavail != 0) GTEST_SKIP() << "no /proc with zero free blocks";
+  struct statvfs root;
+  ASSERT_EQ(statvfs("/", &root), 0);
+  if (root.f_bavail == 0) GTEST_SKIP() << "the root file system is full";
+  EXPECT_EQ(platform::QueryRootFreeBytes("/proc"), std::optional<uint64_t>(0));
+  // A scratch directory still to be made: its nearest existing ancestor.
+  EXPECT_EQ(platform::QueryRootFreeBytes("/proc/no-such-dir/scratch/"), std::optional<uint64_t>(0));
+  EXPECT_EQ(platform::QueryRootFreeBytes("/proc/self/fdinfo/no/such"), std::optional<uint64_t>(0));
+  EXPECT_EQ(FreeKilobytes("/proc/no-such-dir/scratch"), 0u);
+  EXPECT_EQ(HasFreeSpace("/proc/no-such-dir/scratch", 1), 0);
+  EXPECT_GT(platform::QueryRootFreeBytes("/no-such-dir/scratch").value_or(0), 0u);
+  // Relative and empty paths are measured where they would be made.
+  EXPECT_TRUE(platform::QueryRootFreeBytes("no-such-dir/scratch").has_value());
+  EXPECT_TRUE(platform::QueryRootFreeBytes("").has_value());
 }
 
 TEST_F(FreeSpaceTest, RealVolumeIsQueried) {
