@@ -135,12 +135,13 @@ class Medium:
 
 
 class Variation:
-    def __init__(self, family, name, medium, meant=None, causes=(), compare="full", expect_out=()):
+    def __init__(self, family, name, medium, meant=None, causes=(), compare="full", expect_out=(), expect_args=()):
         self.family, self.name, self.medium = family, name, medium
         self.meant = meant or base_medium()
         self.causes = list(causes)
         self.compare = compare        # "full": arguments and tree too; "run": status and class only
         self.expect_out = list(expect_out)
+        self.expect_args = list(expect_args)  # texts an installer argument must end with
         self.meant_stops = False  # the meant medium stops before the installer
 
 
@@ -175,7 +176,7 @@ MEANINGFUL = [
     ("MENDRA_LOCATION", "../stage/Components/quelta.swd.mendra/1.0.0.0.0/1/DataFiles"),
     ("QTI_LOCATION", "../stage/Components/quelta.swd.qti/1.0.0.0.0/1/DataFiles"),
     ("THIN_JDBC_FILENAME", "ojdbc.jar"),
-    ("ADD_TO_CLASSPATH", "/opt/extra.jar"),
+    ("ADDTO_CLASSPATH", "/opt/extra.jar"),
     ("JRE_MEMORY_OPTIONS", "-Xmx256m"),
 ]
 NEUTRAL = [
@@ -243,7 +244,7 @@ def fam_values(rng, n):
             value = rng.choice(["4", "123456789012", "0", "-3", "x"])
             m.set("COPY_THREADS", value)
             yield Variation("value", f"COPY_THREADS={value}", m, base_medium().set("COPY_THREADS", value[:11]),
-                            ["COPY_THREADS"])
+                            ["COPY_THREADS"], expect_args=[] if value == "0" else [f"copythreads={value}"])
         elif kind == "qti_version":
             value = rng.choice(["1.0.0.0.0", "2.0.0.0.0", "3.0.0.0.0", "1.0.0.0.0" + ".0" * 12])
             m.set("QTI_VERSION", value)
@@ -304,7 +305,7 @@ def fam_locations(rng, n):
             # value names; a place that names nothing means no copy.
             meant.set(key, value)
             compare = "run"
-        yield Variation("location", f"{key}={value} ({what})", m, meant, [key], compare=compare)
+        yield Variation("location", f"{key}={value} ({what})", m, meant, [key, value], compare=compare)
 
 
 def fam_stage(rng, n):
@@ -442,7 +443,7 @@ def fam_catalogue(rng, n):
             m.catalogue.append((file, key, "@ORIGINAL@" + piece, None))
         elif what == "long record":
             m.catalogue.append((file, key, "Long text " + "y" * 1100 + " END-OF-TEXT", None))
-            expect.append("END-OF-TEXT")
+            expect.append("Long text " + "y" * 1100 + " END-OF-TEXT")
         elif what == "dropped":
             m.catalogue.append((file, key, None, None))
         elif what == "unknown key":
@@ -738,7 +739,10 @@ def misbehaviour(v, got, meant):
         return f"raw placeholders shown: {placeholders}"
     for text in v.expect_out:
         if text not in got.text:
-            return f"the message lacks {text!r}"
+            return f"the message lacks {text[-40:]!r}"
+    for text in v.expect_args:
+        if not any(a.rstrip().endswith(text) for a in got.args):
+            return f"no installer argument holds {text!r}"
     if got.installer_class() != meant.installer_class():
         return f"installer class {got.installer_class()}, meant {meant.installer_class()}"
     if v.compare == "full":
