@@ -12,7 +12,8 @@ error naming the cause (else: a false negative). When the launcher does
 what the medium means, an error is a false positive.
 
 usage: differential.py [--full | --sample N] [--seed S] [--kind linux|wine]
-                       [--keep] [--verbose] BUILD_DIR
+                       [--keep] [--verbose] [--only TEXT]
+                       [--checker PATH] BUILD_DIR
   --full      every variation (the default is a sample of 120)
   --kind      wine: the Windows build of BUILD_DIR under wine (QEL_KIND)
 Exit status 0 when no variation disagrees.
@@ -450,7 +451,7 @@ def fam_catalogue(rng, n):
             m.catalogue.append((file, "S_NOT_A_KEY", "never shown", None))
         else:
             m.catalogue.append((file, None, None, b"a record without an equals sign"))
-        yield Variation("catalogue", f"{file}: {key} {what}", m, meant, [key, file], expect_out=expect)
+        yield Variation("catalogue", f"{file}: {key} {what}", m, meant, [f"{file}: error: {key}"], expect_out=expect)
 
 
 def fam_param_file(rng, n):
@@ -535,8 +536,58 @@ def fam_programs(rng, n):
         yield Variation("programs", what, m, base_medium(), causes)
 
 
+def fam_examples(rng, n):
+    """The cases found by review, in every run."""
+    jre_gone = base_medium().op("rmtree", "stage/Components/quelta.swd.jre").drop("JRE_LOCATION")
+    yield Variation("example", "MENDRA_LOCATION names a file", base_medium().set("MENDRA_LOCATION", "qelparam.ini"),
+                    None, ["MENDRA_LOCATION"])
+    yield Variation("example", "THIN_JDBC_FILENAME names a jar the installer archive lacks",
+                    base_medium().set("THIN_JDBC_FILENAME", "missing.jar"), base_medium().set("THIN_JDBC_FILENAME",
+                                                                                             "ojdbc.jar"),
+                    ["THIN_JDBC_FILENAME"])
+    yield Variation("example", "no runtime and DISABLE_JRE_PROMPT=TRUE", jre_gone.copy().set("DISABLE_JRE_PROMPT", "TRUE"),
+                    None, ["DISABLE_JRE_PROMPT"], compare="run")
+    yield Variation("example", "BOOTSTRAP_COMPS leaves out the runtime JRE_LOCATION stages",
+                    base_medium().set("BOOTSTRAP_COMPS", "quelta.swd.qti,quelta.swd.mendra"),
+                    base_medium().set("BOOTSTRAP_COMPS", "quelta.swd.jre,quelta.swd.qti,quelta.swd.mendra"),
+                    ["BOOTSTRAP_COMPS"], compare="run")
+    m = base_medium()
+    m.catalogue.append(("cons.nls", "S_STARTINSTALLERMSG", "@ORIGINAL@ (%s)", None))
+    yield Variation("example", "a %s added to S_STARTINSTALLERMSG of cons.nls", m, None,
+                    ["cons.nls: error: S_STARTINSTALLERMSG"])
+    yield Variation("example", "WAIT_FOR_COMPLETON=TRUE", base_medium().set("WAIT_FOR_COMPLETON", "TRUE"),
+                    base_medium().set("WAIT_FOR_COMPLETION", "TRUE"), ["WAIT_FOR_COMPLETON"])
+    yield Variation("example", "INSTALL_CLAS=demo.Other", base_medium().drop("INSTALL_CLASS").set("INSTALL_CLAS", "demo.Other"),
+                    base_medium().drop("INSTALL_CLASS").set("INSTALL_CLASS", "demo.Other"), ["INSTALL_CLAS"])
+    m = base_medium()
+    m.args = ["-DEBUG"]
+    long_text = "Long text " + "z" * 1100 + " END"
+    m.catalogue.append(("cons.nls", "S_JVMLOADMSG", long_text, None))
+    meant = base_medium()
+    meant.args = ["-DEBUG"]
+    yield Variation("example", "a catalogue record over 1,023 bytes", m, meant, ["cons.nls: error: S_JVMLOADMSG"],
+                    expect_out=[long_text])
+    m = base_medium()
+    m.env["LANG"] = "de_DE.UTF-8"
+    m.catalogue.append(("cons_de.nls", "S_STARTINSTALLERMSG", "@ORIGINAL@%n", None))
+    meant = base_medium()
+    meant.env["LANG"] = "de_DE.UTF-8"
+    yield Variation("example", "%n in a translation", m, meant, ["cons_de.nls: error: S_STARTINSTALLERMSG"])
+    pinned = base_medium().set("QTI_VERSION", "2.0.0.0.0")
+    yield Variation("example", "an empty higher version the pinned version excludes",
+                    pinned.copy().op("mkdir", "stage/Components/quelta.swd.qti/9.0.0.0.0"), pinned,
+                    ["quelta.swd.qti"])
+    yield Variation("example", "DISABLE_JRE_PROMPT=True where no prompt can happen",
+                    base_medium().set("DISABLE_JRE_PROMPT", "True"), base_medium().set("DISABLE_JRE_PROMPT", "TRUE"),
+                    ["DISABLE_JRE_PROMPT"])
+    yield Variation("example", "a directory named qelparam.ini", base_medium().op("param_dir", "install/qelparam.ini"),
+                    None, ["qelparam.ini"], compare="run")
+
+
+EXAMPLES = fam_examples
+
 FAMILIES = [  # (family, share of the variations)
-    (fam_misspelt_keys, 14), (fam_flags, 12), (fam_values, 8), (fam_locations, 14), (fam_stage, 14),
+    (fam_examples, 0), (fam_misspelt_keys, 14), (fam_flags, 12), (fam_values, 8), (fam_locations, 14), (fam_stage, 14),
     (fam_components, 8), (fam_runtime, 8), (fam_thin_jdbc, 4), (fam_catalogue, 10), (fam_param_file, 6),
     (fam_prereqs, 3), (fam_programs, 2),
 ]
@@ -561,6 +612,7 @@ class Lab:
         self.template = os.path.join(work, "template")
         base_stage(self.template)
         self.memo = {}
+        self.checker = os.path.join(build, "qelcheck" + self.exe)
 
     def lay_out(self, medium, root):
         shutil.copytree(self.template, root)
@@ -672,7 +724,7 @@ class Lab:
         return Outcome(root, status, out, err, out_dir)
 
     def check(self, root):
-        done = subprocess.run([os.path.join(self.build, "qelcheck" + self.exe), os.path.join(root, "install")],
+        done = subprocess.run([self.checker, os.path.join(root, "install")],
                               capture_output=True)
         return done.returncode, done.stdout.decode(errors="replace").splitlines()
 
@@ -789,6 +841,7 @@ def main():
     parser.add_argument("--keep", action="store_true")
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("--only", help="run only variations whose name holds this text")
+    parser.add_argument("--checker", help="the checker to run (default: qelcheck of BUILD_DIR)")
     args = parser.parse_args()
     if args.kind == "wine":
         sys.exit("differential.py: the Wine run is not built yet: run --kind linux")
@@ -798,9 +851,13 @@ def main():
     if args.only:
         chosen = [(i, v) for i, v in chosen if args.only in v.family + ": " + v.name]
     elif not args.full:
-        chosen = random.Random(args.seed).sample(chosen, min(args.sample, len(chosen)))
+        examples = [(i, v) for i, v in chosen if v.family == "example"]
+        rest = [(i, v) for i, v in chosen if v.family != "example"]
+        chosen = examples + random.Random(args.seed).sample(rest, min(args.sample, len(rest)))
     work = tempfile.mkdtemp(prefix="qel-differential-")
     lab = Lab(build, args.kind, work)
+    if args.checker:
+        lab.checker = os.path.abspath(args.checker)
     started = time.time()
     counts = {"agree": 0, "false negative": 0, "false positive": 0, "generator": 0}
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
