@@ -20,6 +20,7 @@ Exit status 0 when no variation disagrees.
 """
 import argparse
 import concurrent.futures
+import errno
 import hashlib
 import os
 import random
@@ -605,6 +606,19 @@ def variations(seed, total):
 # ---------------------------------------------------------------------------
 # Laying a medium out and running the two programs on it.
 
+def run_program(command, **kwargs):
+    """subprocess.run, again while the program is still open for writing in
+    a child the other worker forked while copying it."""
+    for _ in range(50):
+        try:
+            return subprocess.run(command, **kwargs)
+        except OSError as e:
+            if e.errno != errno.ETXTBSY:
+                raise
+            time.sleep(0.05)
+    return subprocess.run(command, **kwargs)
+
+
 class Lab:
     def __init__(self, build, kind, work):
         self.build, self.kind, self.work = build, kind, work
@@ -714,9 +728,9 @@ class Lab:
         env.update(medium.env)
         stdin = medium.stdin.replace("@EXTJRE@", os.path.join(root, "extjre"))
         try:
-            done = subprocess.run([os.path.join(install, "setup"), "-rtimestamp", TS, "-SCRATCHPATH", scratch]
-                                  + medium.args, cwd=install, input=stdin.encode(), capture_output=True, env=env,
-                                  timeout=60)
+            done = run_program([os.path.join(install, "setup"), "-rtimestamp", TS, "-SCRATCHPATH", scratch]
+                               + medium.args, cwd=install, input=stdin.encode(), capture_output=True, env=env,
+                               timeout=60)
             status, out, err = done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(
                 errors="replace")
         except subprocess.TimeoutExpired:
@@ -724,7 +738,7 @@ class Lab:
         return Outcome(root, status, out, err, out_dir)
 
     def check(self, root):
-        done = subprocess.run([self.checker, os.path.join(root, "install")],
+        done = run_program([self.checker, os.path.join(root, "install")],
                               capture_output=True)
         return done.returncode, done.stdout.decode(errors="replace").splitlines()
 
