@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
+#include "messages/format.h"
 #include "tools/qelcheck/catalogue_checks.h"
 #include "tools/qelcheck/check_medium.h"
 #include "tools/qelcheck/findings.h"
@@ -211,6 +213,55 @@ TEST(Catalogues, TheBaseCatalogueIsNeededBesideEveryTranslation) {
   Findings both;
   CheckCatalogues(linux, both);
   EXPECT_EQ(both.Lines(false), "");
+}
+
+// The launcher's own catalogue takes, key by key, the values the launcher
+// hands it: the checker's table of those values must say the same.
+TEST(Catalogues, TheLaunchersArgumentsAreThoseOfItsOwnCatalogue) {
+  std::ifstream in(std::string(QEL_SOURCE_DIR) + "/resource/cons.msg");
+  ASSERT_TRUE(in);
+  std::map<std::string, std::string> own;
+  for (std::string line; std::getline(in, line);) {
+    const size_t equals = line.find('=');
+    if (line.empty() || line[0] == '#' || equals == std::string::npos) continue;
+    const std::string conversions = messages::TemplateConversions(line.substr(equals + 1));
+    if (!conversions.empty()) own[line.substr(0, equals)] = conversions;
+  }
+  EXPECT_EQ(LauncherArguments(), own);
+}
+
+std::string CatalogueFindings(const std::string& base, const std::string& german = "") {
+  TempMedium medium;
+  medium.Write("install/resource/cons.nls", base);
+  if (!german.empty()) medium.Write("install/resource/cons_de.nls", german);
+  Findings findings;
+  CheckCatalogues(Medium(medium.install(), MediumKind::Linux), findings);
+  return findings.Lines(false);
+}
+
+TEST(Catalogues, PlaceholdersAgainstTheLaunchersArguments) {
+  using namespace std::string_literals;
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=Starting %s...\0S_QTI=Q\0"s), "");
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=Starting %-5s, 100%%\0"s), "");
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=Starting %s (%s)\0"s),
+            "resource/cons.nls: error: S_STARTINSTALLERMSG: placeholders %s %s where the launcher passes %s: the "
+            "message shows a raw placeholder\n");
+  EXPECT_EQ(CatalogueFindings("S_QTI=Setup %d\0"s),
+            "resource/cons.nls: error: S_QTI: placeholders %d where the launcher passes none: the message shows a "
+            "raw placeholder\n");
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=%s\0"s, "S_STARTINSTALLERMSG=%s%n\0"s),
+            "resource/cons_de.nls: error: S_STARTINSTALLERMSG: a placeholder the launcher never fills (%n, an unknown "
+            "conversion, a \"*\" width): the message shows it as written\n");
+}
+
+TEST(Catalogues, ARecordOverTheLimitIsCut) {
+  const std::string fits = "S_QTI=" + std::string(1023 - 6 - 1, 'x') + '\0';
+  EXPECT_EQ(CatalogueFindings(fits), "");
+  const std::string over = "S_QTI=" + std::string(1100, 'x') + " END" + '\0';
+  EXPECT_EQ(CatalogueFindings(over),
+            "resource/cons.nls: error: S_QTI: the record is longer than 1023 bytes: the launcher cuts it there and "
+            "reads the rest as a record of its own\n"
+            "resource/cons.nls: warning: a record has no \"=\": the launcher skips it\n");
 }
 
 TEST(ParamFileSearch, BesideTheLauncherThenOneLevelUp) {

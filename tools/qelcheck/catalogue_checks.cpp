@@ -29,8 +29,8 @@ struct Catalogue {
   std::map<std::string, std::string> texts;
 };
 
-// The values the launcher hands each message it formats, as conversion
-// letters; a message not named here is shown as it stands, with none.
+}  // namespace
+
 const std::map<std::string, std::string>& LauncherArguments() {
   static const std::map<std::string, std::string> table = {
       {"S_STARTINSTALLERMSG", "s"}, {"S_ERGOSLST", "sd"}, {"S_ERABS_PATH", "s"}, {"S_ERPERDIR", "s"},
@@ -44,6 +44,8 @@ const std::map<std::string, std::string>& LauncherArguments() {
   };
   return table;
 }
+
+namespace {
 
 // A text whose placeholders outnumber the values the launcher hands it, or
 // that holds one the formatter never fills, shows a raw placeholder.
