@@ -243,8 +243,8 @@ BOOTSTRAP=TRUE
             "install from there",
             "qelparam.ini:16: warning: HLP_LOCATION changes nothing: the launcher always takes these jars from the "
             "installer's jlib directory",
-            "qelparam.ini:18: error: INSTALL_CLASS is set again: the launcher reads only line 17: the launcher takes "
-            "INSTALL_CLASS=com.example.Installer instead of com.example.Other",
+            "qelparam.ini:18: error: INSTALL_CLASS is set again: the launcher reads only line 17; it takes "
+            "INSTALL_CLASS=com.example.Installer, not com.example.Other",
             'qelparam.ini:19: warning: NLS_ENABLED has no "=": the launcher takes its default',
             'qelparam.ini:22: error: CPU: the prerequisite reader reads no value: nothing may stand between a key '
             'and its "="',
