@@ -76,16 +76,30 @@ def data_dir(component, version):
     return f"stage/Components/{component}/{version}/1/DataFiles"
 
 
+# The jars the launcher puts on the installer's class path, by the component
+# whose archives hold them.
+CORE_JARS = ["QelInstaller.jar", "swiftset.jar", "xmlsievev2.jar", "sharekit.jar", "QelInstallerNet.jar",
+             "cfgmonutl.jar", "monCfg.jar", "QelPrereq.jar", "tunnelkit.jar", "remoteshell.jar", "remotecalls.jar",
+             "web_client.jar", "QelSuiteInstaller.jar"]
+PATCH_TOOL_JARS = ["mendra.jar", "mendraactions.jar", "mendraprereq.jar", "mendrautil.jar"]
+INSTALLER_JARS = ["SetupArt.jar", "SetupGuide.jar"] + [f"SetupGuide_{l}.jar" for l in
+                                                       ("de", "es", "fr", "it", "ja", "ko", "pt_BR", "zh_CN", "zh_TW")] + [
+    "quelta_view.jar", "guide4.jar", "guide4-nls.jar", "glaze3.jar", "glaze3-uiaccess.jar", "glaze3-nls.jar",
+    "uiaccess.jar", "jglaze4.jar", "jglaze4-nls.jar", "qeli18n-collation.jar", "qeli18n-mapping.jar", "qjmisc.jar",
+    "markup.jar", "nodectl.jar"]
+
+
 def base_stage(root):
     """The staged components of the valid medium, in two versions each
     (the runtime in one)."""
     for v in VERSIONS:
         make_jar(f"{root}/{data_dir('quelta.swd.qti', v)}/qti.jar",
-                 {"qti/jlib/installer.jar": b"i", "qti/jlib/ojdbc.jar": b"j", f"qti/version-{v}": b"v"})
+                 dict({f"qti/jlib/{j}": b"i" for j in INSTALLER_JARS}, **{"qti/jlib/ojdbc.jar": b"j",
+                                                                         f"qti/version-{v}": b"v"}))
         make_jar(f"{root}/{data_dir('quelta.swd.qti.core', v)}/core.jar",
-                 {"qti/jlib/core.jar": b"c", f"qti/core-{v}": b"v"})
+                 dict({f"qti/jlib/{j}": b"c" for j in CORE_JARS}, **{f"qti/core-{v}": b"v"}))
         make_jar(f"{root}/{data_dir('quelta.swd.mendra', v)}/mendra.jar",
-                 {"Mendra/jlib/patch.jar": b"p", f"Mendra/version-{v}": b"v"})
+                 dict({f"Mendra/jlib/{j}": b"p" for j in PATCH_TOOL_JARS}, **{f"Mendra/version-{v}": b"v"}))
     make_jar(f"{root}/{data_dir('quelta.swd.jre', '1.0.0.0.0')}/jre.jar",
              {"jre/1.8.0/bin/java": (JAVA_SCRIPT.encode(), 0o755), "jre/1.8.0/lib/rt.jar": b"r"})
     make_jar(f"{root}/{data_dir('product.extras', '1.0.0.0.0')}/extras.jar", {"extras/readme": b"x"})
@@ -173,12 +187,12 @@ def misspell(rng, key):
 MEANINGFUL = [
     ("WAIT_FOR_COMPLETION", "TRUE"),
     ("INSTALL_CLASS", "demo.Other"),
-    ("BOOTSTRAP_COMPS", "quelta.swd.jre,quelta.swd.qti,quelta.swd.mendra,product.extras"),
+    ("BOOTSTRAP_COMPS", "quelta.swd.jre,quelta.swd.qti,quelta.swd.qti.core,quelta.swd.mendra,product.extras"),
     ("QTI_VERSION", "1.0.0.0.0"),
     ("MENDRA_LOCATION", "../stage/Components/quelta.swd.mendra/1.0.0.0.0/1/DataFiles"),
     ("QTI_LOCATION", "../stage/Components/quelta.swd.qti/1.0.0.0.0/1/DataFiles"),
     ("THIN_JDBC_FILENAME", "ojdbc.jar"),
-    ("ADDTO_CLASSPATH", "/opt/extra.jar"),
+    ("ADDTO_CLASSPATH", "@EXTJRE@/jre.jar"),
     ("JRE_MEMORY_OPTIONS", "-Xmx256m"),
 ]
 NEUTRAL = [
@@ -317,7 +331,7 @@ def fam_stage(rng, n):
         m = base_medium()
         meant = base_medium()
         if listed:
-            comps = "quelta.swd.jre,quelta.swd.qti,quelta.swd.mendra" + (",product.extras" if rng.random() < 0.5 else "")
+            comps = "quelta.swd.jre,quelta.swd.qti,quelta.swd.qti.core,quelta.swd.mendra" + (",product.extras" if rng.random() < 0.5 else "")
             m.set("BOOTSTRAP_COMPS", comps)
             meant.set("BOOTSTRAP_COMPS", comps)
         version = "1.0.0.0.0" if comp in ("quelta.swd.jre", "product.extras") else rng.choice(VERSIONS)
@@ -537,6 +551,39 @@ def fam_programs(rng, n):
         yield Variation("programs", what, m, base_medium(), causes)
 
 
+def fam_scratch_runtime(rng, n):
+    for _ in range(n):
+        value = rng.choice(["jre/1.8.0", "nowhere", "extras", "jre"])
+        keep = rng.random() < 0.5
+        listed = rng.random() < 0.5
+        m = base_medium().set("JRE_SCRATCH_LOC", value)
+        if not keep:
+            m.drop("JRE_LOCATION")
+        if listed:
+            m.set("BOOTSTRAP_COMPS", "product.extras,quelta.swd.jre,quelta.swd.qti,quelta.swd.qti.core,quelta.swd.mendra")
+        # The medium means the runtime the bootstrap lays out.
+        yield Variation("scratch runtime", f"JRE_SCRATCH_LOC={value}, JRE_LOCATION {'kept' if keep else 'unset'}"
+                        + (", extras listed first" if listed else ""), m, None, ["JRE_SCRATCH_LOC", "JRE_LOCATION"],
+                        compare="run")
+
+
+RUNTIME_ARCHIVES = {
+    "java not executable": {"jre/1.8.0/bin/java": (JAVA_SCRIPT.encode(), 0o644), "jre/1.8.0/lib/rt.jar": b"r"},
+    "an empty first runtime": {"jre/1.0/README": b"none", "jre/1.8.0/bin/java": (JAVA_SCRIPT.encode(), 0o755)},
+    "a later second runtime": {"jre/1.8.0/bin/java": (JAVA_SCRIPT.encode(), 0o755), "jre/2.0/README": b"none"},
+    "no jre directory": {"runtime/1.8.0/bin/java": (JAVA_SCRIPT.encode(), 0o755)},
+    "the runtime in upper case": {"JRE/1.8.0/bin/java": (JAVA_SCRIPT.encode(), 0o755)},
+}
+
+
+def fam_runtime_archive(rng, n):
+    for _ in range(n):
+        what = rng.choice(sorted(RUNTIME_ARCHIVES))
+        m = base_medium().op("jar", data_dir("quelta.swd.jre", "1.0.0.0.0") + "/jre.jar", RUNTIME_ARCHIVES[what])
+        yield Variation("runtime archive", what, m, None, ["quelta.swd.jre", "jre.jar", "JRE_LOCATION"],
+                        compare="run")
+
+
 def fam_examples(rng, n):
     """The cases found by review, in every run."""
     jre_gone = base_medium().op("rmtree", "stage/Components/quelta.swd.jre").drop("JRE_LOCATION")
@@ -550,7 +597,7 @@ def fam_examples(rng, n):
                     None, ["DISABLE_JRE_PROMPT"], compare="run")
     yield Variation("example", "BOOTSTRAP_COMPS leaves out the runtime JRE_LOCATION stages",
                     base_medium().set("BOOTSTRAP_COMPS", "quelta.swd.qti,quelta.swd.mendra"),
-                    base_medium().set("BOOTSTRAP_COMPS", "quelta.swd.jre,quelta.swd.qti,quelta.swd.mendra"),
+                    base_medium().set("BOOTSTRAP_COMPS", "quelta.swd.jre,quelta.swd.qti,quelta.swd.qti.core,quelta.swd.mendra"),
                     ["BOOTSTRAP_COMPS"], compare="run")
     m = base_medium()
     m.catalogue.append(("cons.nls", "S_STARTINSTALLERMSG", "@ORIGINAL@ (%s)", None))
@@ -590,7 +637,7 @@ EXAMPLES = fam_examples
 FAMILIES = [  # (family, share of the variations)
     (fam_examples, 0), (fam_misspelt_keys, 14), (fam_flags, 12), (fam_values, 8), (fam_locations, 14), (fam_stage, 14),
     (fam_components, 8), (fam_runtime, 8), (fam_thin_jdbc, 4), (fam_catalogue, 10), (fam_param_file, 6),
-    (fam_prereqs, 3), (fam_programs, 2),
+    (fam_prereqs, 3), (fam_programs, 2), (fam_scratch_runtime, 3), (fam_runtime_archive, 3),
 ]
 
 
@@ -795,11 +842,9 @@ def misbehaviour(v, got, meant):
         return f"the installer did not start (status {got.status})"
     if got.status != meant.status:
         return f"status {got.status}, meant {meant.status}"
-    # The base medium's installer archive holds only some of the jars the
-    # launcher names: only an entry the meant run has is missed.
-    missing = [entry for entry in got.missing if entry not in meant.missing]
-    if missing:
-        return f"class-path entries name nothing: {missing[:3]}"
+    # The valid medium's archives hold every jar the class path names.
+    if got.missing:
+        return f"class-path entries name nothing: {got.missing[:3]}"
     placeholders = RAW_PLACEHOLDER.findall(got.text)
     if placeholders:
         return f"raw placeholders shown: {placeholders}"
@@ -826,7 +871,7 @@ def judge(lab, index, v, keep):
     got = lab.run_launcher(v.medium, root)
     status, lines = lab.check(root)
     meant = lab.meant_outcome(v.meant)
-    if not meant.started() and not v.meant_stops:
+    if (not meant.started() or meant.missing) and not v.meant_stops:
         # No medium could mean that: the installer must start, as on the
         # valid medium.
         v.compare = "run"

@@ -236,6 +236,8 @@ BOOTSTRAP=TRUE
             "the bootstrap fails",
             f"qelparam.ini:13: error: BOOTSTRAP_COMPS: product.extras:9.9 is not staged "
             f"(no {stage}{s}product.extras{s}9.9{s}1{s}DataFiles): the bootstrap fails",
+            "qelparam.ini:13: error: BOOTSTRAP_COMPS leaves out quelta.swd.qti.core: the installer's class path takes "
+            f"its jars from {stage}{s}quelta.swd.qti.core{s}0.0.0.0.0{s}1{s}DataFiles{s}jlib, which is not there",
             "qelparam.ini:13: warning: BOOTSTRAP_COMPS: quelta.swd.mendra:3.0.0.0.0 is not staged: the launcher "
             "takes the highest staged version, 1.0.0.0.0",
             f"qelparam.ini:14: warning: ACCESS_DIR: ..{s}access names nothing: the bootstrap copies nothing from it",
@@ -396,6 +398,10 @@ class Statuses(MediumTest):
         self.write("medium/install/qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nBOOTSTRAP_COMPS=quelta.swd.qti\n"
                    "JRE_LOCATION=../stage/Components/quelta.swd.jre/2.0.0.0.0/1/DataFiles\n")
         self.assert_output(install, [
+            "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.qti.core: the installer's class path takes "
+            "its jars from ../stage/Components/quelta.swd.qti.core/0.0.0.0.0/1/DataFiles/jlib, which is not there",
+            "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.mendra: the installer's class path takes "
+            "its jars from ../stage/Components/quelta.swd.mendra/0.0.0.0.0/1/DataFiles/jlib, which is not there",
             "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.jre: the installer is started from "
             "JRE_LOCATION, ../stage/Components/quelta.swd.jre/2.0.0.0.0/1/DataFiles, which holds no bin/java",
             "qelparam.ini:3: warning: BOOTSTRAP_COMPS leaves out quelta.swd.mendra and quelta.swd.jre: the launcher "
