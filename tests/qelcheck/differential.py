@@ -192,7 +192,7 @@ MEANINGFUL = [
     ("MENDRA_LOCATION", "../stage/Components/quelta.swd.mendra/1.0.0.0.0/1/DataFiles"),
     ("QTI_LOCATION", "../stage/Components/quelta.swd.qti/1.0.0.0.0/1/DataFiles"),
     ("THIN_JDBC_FILENAME", "ojdbc.jar"),
-    ("ADDTO_CLASSPATH", "@EXTJRE@/jre.jar"),
+    ("ADDTO_CLASSPATH", "qti/jlib/ojdbc.jar"),
     ("JRE_MEMORY_OPTIONS", "-Xmx256m"),
 ]
 NEUTRAL = [

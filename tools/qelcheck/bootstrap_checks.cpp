@@ -410,6 +410,27 @@ class PlanChecker {
     }
   }
 
+  // Found there, it is the installer's runtime: its Java program must come
+  // out of the same archives.
+  void ScratchRuntimeHoldsJava(const std::vector<std::string>& location) {
+    for (const std::string& program : medium_.JavaPrograms()) {
+      std::vector<std::string> path = location;
+      path.insert(path.end(), {"bin", program});
+      bool found = false;
+      for (const DataDir* data : earlyEntries_) {
+        for (const StagedEntry& entry : data->entries) {
+          found = found || (!entry.isDir && entry.parts.size() == path.size() && StartsWith(entry.parts, path));
+        }
+      }
+      if (!found) {
+        ParamError("JRE_SCRATCH_LOC", "JRE_SCRATCH_LOC: " + view_.jreScratchLoc + " comes out of the components "
+                                      "BOOTSTRAP_COMPS expands without " + medium_.Join(path) +
+                                      ": the launcher takes it for the runtime and the installer cannot start");
+        return;
+      }
+    }
+  }
+
   // JRE_SCRATCH_LOC counts when, after the other components of
   // BOOTSTRAP_COMPS are expanded, something is there.
   void CheckScratchRuntime() {
@@ -425,7 +446,10 @@ class PlanChecker {
     }
     for (const DataDir* data : earlyEntries_) {
       for (const StagedEntry& entry : data->entries) {
-        if (StartsWith(entry.parts, location)) return;
+        if (StartsWith(entry.parts, location)) {
+          ScratchRuntimeHoldsJava(location);
+          return;
+        }
       }
     }
     ParamWarning("JRE_SCRATCH_LOC", "JRE_SCRATCH_LOC: " + view_.jreScratchLoc +
