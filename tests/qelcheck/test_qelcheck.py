@@ -400,8 +400,6 @@ class Statuses(MediumTest):
         self.assert_output(install, [
             "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.qti.core: the installer's class path takes "
             "its jars from ../stage/Components/quelta.swd.qti.core/0.0.0.0.0/1/DataFiles/jlib, which is not there",
-            "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.mendra: the installer's class path takes "
-            "its jars from ../stage/Components/quelta.swd.mendra/0.0.0.0.0/1/DataFiles/jlib, which is not there",
             "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.jre: the installer is started from "
             "JRE_LOCATION, ../stage/Components/quelta.swd.jre/2.0.0.0.0/1/DataFiles, which holds no bin/java",
             "qelparam.ini:3: warning: BOOTSTRAP_COMPS leaves out quelta.swd.mendra and quelta.swd.jre: the launcher "

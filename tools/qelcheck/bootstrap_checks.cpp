@@ -166,9 +166,9 @@ class PlanChecker {
   // A list that names only extra components turns off the steps of the
   // installer, the patch tool and the runtime the file names.
   void LeftOutSteps() {
-    ClassPathLeftOut(steps_.qti, bootstrap::kQtiComponent, view_.qtiLocation);
+    // Java passes over class-path entries that name nothing; but the core
+    // holds the jar of the installer's own class.
     ClassPathLeftOut(steps_.qtiCore, bootstrap::kQtiCoreComponent, view_.qtiCoreLocation);
-    ClassPathLeftOut(steps_.mendra, bootstrap::kMendraComponent, view_.mendraLocation);
     std::vector<std::string> left;
     if (!steps_.qti) left.push_back(bootstrap::kQtiComponent);
     if (!steps_.mendra) left.push_back(bootstrap::kMendraComponent);
@@ -186,8 +186,8 @@ class PlanChecker {
   }
 
   // A step left out leaves its location as the file gives it (or its staged
-  // data directory): the installer's class path takes that component's jars
-  // from its jlib directory, which must then be there.
+  // data directory): the installer's class path takes the core's jars, the
+  // installer's own among them, from its jlib directory.
   void ClassPathLeftOut(bool runs, const char* component, const std::string& location) {
     if (runs || !stage_) return;
     const std::string dir = location.empty() ? DataDirOf(medium_, *stage_, component, view_.qtiVersion) : location;
@@ -259,7 +259,7 @@ class PlanChecker {
         NotADirectory(listed ? "BOOTSTRAP_COMPS" : location.empty() ? "QTI_VERSION" : key, dir, needed);
         return;
       }
-      HoldsJarDir(component, dir, archives_.Use(dir, needed));
+      Expanded(archives_.Use(dir, needed));
       return;
     }
     std::optional<std::string> highest = HighestDataDir(component);
@@ -276,23 +276,12 @@ class PlanChecker {
       ParamWarning("QTI_VERSION", "QTI_VERSION=" + view_.qtiVersion + ": no such version of " + component +
                                       " is staged" + instead);
     }
-    HoldsJarDir(component, *highest, archives_.Use(*highest, needed));
+    Expanded(archives_.Use(*highest, needed));
   }
 
   void Expanded(const DataDir& data) { expanded_.push_back(&data); }
 
-  // The class path names the step's jars below the directory its archives
-  // expand into: Mendra/jlib for the patch tool, qti/jlib for the others.
-  void HoldsJarDir(const std::string& component, const std::string& dir, const DataDir& data) {
-    Expanded(data);
-    if (data.archives.empty()) return;  // reported with the directory
-    const std::vector<std::string> jlib = {component == bootstrap::kMendraComponent ? "Mendra" : "qti", "jlib"};
-    for (const StagedEntry& entry : data.entries) {
-      if (entry.parts.size() > jlib.size() && StartsWith(entry.parts, jlib)) return;
-    }
-    findings_.Error(dir, "no archive holds " + medium_.Join(jlib) + ": the installer's class path names the " +
-                             component + " jars there, and they are not there");
-  }
+
 
   // A location that names a file: the launcher hands it to the unzip tool,
   // which finds no archives in it.
