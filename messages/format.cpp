@@ -142,4 +142,20 @@ std::string TemplateConversions(const std::string& tmpl) {
   return conversions;
 }
 
+size_t UnfilledPlaceholders(const std::string& tmpl) {
+  size_t unfilled = 0;
+  for (size_t i = 0; i < tmpl.size();) {
+    if (tmpl[i] != '%') {
+      ++i;
+    } else if (i + 1 < tmpl.size() && tmpl[i + 1] == '%') {
+      i += 2;
+    } else {
+      Placeholder ph;
+      i = ReadPlaceholder(tmpl, i, ph);
+      if (ph.conversion == 0) ++unfilled;
+    }
+  }
+  return unfilled;
+}
+
 }  // namespace messages

@@ -45,5 +45,8 @@ std::string FormatText(const std::string& tmpl, std::initializer_list<FormatArg>
 // one letter each ("sd" for "%s ... %5d"): the arguments the template takes.
 // "%%" and placeholders copied literally are not among them.
 std::string TemplateConversions(const std::string& tmpl);
+// The placeholders of `tmpl` that FormatText copies as written whatever the
+// arguments (%n, an unknown conversion, a "*" width, one cut short).
+size_t UnfilledPlaceholders(const std::string& tmpl);
 
 }  // namespace messages

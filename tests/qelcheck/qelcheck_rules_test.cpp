@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
+#include "messages/format.h"
 #include "tools/qelcheck/catalogue_checks.h"
 #include "tools/qelcheck/check_medium.h"
 #include "tools/qelcheck/findings.h"
@@ -65,7 +67,8 @@ TEST(ParamValues, EachRuleAtItsBoundary) {
       {"INSTALL_CLASS=" + k1023 + "x", "error: INSTALL_CLASS: the value has 1024 characters; the launcher keeps the first 1023\n"},
       {"JRE_VERSION=" + k31, ""},
       {"JRE_VERSION=\"" + k31 + "\"", ""},
-      {"JRE_VERSION=" + k31 + "x", "error: JRE_VERSION: the value has 32 characters; the launcher keeps the first 31\n"},
+      // A cut version names no staged one: the launcher falls back as for any.
+      {"JRE_VERSION=" + k31 + "x", "warning: JRE_VERSION: the value has 32 characters; the launcher keeps the first 31\n"},
       {"COPY_THREADS=12345678901", ""},
       {"COPY_THREADS=123456789012", "error: COPY_THREADS: the value has 12 characters; the launcher keeps the first 11\n"},
       // Flags: an upper-case T switches them on, whatever follows.
@@ -74,13 +77,20 @@ TEST(ParamValues, EachRuleAtItsBoundary) {
       {"WAIT_FOR_COMPLETION=false", ""},
       {"WAIT_FOR_COMPLETION=no", ""},
       {"WAIT_FOR_COMPLETION=true", "error: WAIT_FOR_COMPLETION=true is off: a flag is on only when its first letter is an upper-case T\n"},
-      {"PLATFORM_PREREQS=YES", "error: PLATFORM_PREREQS=YES is off: a flag is on only when its first letter is an upper-case T\n"},
+      // The prerequisite flag matters only with certified versions to check.
+      {"PLATFORM_PREREQS=YES", "warning: PLATFORM_PREREQS=YES is off: a flag is on only when its first letter is an "
+                               "upper-case T; there is no [Certified Versions] section for it to check\n"},
+      {"PLATFORM_PREREQS=YES\n[Certified Versions]\nLinux=6.1",
+       "error: PLATFORM_PREREQS=YES is off: a flag is on only when its first letter is an upper-case T\n"},
       {"DISTRIBUTION=1", "error: DISTRIBUTION=1 is off: a flag is on only when its first letter is an upper-case T\n"},
       // Exact switches: TRUE and nothing else.
       {"DISABLE_JRE_PROMPT=TRUE", ""},
       {"DISABLE_JRE_PROMPT=FALSE", ""},
-      {"DISABLE_JRE_PROMPT=T", "error: DISABLE_JRE_PROMPT=T is off: it is on only for the text TRUE, exactly\n"},
-      {"USEJREONLY=true", "error: USEJREONLY=true is off: it is on only for the text TRUE, exactly\n"},
+      // What they change depends on the runtimes of the machine that installs.
+      {"DISABLE_JRE_PROMPT=T", "warning: DISABLE_JRE_PROMPT=T is off: it is on only for the text TRUE, exactly; what "
+                               "that changes depends on the Java runtime the machine that installs holds or the user gives\n"},
+      {"USEJREONLY=true", "warning: USEJREONLY=true is off: it is on only for the text TRUE, exactly; what that "
+                          "changes depends on the Java runtime the machine that installs holds or the user gives\n"},
       // The bootstrap size: 0 to 2047, read like atoi.
       {"BOOTSTRAP_SIZE=0", ""},
       {"BOOTSTRAP_SIZE=+2047", ""},
@@ -100,7 +110,22 @@ TEST(ParamValues, EachRuleAtItsBoundary) {
       {"bootstrap_size=5000", "error: BOOTSTRAP_SIZE=5000 is outside 0 to 2047: the launcher runs without the bootstrap\n"},
       {";BOOTSTRAP_SIZE=5000", ""},
       {"#BOOTSTRAP_SIZE=5000", ""},
-      {"JRE_LOCATON=x", "warning: JRE_LOCATON: not a key the launcher reads; did you mean JRE_LOCATION?\n"},
+      // A slip is an error where the key meant would change the run.
+      {"JRE_LOCATON=x", "error: JRE_LOCATON: not a key the launcher reads; it takes JRE_LOCATION=its default, not x; "
+                        "did you mean JRE_LOCATION?\n"},
+      {"WAIT_FOR_COMPLETON=TRUE", "error: WAIT_FOR_COMPLETON: not a key the launcher reads; it takes "
+                                  "WAIT_FOR_COMPLETION=F, not T; did you mean WAIT_FOR_COMPLETION?\n"},
+      {"WAIT_FOR_COMPLETON=FALSE", "warning: WAIT_FOR_COMPLETON: not a key the launcher reads; did you mean "
+                                   "WAIT_FOR_COMPLETION?\n"},
+      {"WAIT_FOR_COMPLETION=TRUE\nWAIT_FOR_COMPLETON=TRUE",
+       "qelparam.ini:4: warning: WAIT_FOR_COMPLETON: not a key the launcher reads; did you mean WAIT_FOR_COMPLETION? "
+       "(WAIT_FOR_COMPLETION is set too)\n"},
+      // Set again: an error only with another value.
+      {"INSTALL_CLASS=a.B\nINSTALL_CLASS=a.B",
+       "qelparam.ini:4: warning: INSTALL_CLASS is set again: the launcher reads only line 3\n"},
+      {"INSTALL_CLASS=a.B\ninstall_class=a.C",
+       "qelparam.ini:4: error: install_class is set again: the launcher reads only line 3; it takes INSTALL_CLASS=a.B, "
+       "not a.C\n"},
       {"PRODUCT_HOME=x", "warning: PRODUCT_HOME: not a key the launcher reads (the installer may read it)\n"},
   };
   for (const auto& [line, finding] : cases) {
@@ -141,7 +166,34 @@ TEST(ParamSections, OnlyTheFirstQueltaSectionCounts) {
   CheckParamFile(linux, *FindParamFile(linux), findings);
   EXPECT_EQ(findings.Lines(false),
             "qelparam.ini: error: no [Quelta] section: the launcher takes the default of every setting\n"
-            "qelparam.ini:1: warning: BOOTSTRAP_SIZE stands before the [Quelta] section: the launcher does not read it\n");
+            "qelparam.ini:1: error: BOOTSTRAP_SIZE stands before the [Quelta] section: the launcher does not read it; "
+            "it takes BOOTSTRAP_SIZE=45, not 1\n");
+
+  // Keys of a second section: an error where they would change the run.
+  medium.Write("install/qelparam.ini", "[Quelta]\nWAIT_FOR_COMPLETION=FALSE\n[quelta]\nWAIT_FOR_COMPLETION=FALSE\n"
+                                       "BOOTSTRAP_COMPS=x\n");
+  Findings second;
+  CheckParamFile(linux, *FindParamFile(linux), second);
+  EXPECT_EQ(second.Lines(false),
+            "qelparam.ini:3: warning: a second [quelta] section: the launcher reads only the first, at line 1\n"
+            "qelparam.ini:4: warning: WAIT_FOR_COMPLETION stands in the second [Quelta] section, at line 3: the "
+            "launcher does not read it\n"
+            "qelparam.ini:5: error: BOOTSTRAP_COMPS stands in the second [Quelta] section, at line 3: the launcher "
+            "does not read it; it takes BOOTSTRAP_COMPS=its default, not x\n");
+
+  // A directory where the file belongs: the launcher takes it and reads
+  // nothing from it.
+  fs::remove(medium.install() + "/qelparam.ini");
+  medium.Write("install/qelparam.ini/keep", "");
+  medium.Write("qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\n");
+  Findings directory;
+  const std::optional<ParamFile> found = FindParamFile(linux);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->name, "qelparam.ini");
+  CheckParamFile(linux, *found, directory);
+  EXPECT_EQ(directory.Lines(false),
+            "qelparam.ini: error: not a file the launcher can read (a directory, or too big): the launcher takes it "
+            "for the parameter file all the same, reads nothing from it and runs with the default of every setting\n");
 }
 
 TEST(Catalogues, TheBaseCatalogueIsNeededBesideEveryTranslation) {
@@ -161,6 +213,55 @@ TEST(Catalogues, TheBaseCatalogueIsNeededBesideEveryTranslation) {
   Findings both;
   CheckCatalogues(linux, both);
   EXPECT_EQ(both.Lines(false), "");
+}
+
+// The launcher's own catalogue takes, key by key, the values the launcher
+// hands it: the checker's table of those values must say the same.
+TEST(Catalogues, TheLaunchersArgumentsAreThoseOfItsOwnCatalogue) {
+  std::ifstream in(std::string(QEL_SOURCE_DIR) + "/resource/cons.msg");
+  ASSERT_TRUE(in);
+  std::map<std::string, std::string> own;
+  for (std::string line; std::getline(in, line);) {
+    const size_t equals = line.find('=');
+    if (line.empty() || line[0] == '#' || equals == std::string::npos) continue;
+    const std::string conversions = messages::TemplateConversions(line.substr(equals + 1));
+    if (!conversions.empty()) own[line.substr(0, equals)] = conversions;
+  }
+  EXPECT_EQ(LauncherArguments(), own);
+}
+
+std::string CatalogueFindings(const std::string& base, const std::string& german = "") {
+  TempMedium medium;
+  medium.Write("install/resource/cons.nls", base);
+  if (!german.empty()) medium.Write("install/resource/cons_de.nls", german);
+  Findings findings;
+  CheckCatalogues(Medium(medium.install(), MediumKind::Linux), findings);
+  return findings.Lines(false);
+}
+
+TEST(Catalogues, PlaceholdersAgainstTheLaunchersArguments) {
+  using namespace std::string_literals;
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=Starting %s...\0S_QTI=Q\0"s), "");
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=Starting %-5s, 100%%\0"s), "");
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=Starting %s (%s)\0"s),
+            "resource/cons.nls: error: S_STARTINSTALLERMSG: placeholders %s %s where the launcher passes %s: the "
+            "message shows a raw placeholder\n");
+  EXPECT_EQ(CatalogueFindings("S_QTI=Setup %d\0"s),
+            "resource/cons.nls: error: S_QTI: placeholders %d where the launcher passes none: the message shows a "
+            "raw placeholder\n");
+  EXPECT_EQ(CatalogueFindings("S_STARTINSTALLERMSG=%s\0"s, "S_STARTINSTALLERMSG=%s%n\0"s),
+            "resource/cons_de.nls: error: S_STARTINSTALLERMSG: a placeholder the launcher never fills (%n, an unknown "
+            "conversion, a \"*\" width): the message shows it as written\n");
+}
+
+TEST(Catalogues, ARecordOverTheLimitIsCut) {
+  const std::string fits = "S_QTI=" + std::string(1023 - 6 - 1, 'x') + '\0';
+  EXPECT_EQ(CatalogueFindings(fits), "");
+  const std::string over = "S_QTI=" + std::string(1100, 'x') + " END" + '\0';
+  EXPECT_EQ(CatalogueFindings(over),
+            "resource/cons.nls: error: S_QTI: the record is longer than 1023 bytes: the launcher cuts it there and "
+            "reads the rest as a record of its own\n"
+            "resource/cons.nls: warning: a record has no \"=\": the launcher skips it\n");
 }
 
 TEST(ParamFileSearch, BesideTheLauncherThenOneLevelUp) {

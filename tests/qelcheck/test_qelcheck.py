@@ -224,8 +224,9 @@ BOOTSTRAP=TRUE
             "qelparam.ini:7: warning: PRODUCT_CODE: not a key the launcher reads (the installer may read it)",
             "qelparam.ini:8: error: WAIT_FOR_COMPLETION=true is off: a flag is on only when its first letter is "
             "an upper-case T",
-            "qelparam.ini:9: error: USEJDKONLY=True is off: it is on only for the text TRUE, exactly",
-            "qelparam.ini:10: error: JRE_VERSION: the value has 34 characters; the launcher keeps the first 31",
+            "qelparam.ini:9: warning: USEJDKONLY=True is off: it is on only for the text TRUE, exactly; what that "
+            "changes depends on the Java runtime the machine that installs holds or the user gives",
+            "qelparam.ini:10: warning: JRE_VERSION: the value has 34 characters; the launcher keeps the first 31",
             "qelparam.ini:11: error: COPY_THREADS: the value has 12 characters; the launcher keeps the first 11",
             "qelparam.ini:12: error: BOOTSTRAP_SIZE=4096 is outside 0 to 2047: the launcher runs without the bootstrap",
             "qelparam.ini:13: warning: BOOTSTRAP_COMPS has empty entries: the launcher drops them",
@@ -235,6 +236,8 @@ BOOTSTRAP=TRUE
             "the bootstrap fails",
             f"qelparam.ini:13: error: BOOTSTRAP_COMPS: product.extras:9.9 is not staged "
             f"(no {stage}{s}product.extras{s}9.9{s}1{s}DataFiles): the bootstrap fails",
+            "qelparam.ini:13: error: BOOTSTRAP_COMPS leaves out quelta.swd.qti.core: the installer's class path takes "
+            f"its jars from {stage}{s}quelta.swd.qti.core{s}0.0.0.0.0{s}1{s}DataFiles{s}jlib, which is not there",
             "qelparam.ini:13: warning: BOOTSTRAP_COMPS: quelta.swd.mendra:3.0.0.0.0 is not staged: the launcher "
             "takes the highest staged version, 1.0.0.0.0",
             f"qelparam.ini:14: warning: ACCESS_DIR: ..{s}access names nothing: the bootstrap copies nothing from it",
@@ -242,12 +245,13 @@ BOOTSTRAP=TRUE
             "install from there",
             "qelparam.ini:16: warning: HLP_LOCATION changes nothing: the launcher always takes these jars from the "
             "installer's jlib directory",
-            "qelparam.ini:18: warning: INSTALL_CLASS is set again: the launcher reads only line 17",
+            "qelparam.ini:18: error: INSTALL_CLASS is set again: the launcher reads only line 17; it takes "
+            "INSTALL_CLASS=com.example.Installer, not com.example.Other",
             'qelparam.ini:19: warning: NLS_ENABLED has no "=": the launcher takes its default',
             'qelparam.ini:22: error: CPU: the prerequisite reader reads no value: nothing may stand between a key '
             'and its "="',
-            "qelparam.ini:23: warning: SWAP_SPCE: not a key the prerequisite checks read in [Generic Prereqs]; did "
-            "you mean SWAP_SPACE?",
+            "qelparam.ini:23: error: SWAP_SPCE: not a key the prerequisite checks read in [Generic Prereqs]; did "
+            "you mean SWAP_SPACE?: the check it means never runs",
             "qelparam.ini:24: warning: CPU_FAILURE_MESSAGE is read only from the sections of a certified version, "
             "not from [Generic Prereqs]",
             "qelparam.ini:25: error: the prerequisite reader finds no key on this line and stops: the line after it "
@@ -259,15 +263,19 @@ BOOTSTRAP=TRUE
             f"qelparam.ini:31: warning: MIN_DISPLAY_COLORS is checked only in [Generic Prereqs]: not in "
             f"[{family}-6.1-required]",
             f"qelparam.ini:32: warning: the prerequisite checks do not read this section: they find "
-            f'[{family}-5.10-optional] only when written so exactly, letter case included, with nothing after "]"',
+            f'[{family}-5.10-optional] only when written so exactly, letter case included, with nothing after "]" '
+            "(its checks would run only on a machine of that version)",
             f"qelparam.ini:34: warning: [{family}-4.4-required] is never read: no certified version ({family} in "
             "[Certified Versions]) names it",
             "qelparam.ini:36: warning: a second [quelta] section: the launcher reads only the first, at line 2",
+            "qelparam.ini:37: warning: BOOTSTRAP stands in the second [Quelta] section, at line 36: the launcher does "
+            "not read it",
             ("unzip.exe" if windows else "unzip") + ": error: missing: the bootstrap cannot expand the staged archives",
-            f"{stage}{s}broken.comp{s}1.0.0.0.0: error: holds no 1{s}DataFiles directory: the bootstrap finds no "
+            f"{stage}{s}broken.comp{s}1.0.0.0.0: warning: holds no 1{s}DataFiles directory: the bootstrap finds no "
             "archives in it",
-            f"{stage}{s}empty.comp{s}1.0.0.0.0{s}1{s}DataFiles: error: holds no jar archive: the unzip tool finds "
-            "nothing to expand here",
+            f"{stage}{s}empty.comp{s}1.0.0.0.0{s}1{s}DataFiles: warning: holds no jar archive: the unzip tool finds "
+            "nothing to expand here; the launcher does not expand this directory (whether the installer reads it "
+            "depends on what is installed)",
             f"{stage}{s}odd{s}latest: warning: not a version: the launcher never takes it as the highest",
         ]
         if not windows:
@@ -411,9 +419,13 @@ class Statuses(MediumTest):
         self.write("medium/install/qelparam.ini", "[Quelta]\nDISTRIBUTION=TRUE\nBOOTSTRAP_COMPS=quelta.swd.qti\n"
                    "JRE_LOCATION=../stage/Components/quelta.swd.jre/2.0.0.0.0/1/DataFiles\n")
         self.assert_output(install, [
+            "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.qti.core: the installer's class path takes "
+            "its jars from ../stage/Components/quelta.swd.qti.core/0.0.0.0.0/1/DataFiles/jlib, which is not there",
+            "qelparam.ini:3: error: BOOTSTRAP_COMPS leaves out quelta.swd.jre: the installer is started from "
+            "JRE_LOCATION, ../stage/Components/quelta.swd.jre/2.0.0.0.0/1/DataFiles, which holds no bin/java",
             "qelparam.ini:3: warning: BOOTSTRAP_COMPS leaves out quelta.swd.mendra and quelta.swd.jre: the launcher "
             "bootstraps only the components it lists",
-        ], WARNINGS)
+        ], ERRORS)
 
     def test_the_default_is_the_checkers_own_directory(self):
         install = self.staged_medium()

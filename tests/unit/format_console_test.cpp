@@ -51,6 +51,17 @@ TEST(FormatTest, ConversionsAreThePlaceholdersFilled) {
   }
 }
 
+// The placeholders copied as written whatever the arguments: what the
+// medium checker reports as shown raw.
+TEST(FormatTest, UnfilledPlaceholdersAreThoseCopiedAsWritten) {
+  const std::vector<std::pair<std::string, size_t>> cases = {
+      {"%s and %d", 0}, {"%n%s", 1}, {"%*d %f %p", 3}, {"trailing %", 1}, {"%%n", 0}, {"no placeholder", 0},
+  };
+  for (const auto& [tmpl, unfilled] : cases) {
+    EXPECT_EQ(UnfilledPlaceholders(tmpl), unfilled) << tmpl;
+  }
+}
+
 TEST(FormatTest, CutToTheBufferSize) {
   EXPECT_EQ(FormatText("Starting %s...\n", {std::string(100, 'x')}, 79).size(), 79u);
   EXPECT_EQ(FormatText("abc", {}, 2), "ab");

@@ -5,6 +5,7 @@
 #include "bootstrap/component_bootstrap.h"
 #include "bootstrap/tree_ops.h"
 #include "common/paths.h"
+#include "common/text.h"
 #include "platform/platform.h"
 
 namespace qelcheck {
@@ -43,16 +44,56 @@ class PlanChecker {
 
   void Run() {
     if (!view_.bootstrap) return;
+    PromptDisabled();
     ExpandComponents();
     if (!view_.jreScratchLoc.empty()) CheckScratchRuntime();
     if (!view_.distribution) return;
     LeftOutSteps();
     NamedStep(bootstrap::kQtiComponent, "QTI_LOCATION", view_.qtiLocation, steps_.qti, listed_.qti, true);
+    // A failed expansion of the core is passed over, but the installer's
+    // class path is then made from the core's location: it names nothing.
     NamedStep(bootstrap::kQtiCoreComponent, "QTI_CORE_LOCATION", view_.qtiCoreLocation, steps_.qtiCore,
-              listed_.qtiCore, false);
+              listed_.qtiCore, true);
     NamedStep(bootstrap::kMendraComponent, "MENDRA_LOCATION", view_.mendraLocation, steps_.mendra, listed_.mendra,
               true);
     if (steps_.runtime) RuntimeStep();
+    CheckThinJdbc();
+  }
+
+  // Nothing names a runtime and nobody may be asked for one: the run ends
+  // before the bootstrap, whatever the machine.
+  void PromptDisabled() {
+    if (!view_.jreLocation.empty() || !view_.jreScratchLoc.empty() || !view_.disableJrePrompt) return;
+    ParamError("DISABLE_JRE_PROMPT", "no Java runtime is set (JRE_LOCATION, JRE_SCRATCH_LOC) and "
+                                     "DISABLE_JRE_PROMPT=TRUE: the run ends with -1 before the bootstrap");
+  }
+
+  // The extra jar of the installer's jar directory must come out of the
+  // archives the bootstrap expands.
+  void CheckThinJdbc() {
+    if (view_.thinJdbc.empty() || !steps_.qti) return;
+    std::vector<std::string> path = {"qti", "jlib"};
+    for (const std::string& part : common::SplitDroppingEmpty(view_.thinJdbc, medium_.sep())) {
+      for (const std::string& piece : common::SplitDroppingEmpty(part, kLinuxPathSep)) {
+        if (piece == "..") {
+          if (!path.empty()) path.pop_back();
+        } else if (piece != ".") {
+          path.push_back(piece);
+        }
+      }
+    }
+    for (const DataDir* data : expanded_) {
+      for (const StagedEntry& entry : data->entries) {
+        if (!entry.isDir && entry.parts.size() == path.size() && StartsWith(entry.parts, path)) return;
+      }
+    }
+    for (const DataDir* data : earlyEntries_) {
+      for (const StagedEntry& entry : data->entries) {
+        if (!entry.isDir && entry.parts.size() == path.size() && StartsWith(entry.parts, path)) return;
+      }
+    }
+    ParamError("THIN_JDBC_FILENAME", "THIN_JDBC_FILENAME: no archive the bootstrap expands holds " +
+                                         medium_.Join(path) + ": the installer's class path names a jar that is not there");
   }
 
  private:
@@ -125,11 +166,15 @@ class PlanChecker {
   // A list that names only extra components turns off the steps of the
   // installer, the patch tool and the runtime the file names.
   void LeftOutSteps() {
+    // Java passes over class-path entries that name nothing; but the core
+    // holds the jar of the installer's own class.
+    ClassPathLeftOut(steps_.qtiCore, bootstrap::kQtiCoreComponent, view_.qtiCoreLocation);
     std::vector<std::string> left;
     if (!steps_.qti) left.push_back(bootstrap::kQtiComponent);
     if (!steps_.mendra) left.push_back(bootstrap::kMendraComponent);
     if (!steps_.runtime && !view_.jreLocation.empty() && view_.jreScratchLoc.empty()) {
       left.push_back(bootstrap::kJreComponent);
+      RuntimeLeftOut();
     }
     if (left.empty()) return;
     std::string names;
@@ -138,6 +183,33 @@ class PlanChecker {
     }
     ParamWarning("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS leaves out " + names +
                                         ": the launcher bootstraps only the components it lists");
+  }
+
+  // A step left out leaves its location as the file gives it (or its staged
+  // data directory): the installer's class path takes the core's jars, the
+  // installer's own among them, from its jlib directory.
+  void ClassPathLeftOut(bool runs, const char* component, const std::string& location) {
+    if (runs || !stage_) return;
+    const std::string dir = location.empty() ? DataDirOf(medium_, *stage_, component, view_.qtiVersion) : location;
+    if (medium_.IsAbsolute(dir)) return;  // a place on the machine that installs
+    if (platform::IsDirectory(common::AppendPath(Host(dir), "jlib"))) return;
+    ParamError("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS leaves out " + std::string(component) +
+                                      ": the installer's class path takes its jars from " + medium_.Join(dir, "jlib") +
+                                      ", which is not there");
+  }
+
+  // Without the runtime step the installer starts from JRE_LOCATION itself:
+  // a runtime's data directory holds archives, not a Java program.
+  void RuntimeLeftOut() {
+    const std::string& location = view_.jreLocation;
+    if (medium_.IsAbsolute(location)) return;  // a place on the machine that installs
+    for (const std::string& program : medium_.JavaPrograms()) {
+      if (platform::PathExists(common::AppendPath(common::AppendPath(Host(location), "bin"), program))) continue;
+      ParamError("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS leaves out " + std::string(bootstrap::kJreComponent) +
+                                        ": the installer is started from JRE_LOCATION, " + location + ", which holds no " +
+                                        medium_.Join("bin", program));
+      return;
+    }
   }
 
   void OtherComponent(const bootstrap::ComponentEntry& entry) {
@@ -153,10 +225,12 @@ class PlanChecker {
       if (entry.version) {
         ParamError("BOOTSTRAP_COMPS", "BOOTSTRAP_COMPS: " + entry.name + ":" + version + " is not staged (no " + dir +
                                           "): the bootstrap fails");
+      } else {
+        HighestWithoutData(entry.name, true);
       }
-      return;  // a staged version without its data directory is reported with the stage area
+      return;
     }
-    earlyEntries_.push_back(&archives_.Read(dir));
+    earlyEntries_.push_back(&archives_.Use(dir));
   }
 
   // The installer, its core or the patch tool: the location the file gives
@@ -181,12 +255,16 @@ class PlanChecker {
       return;
     }
     if (Exists(dir)) {
-      archives_.Read(dir);
+      if (!platform::IsDirectory(Host(dir))) {
+        NotADirectory(listed ? "BOOTSTRAP_COMPS" : location.empty() ? "QTI_VERSION" : key, dir, needed);
+        return;
+      }
+      Expanded(archives_.Use(dir, needed));
       return;
     }
     std::optional<std::string> highest = HighestDataDir(component);
     if (!highest) {
-      NotStaged(component, needed);
+      if (!Staged(component) || !HighestWithoutData(component, needed)) NotStaged(component, needed);
       return;
     }
     const std::string instead = ": the launcher takes the highest staged version, " + Highest(component);
@@ -198,7 +276,34 @@ class PlanChecker {
       ParamWarning("QTI_VERSION", "QTI_VERSION=" + view_.qtiVersion + ": no such version of " + component +
                                       " is staged" + instead);
     }
-    archives_.Read(*highest);
+    Expanded(archives_.Use(*highest, needed));
+  }
+
+  void Expanded(const DataDir& data) { expanded_.push_back(&data); }
+
+
+
+  // A location that names a file: the launcher hands it to the unzip tool,
+  // which finds no archives in it.
+  void NotADirectory(const char* key, const std::string& path, bool needed) {
+    const std::string text = std::string(key) + ": " + path + " is a file, not a directory: the unzip tool finds "
+                             "no archives in it and the bootstrap " + (needed ? "fails" : "passes over the installer core");
+    needed ? ParamError(key, text) : ParamWarning(key, text);
+  }
+
+  // The highest version of a staged component without its data directory:
+  // the launcher takes it all the same, and finds nothing to expand. False
+  // when the highest version has its data directory.
+  bool HighestWithoutData(const std::string& component, bool needed) {
+    const std::string version = Highest(component);
+    const std::string dir = DataDirOf(medium_, *stage_, component, version);
+    if (version.empty() || platform::IsDirectory(Host(dir))) return false;
+    const std::string text = "the launcher takes the highest version, " + version + ", which holds no " +
+                             medium_.Join("1", "DataFiles") + ": the bootstrap " +
+                             (needed ? "fails" : "passes over the installer core");
+    const std::string where = medium_.Join({*stage_, component, version});
+    needed ? findings_.Error(where, text) : findings_.Warning(where, text);
+    return true;
   }
 
   void NotStaged(const char* component, bool needed) {
@@ -214,8 +319,7 @@ class PlanChecker {
     const std::optional<std::string> jdk = HighestDataDir(bootstrap::kJdkComponent);
     if (view_.jreLocation.empty() && view_.jreScratchLoc.empty()) {
       if (view_.disableJrePrompt) {
-        ParamWarning("DISABLE_JRE_PROMPT", "no Java runtime is set (JRE_LOCATION) and DISABLE_JRE_PROMPT=TRUE: "
-                                           "the run ends with -1 unless -jreLoc names one");
+        return;  // reported for every bootstrap
       } else if (jre || jdk) {
         ParamWarning("JRE_LOCATION", "JRE_LOCATION is not set: the launcher asks the user for a Java runtime "
                                      "instead of taking the staged one");
@@ -225,6 +329,10 @@ class PlanChecker {
     const std::string& location = view_.jreLocation;
     const bool relative = !location.empty() && !medium_.IsAbsolute(location);
     if (relative && Exists(location)) {
+      if (!platform::IsDirectory(Host(location))) {
+        NotADirectory("JRE_LOCATION", location, true);
+        return;
+      }
       CheckRuntime(location, false);
       return;
     }
@@ -258,7 +366,8 @@ class PlanChecker {
   // The runtime's archives expand below <scratch>/jre (a development kit's
   // below <scratch>/jdk); the installer runs in the first directory there.
   void CheckRuntime(const std::string& dir, bool devKit) {
-    const DataDir& data = archives_.Read(dir);
+    const DataDir& data = archives_.Use(dir);
+    Expanded(data);
     if (data.archives.empty()) return;  // reported with the directory
     std::vector<std::string> home = {devKit ? "jdk" : "jre"};
     if (!devKit) {
@@ -290,6 +399,27 @@ class PlanChecker {
     }
   }
 
+  // Found there, it is the installer's runtime: its Java program must come
+  // out of the same archives.
+  void ScratchRuntimeHoldsJava(const std::vector<std::string>& location) {
+    for (const std::string& program : medium_.JavaPrograms()) {
+      std::vector<std::string> path = location;
+      path.insert(path.end(), {"bin", program});
+      bool found = false;
+      for (const DataDir* data : earlyEntries_) {
+        for (const StagedEntry& entry : data->entries) {
+          found = found || (!entry.isDir && entry.parts.size() == path.size() && StartsWith(entry.parts, path));
+        }
+      }
+      if (!found) {
+        ParamError("JRE_SCRATCH_LOC", "JRE_SCRATCH_LOC: " + view_.jreScratchLoc + " comes out of the components "
+                                      "BOOTSTRAP_COMPS expands without " + medium_.Join(path) +
+                                      ": the launcher takes it for the runtime and the installer cannot start");
+        return;
+      }
+    }
+  }
+
   // JRE_SCRATCH_LOC counts when, after the other components of
   // BOOTSTRAP_COMPS are expanded, something is there.
   void CheckScratchRuntime() {
@@ -305,7 +435,10 @@ class PlanChecker {
     }
     for (const DataDir* data : earlyEntries_) {
       for (const StagedEntry& entry : data->entries) {
-        if (StartsWith(entry.parts, location)) return;
+        if (StartsWith(entry.parts, location)) {
+          ScratchRuntimeHoldsJava(location);
+          return;
+        }
       }
     }
     ParamWarning("JRE_SCRATCH_LOC", "JRE_SCRATCH_LOC: " + view_.jreScratchLoc +
@@ -322,6 +455,7 @@ class PlanChecker {
   Steps steps_;
   ListedSteps listed_;
   std::vector<const DataDir*> earlyEntries_;
+  std::vector<const DataDir*> expanded_;  // by the named steps
 };
 
 }  // namespace
@@ -345,7 +479,8 @@ void CheckStageArea(const Medium& medium, const ParamView& view, StagedArchives&
       }
       const std::string dataDir = medium.Join({versionDir, "1", "DataFiles"});
       if (!platform::IsDirectory(*medium.Host(dataDir))) {
-        findings.Error(versionDir, "holds no " + medium.Join("1", "DataFiles") + " directory: the bootstrap finds no archives in it");
+        // An error where the launcher takes this version (with the plan).
+        findings.Warning(versionDir, "holds no " + medium.Join("1", "DataFiles") + " directory: the bootstrap finds no archives in it");
         continue;
       }
       archives.Read(dataDir);

@@ -29,6 +29,41 @@ struct Catalogue {
   std::map<std::string, std::string> texts;
 };
 
+}  // namespace
+
+const std::map<std::string, std::string>& LauncherArguments() {
+  static const std::map<std::string, std::string> table = {
+      {"S_STARTINSTALLERMSG", "s"}, {"S_ERGOSLST", "sd"}, {"S_ERABS_PATH", "s"}, {"S_ERPERDIR", "s"},
+      {"S_ERQELPARAMNFD_LOC", "s"}, {"S_ERUSR_PARAMFILE_NOT_FOUND", "s"}, {"S_DEF_PARAMFILE", "s"},
+      {"S_USING_PARAMFILE", "s"}, {"S_ERRORINVOKINGFROMCD", "s"}, {"S_ERR_INVALID_PREREQ_CONFIG_LOC", "s"},
+      {"S_ERBOOTSTRAP", "sd"}, {"S_ERBOOTSTRAP_RANGE", "d"}, {"S_ERJRENFD", "ss"}, {"S_JVMLOADMSG", "s"},
+      {"S_TOTAL_ARGS", "d"}, {"S_UNZIP_FAILED", "s"}, {"S_NUMBER_OF_FILES_BOOTSTRAPPED", "sd"},
+      {"S_CHECKING_FOR_DISP_COL", "s"}, {"S_CHECKING_FOR_CPU", "s"}, {"S_CHECKING_FOR_SWAP", "s"},
+      {"S_ACTUAL", "s"}, {"S_ACTUAL_CPU", "d"}, {"S_ACTUAL_SWAP", "d"}, {"S_FAIL_CHECKING_FOR_SWAP", "ds"},
+      {"S_EXIT_MSG", "s"},
+  };
+  return table;
+}
+
+namespace {
+
+// A text whose placeholders outnumber the values the launcher hands it, or
+// that holds one the formatter never fills, shows a raw placeholder.
+void CheckAgainstLauncher(const std::string& shown, const std::string& key, const std::string& text,
+                          Findings& findings) {
+  auto found = LauncherArguments().find(key);
+  const std::string passed = found == LauncherArguments().end() ? "" : found->second;
+  const std::string taken = messages::TemplateConversions(text);
+  const size_t unfilled = messages::UnfilledPlaceholders(text);
+  if (unfilled > 0) {
+    findings.Error(shown, key + ": a placeholder the launcher never fills (%n, an unknown conversion, a \"*\" "
+                                "width): the message shows it as written");
+  } else if (taken.size() > passed.size()) {
+    findings.Error(shown, key + ": placeholders " + Placeholders(taken) + " where the launcher passes " +
+                              Placeholders(passed) + ": the message shows a raw placeholder");
+  }
+}
+
 // The catalogue as the launcher loads it: the first definition of a key
 // counts; a record without "=" is skipped.
 std::optional<Catalogue> Load(const Medium& medium, const std::string& name, Findings& findings) {
@@ -38,6 +73,12 @@ std::optional<Catalogue> Load(const Medium& medium, const std::string& name, Fin
   std::vector<std::string> repeated;
   const bool opened = messages::ReadCatalogueRecords(*medium.Host(shown), [&](const std::string& record) {
     std::string key, text;
+    if (record.size() == messages::kMaxRecordBytes) {
+      const std::string name = record.substr(0, record.find('='));
+      findings.Error(shown, (name.size() < record.size() ? name + ": the record" : std::string("a record")) +
+                                " is longer than " + std::to_string(messages::kMaxRecordBytes) +
+                                " bytes: the launcher cuts it there and reads the rest as a record of its own");
+    }
     if (!messages::SplitCatalogueRecord(record, key, text)) {
       ++malformed;
     } else if (catalogue.texts.emplace(key, text).second) {
@@ -83,10 +124,18 @@ void CheckCatalogues(const Medium& medium, Findings& findings) {
                             "a translation leaves out");
     }
   }
+  if (base) {
+    for (const std::string& key : base->keys) {
+      CheckAgainstLauncher(medium.Join(kResourceDir, kBaseCatalogue), key, base->texts.at(key), findings);
+    }
+  }
   for (const std::string& name : translations) {
     const std::optional<Catalogue> translation = Load(medium, name, findings);
     if (!translation || !base) continue;
     const std::string shown = medium.Join(kResourceDir, name);
+    for (const std::string& key : translation->keys) {
+      if (base->texts.count(key)) CheckAgainstLauncher(shown, key, translation->texts.at(key), findings);
+    }
     for (const std::string& key : base->keys) {
       auto text = translation->texts.find(key);
       if (text == translation->texts.end()) {

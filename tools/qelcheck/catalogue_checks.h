@@ -3,11 +3,18 @@
 // placeholders must match it.
 #pragma once
 
+#include <map>
+#include <string>
+
 #include "tools/qelcheck/findings.h"
 #include "tools/qelcheck/medium.h"
 
 namespace qelcheck {
 
 void CheckCatalogues(const Medium& medium, Findings& findings);
+
+// The values the launcher hands each message it formats, as conversion
+// letters ("sd"); a message not named is shown as it stands.
+const std::map<std::string, std::string>& LauncherArguments();
 
 }  // namespace qelcheck

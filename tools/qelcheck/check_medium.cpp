@@ -40,6 +40,8 @@ void CheckPrograms(const Medium& medium, const ParamView& view, Findings& findin
   const std::string unzip = medium.Program("unzip");
   if (view.bootstrap && !platform::PathExists(*medium.Host(unzip))) {
     findings.Error(unzip, "missing: the bootstrap cannot expand the staged archives");
+  } else if (view.bootstrap && platform::IsDirectory(*medium.Host(unzip))) {
+    findings.Error(unzip, "a directory, not a program: the bootstrap cannot expand the staged archives");
   }
 }
 
@@ -61,6 +63,7 @@ Findings CheckMedium(const Medium& medium) {
     CheckBootstrapPlan(medium, *file, view, archives, findings);
     CheckPrereqSections(medium, *file, view, findings);
   }
+  archives.Settle();
   CheckCatalogues(medium, findings);
   return findings;
 }

@@ -24,6 +24,13 @@ void Findings::Warning(const std::string& file, size_t line, const std::string& 
   findings_.push_back({Severity::Warning, file, line, text});
 }
 
+void Findings::Demote(size_t index, const std::string& why) {
+  Finding& f = findings_.at(index);
+  if (f.severity == Severity::Warning) return;
+  f.severity = Severity::Warning;
+  f.text += why;
+}
+
 std::string Findings::Lines(bool errorsOnly) const {
   std::vector<std::string> files;
   for (const Finding& f : findings_) {

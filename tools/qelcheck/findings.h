@@ -36,6 +36,9 @@ class Findings {
   // `errorsOnly`.
   std::string Lines(bool errorsOnly) const;
   int ExitStatus() const;
+  size_t size() const { return findings_.size(); }
+  // Finding `index` becomes a warning, its text followed by `why`.
+  void Demote(size_t index, const std::string& why);
   const std::vector<Finding>& all() const { return findings_; }
 
  private:

@@ -58,6 +58,27 @@ std::vector<std::string> KnownKeyNames() {
 // Comments are lines the launcher has no key for; ";" is the kit's way.
 bool IsComment(const std::string& name) { return !name.empty() && (name[0] == ';' || name[0] == '#'); }
 
+// Line `number` (from 1) of the file, lines ended as the profile reader ends
+// them: CR LF, a lone CR or a lone LF.
+std::string RawLine(const std::string& content, size_t number) {
+  size_t start = 0;
+  for (size_t n = 1; start <= content.size(); ++n) {
+    size_t end = content.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = content.size();
+    if (n == number) return content.substr(start, end - start);
+    start = end + (content.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return {};
+}
+
+// What the launcher would take from `line`, which sets `name`, had it
+// stood in its section under the name of `key`.
+std::string ValueOfLine(const std::string& line, const std::string& name, const params::ParamKey& key) {
+  const std::string alone = "[" + std::string(params::kParamSection) + "]\n" + line + "\n";
+  const std::string value = platform::IniReadString(alone, params::kParamSection, name, "", key.maxChars);
+  return key.kind == params::KeyKind::Flag ? value.substr(0, 1) : value;
+}
+
 class ParamChecker {
  public:
   ParamChecker(const Medium& medium, const ParamFile& file, Findings& findings)
@@ -69,12 +90,58 @@ class ParamChecker {
     for (const params::ParamKey& key : params::ParamKeys()) {
       if (view_.Line(key.name) > 0) CheckValue(key);
     }
+    CheckUnread();
     return view_;
   }
 
  private:
   void Error(size_t line, const std::string& text) { findings_.Error(file_.name, line, text); }
   void Warning(size_t line, const std::string& text) { findings_.Warning(file_.name, line, text); }
+
+  // A line the launcher never reads: a key out of its section, set again,
+  // or a slip of the keyboard from a key it reads.
+  struct Unread {
+    size_t line;
+    std::string name;             // as the line writes it
+    const params::ParamKey* key;  // the key the line sets or almost names
+    std::string text;             // what the finding says
+    bool misspelt;
+    std::string hint;             // the key meant, for a slip
+  };
+
+  // Whether two values, as the launcher takes them, make the same run.
+  bool SameEffect(const params::ParamKey& key, const std::string& a, const std::string& b) const {
+    if (key.kind == params::KeyKind::Flag) {
+      if (std::string(key.name) == "BOOTSTRAP" && view_.distribution) return true;  // always on there
+      return (a == "T") == (b == "T");
+    }
+    if (key.kind == params::KeyKind::ExactTrue) return runtime::IsExactlyTrue(a) == runtime::IsExactlyTrue(b);
+    return a == b;
+  }
+
+  // An unread line is an error when its value would change the run: the
+  // launcher then does other than the line asks.
+  void CheckUnread() {
+    for (const Unread& u : unread_) {
+      const std::string value = ValueOfLine(RawLine(file_.content, u.line), u.name, *u.key);
+      const std::string taken = Taken(*u.key);
+      if (u.misspelt && view_.Line(u.key->name) > 0) {
+        Warning(u.line, u.text + u.hint + " (" + u.key->name + " is set too)");
+      } else if (SameEffect(*u.key, value, taken)) {
+        Warning(u.line, u.text + u.hint);
+      } else {
+        Error(u.line, u.text + "; it takes " + u.key->name + "=" + (taken.empty() ? std::string("its default") : taken) +
+                          ", not " + value + u.hint);
+      }
+    }
+  }
+
+  bool HasCertifiedSection() const {
+    for (const platform::IniLine& line : platform::IniReadLines(file_.content)) {
+      if (line.isSection && line.name == "Certified Versions") return true;
+    }
+    return false;
+  }
 
   // The value as the launcher takes it: the key table's default and limit
   // (a location's default depends on the run: "" stands for it here).
@@ -96,6 +163,7 @@ class ParamChecker {
   void CheckLines() {
     bool inParams = false;
     bool anySection = false;
+    size_t secondSection = 0;
     size_t paramsLine = 0;
     for (const platform::IniLine& line : platform::IniReadLines(file_.content)) {
       if (line.isSection) {
@@ -104,6 +172,7 @@ class ParamChecker {
         if (params && paramsLine > 0) {
           Warning(line.number, "a second [" + line.name + "] section: the launcher reads only the first, at line " +
                                    std::to_string(paramsLine));
+          secondSection = line.number;
         } else if (params) {
           paramsLine = line.number;
         }
@@ -113,19 +182,37 @@ class ParamChecker {
       if (IsComment(line.name) || line.name.empty()) continue;
       const params::ParamKey* key = params::FindParamKey(line.name);
       if (!anySection) {
-        if (key) Warning(line.number, line.name + " stands before the [Quelta] section: the launcher does not read it");
+        if (key && line.hasEquals) {
+          unread_.push_back({line.number, line.name, key, line.name + " stands before the [Quelta] section: the launcher does not read it", false, ""});
+        }
         continue;
       }
-      if (!inParams) continue;
+      if (!inParams) {
+        if (key && line.hasEquals && secondSection > 0 && paramsLine > 0 &&
+            platform::IniNamesEqual(CurrentSection(line.number), params::kParamSection)) {
+          unread_.push_back({line.number, line.name, key, line.name + " stands in the second [Quelta] section, at line " +
+                                                   std::to_string(secondSection) + ": the launcher does not read it", false, ""});
+        }
+        continue;
+      }
       if (!key) {
         std::optional<std::string> near = NearestName(line.name, KnownKeyNames());
-        Warning(line.number, line.name + ": not a key the launcher reads" +
-                                 (near ? "; did you mean " + *near + "?" : " (the installer may read it)"));
+        const std::string text = line.name + ": not a key the launcher reads";
+        if (near && line.hasEquals) {
+          unread_.push_back({line.number, line.name, params::FindParamKey(*near), text, true, "; did you mean " + *near + "?"});
+        } else {
+          Warning(line.number, text + (near ? "; did you mean " + *near + "?" : " (the installer may read it)"));
+        }
         continue;
       }
       if (view_.lines.count(key->name)) {
-        Warning(line.number, line.name + " is set again: the launcher reads only line " +
-                                 std::to_string(view_.lines[key->name]));
+        const std::string text = line.name + " is set again: the launcher reads only line " +
+                                 std::to_string(view_.lines[key->name]);
+        if (line.hasEquals) {
+          unread_.push_back({line.number, line.name, key, text, false, ""});
+        } else {
+          Warning(line.number, text);
+        }
         continue;
       }
       view_.lines[key->name] = line.number;
@@ -134,6 +221,16 @@ class ParamChecker {
     if (paramsLine == 0) {
       Error(0, "no [Quelta] section: the launcher takes the default of every setting");
     }
+  }
+
+  // The name of the section line `number` stands in.
+  std::string CurrentSection(size_t number) const {
+    std::string name;
+    for (const platform::IniLine& line : platform::IniReadLines(file_.content)) {
+      if (line.number > number) break;
+      if (line.isSection) name = line.name;
+    }
+    return name;
   }
 
   void ReadView() {
@@ -148,6 +245,7 @@ class ParamChecker {
     view_.qtiCoreLocation = Taken("QTI_CORE_LOCATION");
     view_.mendraLocation = Taken("MENDRA_LOCATION");
     view_.disableJrePrompt = runtime::IsExactlyTrue(Taken("DISABLE_JRE_PROMPT"));
+    view_.thinJdbc = Taken("THIN_JDBC_FILENAME");
     view_.components = common::SplitDroppingEmpty(Taken("BOOTSTRAP_COMPS"), ',');
     if (view_.components.size() > params::kMaxBootstrapComps) view_.components.resize(params::kMaxBootstrapComps);
   }
@@ -161,20 +259,37 @@ class ParamChecker {
       case params::KeyKind::Flag:
         // Only the first letter counts, so a cut changes nothing.
         if (written[0] != 'T' && (written[0] == 't' || MeansOn(written))) {
-          Error(line, name + "=" + written + " is off: a flag is on only when its first letter is an upper-case T");
+          const std::string off = name + "=" + written + " is off: a flag is on only when its first letter is an upper-case T";
+          if (name == "BOOTSTRAP" && view_.distribution) {
+            Warning(line, off + "; a distribution medium bootstraps all the same");
+          } else if (name == "PLATFORM_PREREQS" && !HasCertifiedSection()) {
+            Warning(line, off + "; there is no [Certified Versions] section for it to check");
+          } else {
+            Error(line, off);
+          }
         }
         return;
       case params::KeyKind::ExactTrue:
+        // These choose among the runtimes of the machine that installs, or
+        // what to do when it has none: what "off" changes depends on it.
         if (!runtime::IsExactlyTrue(written) && MeansOn(written)) {
-          Error(line, name + "=" + written + " is off: it is on only for the text TRUE, exactly");
+          Warning(line, name + "=" + written + " is off: it is on only for the text TRUE, exactly; what that changes "
+                               "depends on the Java runtime the machine that installs holds or the user gives");
         }
         return;
       default:
         break;
     }
     if (written.size() > key.maxChars) {
-      Error(line, name + ": the value has " + std::to_string(written.size()) + " characters; the launcher keeps the first " +
-                      std::to_string(key.maxChars));
+      const std::string cut = name + ": the value has " + std::to_string(written.size()) +
+                              " characters; the launcher keeps the first " + std::to_string(key.maxChars);
+      // A cut version names no staged version: the launcher falls back as
+      // for any other (checked with the stage area).
+      if (name == "QTI_VERSION" || name == "JRE_VERSION") {
+        Warning(line, cut);
+      } else {
+        Error(line, cut);
+      }
     }
     const std::string taken = Taken(key);
     if (name == "BOOTSTRAP_SIZE") CheckBootstrapSize(line, taken);
@@ -256,6 +371,7 @@ class ParamChecker {
   const ParamFile& file_;
   Findings& findings_;
   ParamView view_;
+  std::vector<Unread> unread_;
 };
 
 }  // namespace
@@ -266,16 +382,23 @@ size_t ParamView::Line(const std::string& key) const {
 }
 
 std::optional<ParamFile> FindParamFile(const Medium& medium) {
+  // The launcher takes the first place where anything at all stands.
   for (const std::string& name : {std::string(kParamFileName), medium.Join("..", kParamFileName)}) {
     const std::string host = *medium.Host(name);
-    if (!platform::PathExists(host) || platform::IsDirectory(host)) continue;
+    if (!platform::PathExists(host)) continue;
     std::optional<std::string> content = ReadBytes(host);
-    if (content) return ParamFile{name, host, *content};
+    return ParamFile{name, host, content.value_or(""), !content.has_value()};
   }
   return std::nullopt;
 }
 
 ParamView CheckParamFile(const Medium& medium, const ParamFile& file, Findings& findings) {
+  if (file.unreadable) {
+    findings.Error(file.name, 0, "not a file the launcher can read (a directory, or too big): the launcher takes it "
+                                 "for the parameter file all the same, reads nothing from it and runs with the "
+                                 "default of every setting");
+    return ParamView{};
+  }
   return ParamChecker(medium, file, findings).Run();
 }
 

@@ -18,6 +18,7 @@ struct ParamFile {
   std::string name;     // as findings name it: "qelparam.ini" or "../qelparam.ini"
   std::string host;     // its path on this machine
   std::string content;  // its bytes
+  bool unreadable = false;  // a directory or other thing the launcher reads nothing from
 };
 
 // Beside the launcher, else one level above it (the places a launcher
@@ -38,6 +39,7 @@ struct ParamView {
   std::string qtiCoreLocation;
   std::string mendraLocation;
   bool disableJrePrompt = false;
+  std::string thinJdbc;  // THIN_JDBC_FILENAME
   std::vector<std::string> components;  // BOOTSTRAP_COMPS as kept: at most 16
   // The line of each key the launcher reads from the file, by the key
   // table's name; 0 for a key the file does not set.

@@ -96,8 +96,15 @@ class PrereqChecker {
       std::string text = strict == lines_.end() ? std::string() : strict->text;
       std::optional<std::string> header = prereq::GetSectionHeader(text);
       if (!header || *header != "[" + name + "]") {
-        Warning(line.number, "the prerequisite checks do not read this section: they find [" + name +
-                                 "] only when written so exactly, letter case included, with nothing after \"]\"");
+        const std::string text = "the prerequisite checks do not read this section: they find [" + name +
+                                 "] only when written so exactly, letter case included, with nothing after \"]\"";
+        // The checks of a version section run only on a machine of that
+        // version; the others run everywhere.
+        if (name == prereq::kGenericSection || name == prereq::kCertifiedSection) {
+          Error(line.number, text);
+        } else {
+          Warning(line.number, text + " (its checks would run only on a machine of that version)");
+        }
         continue;
       }
       if (name == prereq::kGenericSection || name == prereq::kCertifiedSection) continue;
@@ -139,6 +146,15 @@ class PrereqChecker {
     if (at == lines_.end()) return;
     found_.push_back(name);
     const std::vector<std::string> known = KnownKeys(kind);
+    sectionKeys_.clear();
+    for (auto line = at + 1; line != lines_.end(); ++line) {
+      std::string text = line->text;
+      if (prereq::GetSectionHeader(text)) break;
+      prereq::PrereqTokenizer scan;
+      std::string key;
+      if (prereq::NextPrereqToken(scan, &line->text, key, prereq::TokenMode::Key) != 0) break;
+      sectionKeys_.push_back(key);
+    }
     for (auto line = at + 1; line != lines_.end(); ++line) {
       std::string text = line->text;
       if (prereq::GetSectionHeader(text)) return;
@@ -200,8 +216,16 @@ class PrereqChecker {
       }
     }
     std::optional<std::string> near = NearestName(key, known);
-    Warning(line, key + ": not a key the prerequisite checks read in " + section +
-                      (near ? "; did you mean " + *near + "?" : ""));
+    const std::string text = key + ": not a key the prerequisite checks read in " + section +
+                             (near ? "; did you mean " + *near + "?" : "");
+    // A slip of the keyboard in the generic section: the check meant runs
+    // nowhere, unless the section sets its key as well.
+    if (near && kind == Kind::Generic &&
+        std::find(sectionKeys_.begin(), sectionKeys_.end(), *near) == sectionKeys_.end()) {
+      Error(line, text + ": the check it means never runs");
+    } else {
+      Warning(line, text);
+    }
   }
 
   // A value the reader could not take: an entry with a key and no value
@@ -256,6 +280,7 @@ class PrereqChecker {
   std::string certifiedList_;
   std::vector<std::string> versions_;
   std::vector<std::string> found_;
+  std::vector<std::string> sectionKeys_;  // of the section being read
 };
 
 }  // namespace

@@ -31,7 +31,9 @@ std::string Key(const std::string& host) {
 
 }  // namespace
 
-const DataDir& StagedArchives::Read(const std::string& dir) {
+const DataDir& StagedArchives::Read(const std::string& dir) { return ReadDir(dir); }
+
+DataDir& StagedArchives::ReadDir(const std::string& dir) {
   const std::string host = medium_.Host(dir).value_or(dir);
   const std::string key = Key(host);
   auto found = read_.find(key);
@@ -43,7 +45,7 @@ const DataDir& StagedArchives::Read(const std::string& dir) {
   std::vector<std::string> names;
   std::string error;
   if (!unzip::ListNames(host, &names, &error)) {
-    findings_.Error(dir, "cannot be listed: " + error);
+    Fault(out, dir, "cannot be listed: " + error);
     return out;
   }
   std::sort(names.begin(), names.end());
@@ -55,17 +57,40 @@ const DataDir& StagedArchives::Read(const std::string& dir) {
     }
   }
   if (out.archives.empty()) {
-    findings_.Error(dir, "holds no jar archive: the unzip tool finds nothing to expand here");
+    Fault(out, dir, "holds no jar archive: the unzip tool finds nothing to expand here");
   }
   for (const std::string& name : out.archives) CheckArchive(medium_.Join(dir, name), common::AppendPath(host, name), out);
   return out;
+}
+
+const DataDir& StagedArchives::Use(const std::string& dir, bool needed) {
+  DataDir& data = ReadDir(dir);
+  const DataDir::Use use = needed ? DataDir::Use::Needed : DataDir::Use::Optional;
+  if (data.use < use) data.use = use;
+  return data;
+}
+
+void StagedArchives::Settle() {
+  for (auto& [key, data] : read_) {
+    if (data.use == DataDir::Use::Needed) continue;
+    const char* why = data.use == DataDir::Use::Optional
+                          ? "; the launcher passes over a failed expansion of the installer core"
+                          : "; the launcher does not expand this directory (whether the installer reads it "
+                            "depends on what is installed)";
+    for (size_t index : data.errors) findings_.Demote(index, why);
+  }
+}
+
+void StagedArchives::Fault(DataDir& out, const std::string& file, const std::string& text) {
+  out.errors.push_back(findings_.size());
+  findings_.Error(file, text);
 }
 
 void StagedArchives::CheckArchive(const std::string& archive, const std::string& host, DataDir& out) {
   unzip::ZipArchive zip;
   std::string error;
   if (zip.Open(host, &error) != unzip::DataResult::kOk) {
-    findings_.Error(archive, error);
+    Fault(out, archive, error);
     return;
   }
   const bool unixModes = !medium_.windows();
@@ -73,17 +98,17 @@ void StagedArchives::CheckArchive(const std::string& archive, const std::string&
   for (const unzip::ZipEntry& entry : zip.entries()) {
     const std::string& name = entry.name;
     if (entry.overlaps) {
-      findings_.Error(archive, name + ": overlaps another entry: the unzip tool takes the archive for damaged");
+      Fault(out, archive, name + ": overlaps another entry: the unzip tool takes the archive for damaged");
       continue;
     }
     unzip::EntryPath path;
     std::string why;
     if (!unzip::SplitEntryName(name, medium_.windows(), &path, &why)) {
-      findings_.Error(archive, name + ": the unzip tool refuses it: " + why);
+      Fault(out, archive, name + ": the unzip tool refuses it: " + why);
       continue;
     }
     if (path.parts.empty() && (!path.isDir || entry.size > 0)) {
-      findings_.Error(archive, name + ": the unzip tool refuses it: a file entry whose name names no file");
+      Fault(out, archive, name + ": the unzip tool refuses it: a file entry whose name names no file");
       continue;
     }
     if (path.isDir) {
@@ -96,7 +121,7 @@ void StagedArchives::CheckArchive(const std::string& archive, const std::string&
     // Only Linux makes links; Windows writes the target as a file's text.
     const bool link = unixModes && mode && (*mode & kTypeMask) == kTypeLink;
     if (link && entry.size > kMaxLinkTarget) {
-      findings_.Error(archive, name + ": the unzip tool refuses it: link target too long");
+      Fault(out, archive, name + ": the unzip tool refuses it: link target too long");
       continue;
     }
     std::string data;
@@ -108,11 +133,11 @@ void StagedArchives::CheckArchive(const std::string& archive, const std::string&
         },
         &error);
     if (result != unzip::DataResult::kOk) {
-      findings_.Error(archive, name + ": " + error);
+      Fault(out, archive, name + ": " + error);
       continue;
     }
     if (link && !unzip::LinkStaysInside(path.parts, data, &why)) {
-      findings_.Error(archive, name + ": the unzip tool refuses it: " + why);
+      Fault(out, archive, name + ": the unzip tool refuses it: " + why);
       continue;
     }
     out.entries.push_back({path.parts, false, mode});

@@ -24,6 +24,8 @@ struct StagedEntry {
 
 struct DataDir {
   bool exists = false;
+  std::vector<size_t> errors;  // the findings of the directory and its archives
+  enum class Use { Unused, Optional, Needed } use = Use::Unused;
   std::vector<std::string> archives;  // the names the unzip tool's "*.jar" matches, sorted
   std::vector<StagedEntry> entries;   // of every archive, in order
 };
@@ -36,9 +38,17 @@ class StagedArchives {
   // their faults reported) the first time a directory is asked for under
   // any spelling.
   const DataDir& Read(const std::string& dir);
+  // The launcher expands `dir`: its faults stop the bootstrap when
+  // `needed`, else the launcher passes over them.
+  const DataDir& Use(const std::string& dir, bool needed = true);
+  // The faults of directories the launcher never expands, or whose failure
+  // it passes over, become warnings.
+  void Settle();
 
  private:
+  DataDir& ReadDir(const std::string& dir);
   void CheckArchive(const std::string& archive, const std::string& host, DataDir& out);
+  void Fault(DataDir& out, const std::string& file, const std::string& text);
 
   const Medium& medium_;
   Findings& findings_;
