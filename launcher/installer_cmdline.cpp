@@ -88,6 +88,14 @@ std::string WithoutHereEntries(const std::string& classPath) {
   return kept;
 }
 
+// The installer's core: a location the parameter file gave whole is not
+// put below the launcher's directory a second time.
+std::string QtiLocation(const Run& run) {
+  if (run.bootstrap) return Join(run.dirs.scratchDir, "qti");
+  const std::string& core = run.locations.qtiCore;
+  return platform::AbsoluteRootLength(core) != 0 ? core : Join(run.dirs.launcherDir, core);
+}
+
 }  // namespace
 
 ClassPathDirs GetClassPathDirs(const bootstrap::ComponentLocations& locations, const std::string& paramFile) {
@@ -192,9 +200,7 @@ void AddJavaAndProperties(const Run& run, const ClassPathDirs& dirs, std::vector
   args.push_back(Quoted(JavaExecutablePath(dirs, run.options)) + " ");
   if (!settings.jreOsdParam.empty()) args.push_back(settings.jreOsdParam);
   args.push_back(property("-Dquelta.installer.library_loc=" + Quoted(dirs.libraryDir)));
-  args.push_back(property("-Dquelta.installer.qti_loc=" +
-                          Quoted(run.bootstrap ? Join(run.dirs.scratchDir, "qti")
-                                               : Join(run.dirs.launcherDir, run.locations.qtiCore))));
+  args.push_back(property("-Dquelta.installer.qti_loc=" + Quoted(QtiLocation(run))));
   args.push_back(property(std::string("-Dquelta.installer.bootstrap=") + (run.bootstrap ? "TRUE" : "FALSE")));
   args.push_back(property("-Dquelta.installer.startup_location=" + Quoted(EffectiveStartupDir(run))));
   // Outside distribution mode the installer finds its runtime beside itself,

@@ -171,6 +171,18 @@ TEST_F(InstallerCmdlineTest, EveryOptionalSlotLandsInItsPlace) {
   EXPECT_EQ(slots, expected);
 }
 
+// Without a bootstrap the core lies where the parameter file says: below
+// the launcher's directory only when the location is relative.
+TEST_F(InstallerCmdlineTest, AnAbsoluteCoreLocationIsTheInstallersQtiLocationAsItStands) {
+  launcher::Run in = Plain();
+  in.bootstrap = false;
+  in.locations = {"../qti", "/opt/core", "../mendra", "/opt/jdk", "", ""};
+  dirs_ = GetClassPathDirs(in.locations, NoFile());
+  elements_ = {"/media/dvd/install/setup", ""};
+  const Slots slots = BuildInstallerArgs(in, dirs_);
+  EXPECT_NE(std::find(slots.begin(), slots.end(), "-Dquelta.installer.qti_loc=\"/opt/core\""), slots.end());
+}
+
 TEST_F(InstallerCmdlineTest, ConsoleJavaForDebugMemoryCleanupSaveInventoryAndSilentWithConsole) {
   Options options;
   EXPECT_FALSE(UsesConsoleJava(options));
