@@ -46,8 +46,11 @@ bool OnlyRootPrepared(const std::string& place) {
     if (errno != ENOENT || cut == std::string::npos) return false;
     path = cut == 0 ? "/" : path.substr(0, cut);
   }
-  return S_ISDIR(st.st_mode) && st.st_uid == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
-         IsTrustedTempRoot(path);
+  if (S_ISLNK(st.st_mode) || st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return false;
+  if (S_ISDIR(st.st_mode)) return IsTrustedTempRoot(path);
+  // Not a directory: no store, and the probe says so, if it lies where only root could put it.
+  const size_t cut = path.rfind('/');
+  return cut != std::string::npos && IsTrustedTempRoot(cut == 0 ? "/" : path.substr(0, cut));
 }
 
 // The store's place may be moved for tests. A run with more rights than its

@@ -49,7 +49,7 @@ test_plain_installation_gets_the_exact_command_line() {
   {
     printf '%s\n' "$n_base${s}jre${s}bin$s$java" \
       "-Dquelta.installer.library_loc=$n_base${s}core${s}lib${s}win32" \
-      "-Dquelta.installer.qti_loc=$n_base${s}dist$s$n_base${s}core" \
+      "-Dquelta.installer.qti_loc=$n_base${s}core" \
       "-Dquelta.installer.bootstrap=FALSE" \
       "-Dquelta.installer.startup_location=$n_base${s}dist" \
       "-Dquelta.installer.jre_loc=$(native_path "$(dirname "$BASE")/jre")" \

@@ -68,6 +68,8 @@ TEST_F(RegistryStoreTest, RootTakesAMovedStoreOnlyWhereNobodyElseCouldPrepareIt)
   fs::create_directories(temp_ / "own");
   EXPECT_TRUE(taken(temp_ / "own"));
   EXPECT_TRUE(taken(temp_ / "later/made"));  // to be made by root below a root-only place
+  WriteFile(temp_ / "file", "");
+  EXPECT_TRUE(taken(temp_ / "file"));  // no store: the probe must say so, not another store
   fs::permissions(temp_ / "own", fs::perms::all);  // anyone may write the store
   EXPECT_FALSE(taken(temp_ / "own"));
   fs::create_directories(temp_ / "open/store");
