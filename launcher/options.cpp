@@ -1,5 +1,7 @@
 #include "launcher/options.h"
 
+#include <algorithm>
+
 #include "common/paths.h"
 #include "common/process_facts.h"
 #include "common/text.h"
@@ -314,12 +316,30 @@ void TakeFlags(const std::string& upper, Options& options) {
   if (has("-NOCONSOLE")) options.noConsole = true;
 }
 
+// Whether the assignment GetAssignment took from `element` with "=" ran to
+// where the element was cut: by the value limit, or by a "-J" in the middle
+// of a word (one after a blank starts the runtime options and cuts nothing
+// of the value); or whether it holds a quote, which no Windows path does.
+bool AssignmentCut(const std::string& element, const std::string& original, const std::string& value) {
+  if (value.find('"') != std::string::npos) return true;
+  size_t start = element.find('=');
+  if (start == std::string::npos) return false;
+  while (start < element.size() && element[start] == '=') ++start;
+  const size_t limit = std::min(element.size(), kMaxValue);
+  if (start >= limit || element.find('=', start) < limit) return false;  // ends at another "="
+  if (element.size() > kMaxValue) return true;
+  return element.size() < original.size() && !common::IsSpace(element.back());
+}
+
 // The values, from the element as the cuts left it, in the loop's order:
 // PREREQ_CONFIG_LOCATION first, so that it beats FROM_LOCATION.
 void TakeValues(const std::string& upper, const std::string& element, const std::string& original,
                 Options& options) {
   auto has = [&](const char* text) { return upper.find(text) != std::string::npos; };
-  if (has("BOOTSTRAP_LOC")) GetAssignment(options.bootstrapLoc, element, '=');
+  if (has("BOOTSTRAP_LOC")) {
+    GetAssignment(options.bootstrapLoc, element, '=');
+    options.bootstrapLocCut = AssignmentCut(element, original, options.bootstrapLoc);
+  }
   if (has("JVM_OPTIONS")) GetAssignment(options.jvmOptions, element, '"');
   if (has("PREREQ_CONFIG_LOCATION")) {
     options.prereqLocFromFromLocation = false;
