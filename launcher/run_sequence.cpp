@@ -279,7 +279,9 @@ bool RunBootstrap(Run& run, int& exitStatus) {
 int CheckJavaExecutable(const Run& run, const ClassPathDirs& dirs) {
   if (run.options.bootstrapOnly) return 0;
   const std::string java = JavaExecutablePath(dirs, run.options);
-  if (platform::PathExists(java)) return 0;
+  // Cut to the limit, the path names the bin directory or another file.
+  const bool whole = common::JoinExactly(dirs.javaBinDir, JavaExecutableName(run.options)).size() <= common::kMaxPath;
+  if (whole && platform::PathExists(java)) return 0;
   messages::ShowError(Formatted("S_ERJRENFD", {java, kMinimumJavaVersion}));
   return -1;
 }
