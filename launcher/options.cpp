@@ -36,12 +36,15 @@ void TakeOptionValue(const std::string& option, const std::string& searched,
 std::string LogName(const char* name) { return std::string(1, platform::kPathSep) + name; }
 
 // The directory value that starts at `i`: the next word, or a double-quoted
-// text that may hold blanks. Empty when nothing follows.
+// text that may hold blanks. Empty when nothing follows, and when the word
+// goes on past its closing quote: the name holds a quote, and what lies
+// between the quotes is a directory nobody named.
 std::string DirectoryValue(const std::string& text, size_t i) {
   while (i < text.size() && common::IsSpace(text[i])) ++i;
   if (i >= text.size()) return {};
   if (text[i] == '"') {
     size_t close = text.find('"', i + 1);
+    if (close != std::string::npos && close + 1 < text.size() && !common::IsSpace(text[close + 1])) return {};
     return text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
   }
   size_t end = i;

@@ -264,6 +264,13 @@ TEST_F(OptionsTest, DirectoryOptionsTakeTheNextWord) {
   // -rscratchPath is another option, not -SCRATCHPATH.
   o = Parse("-rscratchPath " + sep + "old");
   EXPECT_EQ(o.scratchRoot, "");
+  // A quoted word that goes on past its closing quote (a quote inside the
+  // name, escaped by the receiver's rules) would be taken cut: passed over.
+  o = Parse("-SCRATCHPATH \"" + sep + "q\\\"uote" + sep + "t\" -PREREQLOGLOC \"" + sep + "a\"b -x");
+  EXPECT_EQ(o.scratchRoot, "");
+  EXPECT_EQ(o.prereqLogLocation, "");
+  o = Parse("-SCRATCHPATH \"" + sep + "my dir" + sep + "\" -SILENT");  // a trailing separator
+  EXPECT_EQ(o.scratchRoot, sep + "my dir" + sep);
 }
 
 TEST_F(OptionsTest, DirectoryOptionsAreWordsReadWhereTheyWereFound) {
