@@ -568,6 +568,10 @@ SENTINELS = [
     "setup.param-default/fifo", "qelcheck.param/fifo",
     "setup.cons/devzero", "qelcheck.cons/devzero", "qelcheck.param/devzero",
     "unzip.jar/deep-inside", "setup.BOOTSTRAP_LOC/unset", "setup.unzip/recorder",
+    "setup.QTI_CORE_LOCATION/missing", "setup.TEMP/quote", "setup.TEMP/len1023",
+    "setup.SCRATCHPATH/quote", "setup.PREREQLOGLOC/quote", "setup.BOOTSTRAP_LOC/dashj",
+    "setup.BOOTSTRAP_LOC/len1024", "setup.BOOTSTRAP_LOC/quote", "setup.rscratchPath/novalue",
+    "setup.rscratchPath/len1023",
 ]
 
 
