@@ -9,11 +9,17 @@
 # (QEL_HOSTILE_WIN_BUILD, default build/win32) under Wine, in private prefixes
 # copied from build/linux/wineprefix when it exists. --pair GLOB runs the
 # pairs it matches (the reproduction line of a finding); --keep keeps their
-# worlds, where .h/repro.sh runs the program again by hand.
+# worlds, where .h/repro.sh runs the program again by hand. As with the
+# end-to-end scripts, QEL_KIND=wine stands for --wine and QEL_BIN_DIR names
+# the build to run (it is then used as it stands, not built).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-kind=linux
+kind=${QEL_KIND:-linux}
 build=1
+if [ -n "${QEL_BIN_DIR:-}" ]; then
+  build=0
+  [ "$kind" = wine ] && QEL_HOSTILE_WIN_BUILD=$QEL_BIN_DIR
+fi
 args=()
 for arg in "$@"; do
   case $arg in
@@ -36,7 +42,7 @@ if [ "$kind" = wine ]; then
   extra=(--kind wine --prefix-dir build/hostile --jobs 3)
   [ -d build/linux/wineprefix ] && extra+=(--wineprefix build/linux/wineprefix)
 else
-  bin=build/linux
+  bin=${QEL_BIN_DIR:-build/linux}
   if [ "$build" = 1 ]; then
     [ -f "$bin/CMakeCache.txt" ] || cmake -S . -B "$bin" -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$bin" -j"$jobs" --target "${targets[@]}" >/dev/null
