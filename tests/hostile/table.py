@@ -571,7 +571,7 @@ SENTINELS = [
     "setup.QTI_CORE_LOCATION/missing", "setup.TEMP/quote", "setup.TEMP/len1023",
     "setup.SCRATCHPATH/quote", "setup.PREREQLOGLOC/quote", "setup.BOOTSTRAP_LOC/dashj",
     "setup.BOOTSTRAP_LOC/len1024", "setup.BOOTSTRAP_LOC/quote", "setup.rscratchPath/novalue",
-    "setup.rscratchPath/len1023",
+    "setup.rscratchPath/len1023", "setup.param-opt/huge",
 ]
 
 
