@@ -102,9 +102,9 @@ ClassPathDirs GetClassPathDirs(const bootstrap::ComponentLocations& locations, c
   ClassPathDirs dirs;
   dirs.javaBinDir = Anchored(Cut(common::AppendPath(locations.jre, "bin"), common::kMaxPath));
   dirs.libraryDir = Anchored(Cut(Join(Join(locations.qtiCore, "lib"), "win32"), common::kMaxPath));
-  dirs.coreJarDir = Cut(Join(locations.qtiCore, "jlib"), common::kMaxPath);
-  dirs.installerJarDir = Cut(Join(locations.qti, "jlib"), common::kMaxPath);
-  dirs.patchToolJarDir = Cut(Join(locations.mendra, "jlib"), common::kMaxPath);
+  dirs.coreJarDir = Anchored(Cut(Join(locations.qtiCore, "jlib"), common::kMaxPath));
+  dirs.installerJarDir = Anchored(Cut(Join(locations.qti, "jlib"), common::kMaxPath));
+  dirs.patchToolJarDir = Anchored(Cut(Join(locations.mendra, "jlib"), common::kMaxPath));
   dirs.source = params::GetParamValue("SOURCE", "", paramFile);
   dirs.nlsEnabled = params::GetParamValue("NLS_ENABLED", "TRUE", paramFile);
   return dirs;

@@ -1,5 +1,7 @@
 #include "launcher/options.h"
 
+#include <algorithm>
+
 #include "common/paths.h"
 #include "common/process_facts.h"
 #include "common/text.h"
@@ -34,12 +36,15 @@ void TakeOptionValue(const std::string& option, const std::string& searched,
 std::string LogName(const char* name) { return std::string(1, platform::kPathSep) + name; }
 
 // The directory value that starts at `i`: the next word, or a double-quoted
-// text that may hold blanks. Empty when nothing follows.
+// text that may hold blanks. Empty when nothing follows, and when the word
+// goes on past its closing quote: the name holds a quote, and what lies
+// between the quotes is a directory nobody named.
 std::string DirectoryValue(const std::string& text, size_t i) {
   while (i < text.size() && common::IsSpace(text[i])) ++i;
   if (i >= text.size()) return {};
   if (text[i] == '"') {
     size_t close = text.find('"', i + 1);
+    if (close != std::string::npos && close + 1 < text.size() && !common::IsSpace(text[close + 1])) return {};
     return text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
   }
   size_t end = i;
@@ -314,12 +319,30 @@ void TakeFlags(const std::string& upper, Options& options) {
   if (has("-NOCONSOLE")) options.noConsole = true;
 }
 
+// Whether the assignment GetAssignment took from `element` with "=" ran to
+// where the element was cut: by the value limit, or by a "-J" in the middle
+// of a word (one after a blank starts the runtime options and cuts nothing
+// of the value); or whether it holds a quote, which no Windows path does.
+bool AssignmentCut(const std::string& element, const std::string& original, const std::string& value) {
+  if (value.find('"') != std::string::npos) return true;
+  size_t start = element.find('=');
+  if (start == std::string::npos) return false;
+  while (start < element.size() && element[start] == '=') ++start;
+  const size_t limit = std::min(element.size(), kMaxValue);
+  if (start >= limit || element.find('=', start) < limit) return false;  // ends at another "="
+  if (element.size() > kMaxValue) return true;
+  return element.size() < original.size() && !common::IsSpace(element.back());
+}
+
 // The values, from the element as the cuts left it, in the loop's order:
 // PREREQ_CONFIG_LOCATION first, so that it beats FROM_LOCATION.
 void TakeValues(const std::string& upper, const std::string& element, const std::string& original,
                 Options& options) {
   auto has = [&](const char* text) { return upper.find(text) != std::string::npos; };
-  if (has("BOOTSTRAP_LOC")) GetAssignment(options.bootstrapLoc, element, '=');
+  if (has("BOOTSTRAP_LOC")) {
+    GetAssignment(options.bootstrapLoc, element, '=');
+    options.bootstrapLocCut = AssignmentCut(element, original, options.bootstrapLoc);
+  }
   if (has("JVM_OPTIONS")) GetAssignment(options.jvmOptions, element, '"');
   if (has("PREREQ_CONFIG_LOCATION")) {
     options.prereqLocFromFromLocation = false;

@@ -84,6 +84,9 @@ struct Options {
   std::optional<std::string> jText;
   bool jTextHasMx = false;
   std::string bootstrapLoc;
+  // BOOTSTRAP_LOC's value was cut (a "-J" inside it, the value limit) or
+  // holds a quote: what is left names a place nobody chose.
+  bool bootstrapLocCut = false;
   std::string jvmOptions;
   std::string prereqConfigLocation;
   // The location above came from FROM_LOCATION (not PREREQ_CONFIG_LOCATION),

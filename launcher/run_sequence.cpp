@@ -54,7 +54,9 @@ bool SettleDirectories(Run& run) {
     run.dirs.startupDir = ship;
     run.dirs.unzipDir = launcherDir.value_or(ship);
   }
-  if (run.options.rscratchPath) run.dirs.scratchDir = *run.options.rscratchPath;
+  if (run.options.rscratchPath && platform::AbsoluteRootLength(*run.options.rscratchPath)) {
+    run.dirs.scratchDir = *run.options.rscratchPath;
+  }
   return launcherDir.has_value();
 }
 
@@ -79,7 +81,13 @@ int ReadParameters(Run& run, bool launcherDirKnown) {
   const Options& o = run.options;
   std::string logBase = o.prereqLogLocation;
   const bool makeScratch = launcherDirKnown && !o.bootstrapOnly && !o.rscratchPath;
-  const int scratchStatus = makeScratch ? MakeScratchDir(run, logBase) : 0;
+  int scratchStatus = makeScratch ? MakeScratchDir(run, logBase) : 0;
+  // A reused scratch directory named without a value or relatively would be
+  // the medium's own directory, and the bootstrap would fill it.
+  if (o.rscratchPath && platform::AbsoluteRootLength(*o.rscratchPath) == 0) {
+    messages::ShowError(Formatted("S_ERPERDIR", {*o.rscratchPath}));
+    scratchStatus = -1;
+  }
   common::SetActionsLogTarget({runtime::FixedLogDir(logBase), o.actionsLogName + run.timestamp + ".log"});
   run.dirs.paramFile = o.paramFile.value_or("");
   run.locations.jre = o.jreLoc.value_or("");
@@ -92,7 +100,9 @@ int ReadParameters(Run& run, bool launcherDirKnown) {
        o.jreLoc.has_value(), o.prereqConfigLocation, o.prereqLocFromFromLocation});
   // -BOOTSTRAPONLY fills BOOTSTRAP_LOC; the logs of the later phases go there.
   // A relative one would put them on the medium: it is refused later, unused.
-  if (o.bootstrapOnly) run.dirs.scratchDir = platform::AbsoluteRootLength(o.bootstrapLoc) ? o.bootstrapLoc : "";
+  if (o.bootstrapOnly) {
+    run.dirs.scratchDir = platform::AbsoluteRootLength(o.bootstrapLoc) && !o.bootstrapLocCut ? o.bootstrapLoc : "";
+  }
   if (read.status == -2) return read.status;
   run.dirs.paramFile = read.paramFile;
   platform::SetCurrentDir(run.dirs.startupDir);
@@ -269,7 +279,9 @@ bool RunBootstrap(Run& run, int& exitStatus) {
 int CheckJavaExecutable(const Run& run, const ClassPathDirs& dirs) {
   if (run.options.bootstrapOnly) return 0;
   const std::string java = JavaExecutablePath(dirs, run.options);
-  if (platform::PathExists(java)) return 0;
+  // Cut to the limit, the path names the bin directory or another file.
+  const bool whole = common::JoinExactly(dirs.javaBinDir, JavaExecutableName(run.options)).size() <= common::kMaxPath;
+  if (whole && platform::PathExists(java)) return 0;
   messages::ShowError(Formatted("S_ERJRENFD", {java, kMinimumJavaVersion}));
   return -1;
 }
@@ -367,6 +379,9 @@ int LauncherMain(std::vector<std::string>& elements) {
   }
 
   if (!BootstrapLocUsable(run)) return RefuseBootstrapOnly(run, "BOOTSTRAP_LOC must name an absolute directory");
+  if (run.options.bootstrapOnly && run.options.bootstrapLocCut) {
+    return RefuseBootstrapOnly(run, "BOOTSTRAP_LOC was cut (\"-J\" inside, a quote or its length)");
+  }
 
   LocateImagesAndInstalledHome(run);
   int exitStatus = 0;

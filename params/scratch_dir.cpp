@@ -11,6 +11,9 @@ namespace params {
 
 namespace {
 
+// "<sep>QelInstall<timestamp>_<suffix>" at its longest.
+constexpr size_t kScratchNameRoom = sizeof("/QelInstall2026-12-09_11-32-02AM_1023") - 1;
+
 void ShowDirError(const std::string& path) {
   messages::ShowError(messages::FormatText(messages::UserText("S_ERPERDIR"), {path}, common::kMessageChars));
 }
@@ -27,9 +30,12 @@ int IsValidAbsPath(const std::string& path) {
 
 std::string GetTempRoot(const std::string& scratchRootOption) {
   std::string root = platform::kDefaultTempRoot;
-  // A root too long for the run's 1024-byte path is passed over like an
-  // invalid one: cut, it would name a directory nobody chose.
-  auto usable = [](const std::string& path) { return path.size() <= common::kMaxPath && IsValidAbsPath(path); };
+  // A root without room for the scratch directory's name in the run's
+  // 1024-byte paths is passed over like an invalid one: a path below it cut
+  // to the limit would name a file nobody chose, in a directory others share.
+  auto usable = [](const std::string& path) {
+    return path.size() + kScratchNameRoom <= common::kMaxPath && IsValidAbsPath(path);
+  };
   if (!scratchRootOption.empty() && usable(scratchRootOption)) {
     root = scratchRootOption;
   } else {

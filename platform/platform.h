@@ -27,7 +27,7 @@ extern const char kClassPathSep;  // ';' on Windows, ':' on Linux
 // The fixed temp root used when no variable names a valid one.
 extern const char* const kDefaultTempRoot;  // "C:\\TEMP" or "/tmp"
 // Characters a temp root may not hold after its root prefix.
-extern const char* const kForbiddenTempChars;  // "/*?<>:|;" or "*?<>|;:"
+extern const char* const kForbiddenTempChars;  // "/*?<>:|;" or "*?<>|;:\""
 // Length of the absolute root at the start of `path`: 3 for a drive path
 // ("C:\\", any alphabetic drive letter), 1 for a rooted path ("\\" on
 // Windows, "/" on Linux); 0 when the path is not absolute.

@@ -9,7 +9,9 @@
 
 namespace platform {
 
-const char* const kForbiddenTempChars = "*?<>|;:";
+// A quote too: the paths below the root reach the unzip program and Java in
+// quotes by the Windows rules, where a program's name cannot hold one.
+const char* const kForbiddenTempChars = "*?<>|;:\"";
 
 size_t AbsoluteRootLength(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
 

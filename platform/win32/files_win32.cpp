@@ -188,7 +188,7 @@ std::string TextFromFile(const std::string& bytes) {
 
 namespace {
 
-enum class FileText { Ascii, Utf8, Utf16, Legacy, Unreadable };
+enum class FileText { Ascii, Utf8, Utf16, Legacy, TooLarge, Unreadable };
 
 // What the text of the file at `path` is: plain ASCII, UTF-8 beyond it,
 // UTF-16 (with its byte-order mark) or neither (a legacy ANSI file).
@@ -201,9 +201,10 @@ FileText FileTextOf(const std::string& path) {
   std::string content;
   char buffer[65536];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0 && content.size() < kMaxIniFileBytes) {
+  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0 && content.size() <= kMaxIniFileBytes) {
     content.append(buffer, n);
   }
+  if (content.size() > kMaxIniFileBytes) return FileText::TooLarge;
   if (content.size() >= 2 && ((content[0] == '\xFF' && content[1] == '\xFE') ||
                               (content[0] == '\xFE' && content[1] == '\xFF'))) {
     return FileText::Utf16;
@@ -247,7 +248,9 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   // ANSI ones.
   const FileText text = path.size() >= MAX_PATH ? FileText::Unreadable : FileTextOf(path);
   const bool utf8CodePage = GetACP() == CP_UTF8;
-  if (path.size() >= MAX_PATH || text == FileText::Legacy || (text == FileText::Utf8 && !utf8CodePage)) {
+  // A file past the bound too: the profile service would read it whole.
+  if (path.size() >= MAX_PATH || text == FileText::Legacy || text == FileText::TooLarge ||
+      (text == FileText::Utf8 && !utf8CodePage)) {
     return TextFromFile(IniReadFileString(path, section, key, defaultValue, maxChars));
   }
   if (text == FileText::Utf16 && !utf8CodePage) {

@@ -233,6 +233,12 @@ test_bootstrap_only_refuses_a_missing_or_relative_location_and_a_bootstrap_that_
   expect_rc -1
   (cd "$WORK/medium/install" && find . | sort >"$WORK/after")
   cmp -s "$WORK/before" "$WORK/after" || fail "the medium changed: $(diff "$WORK/before" "$WORK/after" | head -5)"
+  # A "-J" inside the path would cut it to a directory nobody named.
+  run_in "$WORK/medium/install" "$WORK/medium/install/setup" -rtimestamp $TS -BOOTSTRAPONLY \
+    "BOOTSTRAP_LOC=$(native_path "$WORK/my-Jdir")"
+  expect_rc -1
+  expect_out_has "Not Done: BOOTSTRAP_LOC was cut"
+  expect_eq "$(ls -d "$WORK"/my* 2>/dev/null)" "" "directories made for the cut location"
 
   local target
   target=$(native_path "$WORK/target")

@@ -122,6 +122,21 @@ test_paths_beyond_the_limits() {
   run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
   expect_rc -1
   expect_out_has "was not found. The installer needs Java runtime version 1.3.1 or later."
+  # A runtime directory that fits, whose program's path would not: cut, it
+  # names the bin directory or a stranger's file, never the runtime's program.
+  setup_product
+  local jre=$WORK/j native
+  native=$(native_path "$jre")
+  while [ $((${#native} + 201)) -lt 1019 ]; do
+    jre=$jre/$(head -c 200 /dev/zero | tr '\0' 'j')
+    native=$(native_path "$jre")
+  done
+  jre=$jre/$(head -c $((1019 - ${#native} - 1)) /dev/zero | tr '\0' 'k')
+  mkdir -p "$jre/bin"
+  sed -i "s|^JRE_LOCATION=.*|JRE_LOCATION=$(native_path "$jre" | sed 's/\\/\\\\/g')|" "$WORK/dist/qelparam.ini"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -SCRATCHPATH "$(native_path "$WORK/scratch")"
+  expect_rc -1
+  expect_out_has "was not found. The installer needs Java runtime version 1.3.1 or later."
 }
 
 test_parameter_file_changes_while_the_launcher_waits_at_a_prompt() {

@@ -66,4 +66,21 @@ test_a_scratch_directory_swapped_while_the_installer_runs_is_not_deleted() {
   expect_exists "$WORK/root/moved"
 }
 
+# -rscratchPath names the scratch directory an earlier -BOOTSTRAPONLY filled:
+# without a value, or relative, it would name the medium's own directory,
+# and the bootstrap would fill that.
+test_a_reused_scratch_directory_must_be_named_absolutely() {
+  make_product "$WORK" "BOOTSTRAP=TRUE"
+  (cd "$WORK/dist" && find . | sort >"$WORK/before")
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -rscratchPath
+  expect_rc -1
+  expect_out_has "Cannot create or write to the directory"
+  run_setup "$WORK/dist" -SILENT -rtimestamp $TS -rscratchPath scratch
+  expect_rc -1
+  expect_out_has "Cannot create or write to the directory scratch"
+  expect_absent "$WORK/jre/bin/fakejava.log"
+  (cd "$WORK/dist" && find . | sort >"$WORK/after")
+  cmp -s "$WORK/before" "$WORK/after" || fail "the medium changed: $(diff "$WORK/before" "$WORK/after" | head -5)"
+}
+
 e2e_main "$@"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "common/text.h"
 #include "platform/shared/cmdline.h"
 #include "test_support.h"
 
@@ -381,6 +382,24 @@ TEST_F(InstallerCmdlineTest, NoClassPathEntryNamesTheWorkingDirectoryOrARoot) {
   EXPECT_EQ(cp.find(":/:"), std::string::npos) << cp;
   EXPECT_NE(cp.back() == '"' ? cp[cp.size() - 2] : ':', ':');
   EXPECT_EQ(cp[1], '/');
+}
+
+// A component the bootstrap did not copy keeps the location the parameter
+// file gave, which may be relative to the launcher: its jars must still be
+// found by an installer that starts in the temp root.
+TEST_F(InstallerCmdlineTest, JarsOfRelativeLocationsAreNamedAbsolutely) {
+  launcher::Run in = Short();
+  in.locations = {"../q", "../c", "m", "/j", "", ""};
+  dirs_ = GetClassPathDirs(in.locations, NoFile());
+  EXPECT_EQ(dirs_.coreJarDir, *platform::FullPath("../c/jlib"));
+  EXPECT_EQ(dirs_.installerJarDir, *platform::FullPath("../q/jlib"));
+  EXPECT_EQ(dirs_.patchToolJarDir, *platform::FullPath("m/jlib"));
+  std::string cp = BuildClassPath(in, dirs_);
+  ASSERT_GE(cp.size(), 2u);
+  cp = cp.substr(1, cp.size() - 2);
+  for (const std::string& entry : common::SplitDroppingEmpty(cp, ':')) {
+    EXPECT_EQ(entry.front(), '/') << entry;
+  }
 }
 
 // A value ending in a backslash would escape its closing quote under the

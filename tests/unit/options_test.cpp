@@ -92,6 +92,27 @@ TEST_F(OptionsTest, OptionsAreFoundInsideWordsInAnyCase) {
   EXPECT_TRUE(Parse("", "/home/x/-DEBUG/setup").debug);
 }
 
+// A BOOTSTRAP_LOC the tail's rules cut (a "-J" inside the path, the value
+// limit) or left a quote in names a place nobody chose: it is marked, for
+// the run to refuse rather than fill it.
+TEST_F(OptionsTest, ABootstrapLocationCutOrHoldingAQuoteIsMarked) {
+  Options o = Parse("-BOOTSTRAPONLY BOOTSTRAP_LOC=/stage/bs");
+  EXPECT_EQ(o.bootstrapLoc, "/stage/bs");
+  EXPECT_FALSE(o.bootstrapLocCut);
+  o = Parse("-BOOTSTRAPONLY BOOTSTRAP_LOC=/stage/bs -J-Xmx64m");  // -J text after the value
+  EXPECT_FALSE(o.bootstrapLocCut);
+  o = Parse("-BOOTSTRAPONLY BOOTSTRAP_LOC=/stage/my-Jdir/bs");
+  EXPECT_EQ(o.bootstrapLoc, "/stage/my");
+  EXPECT_TRUE(o.bootstrapLocCut);
+  o = Parse("-BOOTSTRAPONLY \"BOOTSTRAP_LOC=/stage/q\\\"uote/bs\"");
+  EXPECT_TRUE(o.bootstrapLocCut) << o.bootstrapLoc;
+  const std::string longest = "BOOTSTRAP_LOC=/" + std::string(1008, 'x');  // 1,023 characters
+  o = Parse(longest);
+  EXPECT_FALSE(o.bootstrapLocCut);
+  o = Parse(longest + "x");
+  EXPECT_TRUE(o.bootstrapLocCut);
+}
+
 TEST_F(OptionsTest, EarlyPassIsCaseSensitive) {
   Options o = Parse("-jreloc /jdk");
   EXPECT_FALSE(o.jreLoc.has_value());
@@ -243,6 +264,13 @@ TEST_F(OptionsTest, DirectoryOptionsTakeTheNextWord) {
   // -rscratchPath is another option, not -SCRATCHPATH.
   o = Parse("-rscratchPath " + sep + "old");
   EXPECT_EQ(o.scratchRoot, "");
+  // A quoted word that goes on past its closing quote (a quote inside the
+  // name, escaped by the receiver's rules) would be taken cut: passed over.
+  o = Parse("-SCRATCHPATH \"" + sep + "q\\\"uote" + sep + "t\" -PREREQLOGLOC \"" + sep + "a\"b -x");
+  EXPECT_EQ(o.scratchRoot, "");
+  EXPECT_EQ(o.prereqLogLocation, "");
+  o = Parse("-SCRATCHPATH \"" + sep + "my dir" + sep + "\" -SILENT");  // a trailing separator
+  EXPECT_EQ(o.scratchRoot, sep + "my dir" + sep);
 }
 
 TEST_F(OptionsTest, DirectoryOptionsAreWordsReadWhereTheyWereFound) {

@@ -202,6 +202,9 @@ TEST_F(ScratchDirTest, ValidRoots) {
   EXPECT_EQ(IsValidAbsPath("tmp"), 0);
   EXPECT_EQ(IsValidAbsPath(kSep + "tmp;x"), 0);
   EXPECT_EQ(IsValidAbsPath(kSep + "a*b"), 0);
+  // Every path below the root is handed on in quotes by the receiver's
+  // rules, where a quote in a program's name cannot be written.
+  EXPECT_EQ(IsValidAbsPath(kSep + "a\"b"), 0);
 }
 
 TEST_F(ScratchDirTest, TempRootChoice) {
@@ -217,6 +220,14 @@ TEST_F(ScratchDirTest, TempRootChoice) {
   // Too long for a path buffer: passed over, never cut to a shorter one.
   setenv("TEMP", (kSep + std::string(1030, 'y')).c_str(), 1);
   EXPECT_EQ(GetTempRoot(kSep + std::string(1100, 'x')), platform::kDefaultTempRoot);
+  // Within the limit but without room for the scratch directory's name: a
+  // path below it cut to the limit would name a stranger's file in the root.
+  const std::string roomless = kSep + std::string(common::kMaxPath - 20, 'z');
+  setenv("TEMP", roomless.c_str(), 1);
+  EXPECT_EQ(GetTempRoot(""), platform::kDefaultTempRoot);
+  EXPECT_EQ(GetTempRoot(roomless), platform::kDefaultTempRoot);
+  const std::string roomy = kSep + std::string(common::kMaxPath - 60, 'z');
+  EXPECT_EQ(GetTempRoot(roomy), roomy);
 }
 
 TEST_F(ScratchDirTest, CreatesParentsAndTakesSuffixes) {

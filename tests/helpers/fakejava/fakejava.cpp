@@ -13,6 +13,9 @@
 // When fakejava.rename exists beside it, it renames the directory given
 // after -scratchPath to that path with ".moved" appended and appends
 //   rename=<0 or the system's error number>
+// The record is also appended to the file QEL_FAKEJAVA_LOG names, when set:
+// a test that loses the scratch directory with the runtime in it still
+// learns what the installer got.
 // Then, while fakejava.sleep exists beside it, waits up to the number of
 // milliseconds it holds (removing the file ends the wait early), appends
 //   done
@@ -47,6 +50,8 @@ void Append(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Listed first: the program's own files must not count.
+  const std::vector<std::string> inherited = fakejava::InheritedFiles();
   const std::vector<std::string> args = fakejava::Arguments(argc, argv);
   std::string exe = fakejava::ExecutablePath();
   if (exe.empty() && !args.empty()) exe = args[0];
@@ -60,10 +65,13 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   const std::string signals = fakejava::SignalDispositions();
   if (!signals.empty()) record += "signals=" + signals + "\n";
-  for (const std::string& file : fakejava::InheritedFiles()) record += "inherited=" + file + "\n";
+  for (const std::string& file : inherited) record += "inherited=" + file + "\n";
   record += "end\n";
   const std::string logPath = dir + "fakejava.log";
   Append(logPath, record);
+  if (const char* extra = std::getenv("QEL_FAKEJAVA_LOG")) {
+    if (*extra) Append(extra, record);
+  }
 
   if (fakejava::FileExists(dir + "fakejava.rename")) {
     for (size_t i = 0; i + 1 < args.size(); ++i) {

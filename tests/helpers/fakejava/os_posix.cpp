@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <utility>
 
 #include "os.h"

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdint>
+
 #include "os.h"
 
 // The C runtime's wide argument split (msvcrt), never expanded as wildcards.
