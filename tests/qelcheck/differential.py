@@ -73,7 +73,7 @@ def java_entries(entries):
         return entries
     out = {}
     for name, data in entries.items():
-        if name.endswith("/bin/java"):
+        if name == "bin/java" or name.endswith("/bin/java"):
             bin_dir = name[: -len("java")]
             out[bin_dir + "java.exe"] = out[bin_dir + "javaw.exe"] = FAKE_JAVA_EXE
             out[bin_dir + "fakejava.sleep"] = b"30000"
@@ -96,6 +96,24 @@ def from_native(path, cwd):
     return os.path.join(from_native(cwd, "/"), path)
 
 
+def exists_any_case(path):
+    """Whether a path names something for Windows, which ignores case."""
+    here = "/"
+    for part in [p for p in path.split("/") if p]:
+        if part in ("..", "."):
+            here = os.path.normpath(os.path.join(here, part))
+            continue
+        try:
+            names = os.listdir(here)
+        except OSError:
+            return False
+        match = next((n for n in names if n.lower() == part.lower()), None)
+        if match is None:
+            return False
+        here = os.path.join(here, match)
+    return True
+
+
 def record_wine_run(log, scratch, out_dir):
     """What the Linux runtime's script records, for the fake Java that has
     just logged its start at log: the scratch tree and the class-path
@@ -116,7 +134,7 @@ def record_wine_run(log, scratch, out_dir):
     missing = []
     for prev, arg in zip(args, args[1:]):
         if prev in ("-cp", "-classpath"):
-            missing += [from_native(p, cwd) for p in arg.split(";") if p and not os.path.exists(from_native(p, cwd))]
+            missing += [from_native(p, cwd) for p in arg.split(";") if p and not exists_any_case(from_native(p, cwd))]
     if missing:
         with open(os.path.join(out_dir, "missing"), "w") as f:
             f.write("".join(m + "\n" for m in missing))
@@ -501,8 +519,9 @@ def fam_thin_jdbc(rng, n):
     for _ in range(n):
         value = rng.choice(["ojdbc.jar", "missing.jar", "installer.jar", "../ojdbc.jar", "OJDBC.JAR"])
         m = base_medium().set("THIN_JDBC_FILENAME", value)
-        meant = base_medium().set("THIN_JDBC_FILENAME", value if value in ("ojdbc.jar", "installer.jar") else
-                                  "ojdbc.jar")
+        # Windows finds a file whatever the case of its name.
+        exact = ("ojdbc.jar", "installer.jar") + (("OJDBC.JAR",) if KIND == "wine" else ())
+        meant = base_medium().set("THIN_JDBC_FILENAME", value if value in exact else "ojdbc.jar")
         yield Variation("thin jdbc", f"THIN_JDBC_FILENAME={value}", m, meant, ["THIN_JDBC_FILENAME"])
 
 
@@ -866,8 +885,8 @@ class Lab:
 
     def run_wine_launcher(self, install, scratch, medium, stdin, env, root, out_dir):
         """The launcher under Wine, its fake Java held until the run is
-        recorded. A launcher that does not wait may end before the installer
-        logs its start: then its start is waited for a little."""
+        recorded. A launcher that does not wait ends before the installer has
+        logged its start: then the start is waited for."""
         with open(os.path.join(root, "stdin"), "w") as f:
             f.write(stdin)
         streams = [open(os.path.join(root, n), "w+b") for n in ("stdout", "stderr")]
@@ -890,7 +909,9 @@ class Lab:
                             os.remove(hold)
             if ended is None and proc.poll() is not None:
                 ended = time.time()
-            if ended is not None and (recorded or time.time() - ended > 3):
+            # Status 3: the installer runs on, not waited for; its start
+            # is on its way however long Wine takes to show it.
+            if ended is not None and (recorded or proc.returncode != 3 and time.time() - ended > 1):
                 break
             if time.time() - started > 90:
                 proc.kill()
