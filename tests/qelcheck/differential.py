@@ -58,10 +58,92 @@ done
 exec "$QEL_DIFF_OUT/java" "$@"
 """
 
+# "linux" or "wine": the build the run lays media out for.
+KIND = "linux"
+
+
+FAKE_JAVA_EXE = None  # the Windows build's fake Java, read once
+
+
+def java_entries(entries):
+    """A runtime's Java program as the build expects it. Windows: java.exe
+    and javaw.exe are the fake Java itself (Wine starts no script by that
+    name), told to wait until the run's tree and class path are recorded."""
+    if KIND != "wine":
+        return entries
+    out = {}
+    for name, data in entries.items():
+        if name == "bin/java" or name.endswith("/bin/java"):
+            bin_dir = name[: -len("java")]
+            out[bin_dir + "java.exe"] = out[bin_dir + "javaw.exe"] = FAKE_JAVA_EXE
+            out[bin_dir + "fakejava.sleep"] = b"30000"
+            out[bin_dir + "fakejava.exit"] = b"7"
+        else:
+            out[name] = data
+    return out
+
+
+def native(path):
+    """A path as the build's programs take it."""
+    return "Z:" + path.replace("/", "\\") if KIND == "wine" else path
+
+
+def from_native(path, cwd):
+    """A Windows path as the Unix side sees it (relative to cwd)."""
+    path = path.replace("\\", "/")
+    if re.match(r"[A-Za-z]:", path):
+        return path[2:]
+    return os.path.join(from_native(cwd, "/"), path)
+
+
+def exists_any_case(path):
+    """Whether a path names something for Windows, which ignores case."""
+    here = "/"
+    for part in [p for p in path.split("/") if p]:
+        if part in ("..", "."):
+            here = os.path.normpath(os.path.join(here, part))
+            continue
+        try:
+            names = os.listdir(here)
+        except OSError:
+            return False
+        match = next((n for n in names if n.lower() == part.lower()), None)
+        if match is None:
+            return False
+        here = os.path.join(here, match)
+    return True
+
+
+def record_wine_run(log, scratch, out_dir):
+    """What the Linux runtime's script records, for the fake Java that has
+    just logged its start at log: the scratch tree and the class-path
+    entries that name nothing."""
+    tree = []
+    for top, dirs, files in os.walk(scratch):
+        depth = top[len(scratch):].count("/")
+        for name in dirs + files:
+            tree.append(os.path.join(top, name))
+        if depth >= 2:
+            dirs[:] = []
+    with open(os.path.join(out_dir, "tree"), "w") as f:
+        f.write("".join(t + "\n" for t in sorted(tree)))
+    text = open(log, errors="replace").read()
+    shutil.copy(log, os.path.join(out_dir, "fakejava.log"))
+    cwd = next((l[4:] for l in text.splitlines() if l.startswith("cwd=")), "")
+    args = [l[4:] for l in text.splitlines() if l.startswith("arg=")]
+    missing = []
+    for prev, arg in zip(args, args[1:]):
+        if prev in ("-cp", "-classpath"):
+            missing += [from_native(p, cwd) for p in arg.split(";") if p and not exists_any_case(from_native(p, cwd))]
+    if missing:
+        with open(os.path.join(out_dir, "missing"), "w") as f:
+            f.write("".join(m + "\n" for m in missing))
+
 
 def make_jar(path, entries):
     """entries: {name: bytes} or {name: (bytes, mode)}."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
+    entries = java_entries(entries)
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in entries.items():
             data, mode = data if isinstance(data, tuple) else (data, 0o644)
@@ -437,8 +519,9 @@ def fam_thin_jdbc(rng, n):
     for _ in range(n):
         value = rng.choice(["ojdbc.jar", "missing.jar", "installer.jar", "../ojdbc.jar", "OJDBC.JAR"])
         m = base_medium().set("THIN_JDBC_FILENAME", value)
-        meant = base_medium().set("THIN_JDBC_FILENAME", value if value in ("ojdbc.jar", "installer.jar") else
-                                  "ojdbc.jar")
+        # Windows finds a file whatever the case of its name.
+        exact = ("ojdbc.jar", "installer.jar") + (("OJDBC.JAR",) if KIND == "wine" else ())
+        meant = base_medium().set("THIN_JDBC_FILENAME", value if value in exact else "ojdbc.jar")
         yield Variation("thin jdbc", f"THIN_JDBC_FILENAME={value}", m, meant, ["THIN_JDBC_FILENAME"])
 
 
@@ -637,6 +720,10 @@ def fam_examples(rng, n):
 
 EXAMPLES = fam_examples
 
+# What a Windows medium cannot hold: the runtime's program is java.exe
+# whatever its mode bits.
+LINUX_ONLY = ("java not executable",)
+
 FAMILIES = [  # (family, share of the variations)
     (fam_examples, 0), (fam_misspelt_keys, 14), (fam_flags, 12), (fam_values, 8), (fam_locations, 14), (fam_stage, 14),
     (fam_components, 8), (fam_runtime, 8), (fam_thin_jdbc, 4), (fam_catalogue, 10), (fam_param_file, 6),
@@ -687,12 +774,16 @@ class Lab:
         shutil.copytree(os.path.join(self.build, "resource"), os.path.join(install, "resource"))
         extjre = os.path.join(root, "extjre")
         os.makedirs(os.path.join(extjre, "bin"))
-        with open(os.path.join(extjre, "bin", "java"), "w") as f:
-            f.write(JAVA_SCRIPT)
-        os.chmod(os.path.join(extjre, "bin", "java"), 0o755)
+        for name, data in java_entries({"bin/java": (JAVA_SCRIPT.encode(), 0o755)}).items():
+            with open(os.path.join(extjre, name), "wb") as f:
+                f.write(data[0] if isinstance(data, tuple) else data)
+            os.chmod(os.path.join(extjre, name), 0o755)
         # Also a runtime data directory: the bootstrap expands its jars.
         shutil.copy(os.path.join(self.template, data_dir("quelta.swd.jre", "1.0.0.0.0"), "jre.jar"), extjre)
-        text = "\n".join(medium.lines).replace("@EXTJRE@", extjre) + "\n"
+        lines = medium.lines
+        if self.kind == "wine":
+            lines = [l.replace("/", "\\") for l in lines]
+        text = "\n".join(lines).replace("@EXTJRE@", native(extjre)) + "\n"
         with open(os.path.join(install, "qelparam.ini"), "w") as f:
             f.write(text)
         for file, key, value, raw in medium.catalogue:
@@ -718,6 +809,8 @@ class Lab:
 
     @staticmethod
     def apply(root, op, path, arg):
+        if KIND == "wine" and path == "install/unzip":
+            path += ".exe"
         full = os.path.join(root, path)
         jars = lambda: sorted(os.path.join(full, j) for j in os.listdir(full) if j.lower().endswith(".jar"))
         if op == "mkdir":
@@ -776,7 +869,10 @@ class Lab:
                    QEL_DIFF_OUT=out_dir, QEL_DIFF_SCRATCH=os.path.join(scratch, "QelInstall" + TS), LC_ALL="",
                    LC_MESSAGES="")
         env.update(medium.env)
-        stdin = medium.stdin.replace("@EXTJRE@", os.path.join(root, "extjre"))
+        stdin = medium.stdin.replace("@EXTJRE@", native(os.path.join(root, "extjre")))
+        if self.kind == "wine":
+            status, out, err = self.run_wine_launcher(install, scratch, medium, stdin, env, root, out_dir)
+            return Outcome(root, status, out, err, out_dir)
         try:
             done = run_program([os.path.join(install, "setup"), "-rtimestamp", TS, "-SCRATCHPATH", scratch]
                                + medium.args, cwd=install, input=stdin.encode(), capture_output=True, env=env,
@@ -787,9 +883,56 @@ class Lab:
             status, out, err = "timeout", "", ""
         return Outcome(root, status, out, err, out_dir)
 
+    def run_wine_launcher(self, install, scratch, medium, stdin, env, root, out_dir):
+        """The launcher under Wine, its fake Java held until the run is
+        recorded. A launcher that does not wait ends before the installer has
+        logged its start: then the start is waited for."""
+        with open(os.path.join(root, "stdin"), "w") as f:
+            f.write(stdin)
+        streams = [open(os.path.join(root, n), "w+b") for n in ("stdout", "stderr")]
+        with open(os.path.join(root, "stdin"), "rb") as given:
+            proc = subprocess.Popen(["wine", os.path.join(install, "setup.exe"), "-rtimestamp", TS, "-SCRATCHPATH",
+                                     native(scratch)] + medium.args, cwd=install, stdin=given, stdout=streams[0],
+                                    stderr=streams[1], env=env)
+        logs = [os.path.join(root, "extjre", "bin", "fakejava.log")]
+        started = time.time()
+        ended = None
+        recorded = False
+        while True:
+            found = [l for l in logs + self.scratch_logs(scratch) if os.path.exists(l)]
+            for log in found:
+                if not recorded and "\nend\n" in open(log, errors="replace").read():
+                    record_wine_run(log, os.path.join(scratch, "QelInstall" + TS), out_dir)
+                    recorded = True
+                    for hold in (os.path.join(os.path.dirname(log), "fakejava.sleep"),):
+                        if os.path.exists(hold):
+                            os.remove(hold)
+            if ended is None and proc.poll() is not None:
+                ended = time.time()
+            # Status 3: the installer runs on, not waited for; its start
+            # is on its way however long Wine takes to show it.
+            if ended is not None and (recorded or proc.returncode != 3 and time.time() - ended > 1):
+                break
+            if time.time() - started > 90:
+                proc.kill()
+                proc.wait()
+                return "timeout", "", ""
+            time.sleep(0.05)
+        out, err = [(s.seek(0), s.read().decode(errors="replace"), s.close())[1] for s in streams]
+        return proc.returncode, out, err
+
+    @staticmethod
+    def scratch_logs(scratch):
+        logs = []
+        for top, dirs, files in os.walk(scratch):
+            if "fakejava.log" in files:
+                logs.append(os.path.join(top, "fakejava.log"))
+        return logs
+
     def check(self, root):
-        done = run_program([self.checker, os.path.join(root, "install")],
-                              capture_output=True)
+        install = os.path.join(root, "install")
+        command = [self.checker, install] if self.kind != "wine" else ["wine", self.checker, native(install)]
+        done = run_program(command, capture_output=True)
         return done.returncode, done.stdout.decode(errors="replace").splitlines()
 
     def meant_outcome(self, medium):
@@ -804,7 +947,7 @@ class Lab:
 class Outcome:
     def __init__(self, root, status, out, err, out_dir):
         def norm(text):
-            return text.replace(root, "<W>")
+            return text.replace(native(root), "<W>").replace(root, "<W>")
 
         self.status = status
         self.text = norm(out + err)
@@ -871,6 +1014,10 @@ def misbehaviour(v, got, meant):
     return None
 
 
+def native_value(text):
+    return text.replace("/", "\\") if KIND == "wine" else text
+
+
 def judge(lab, index, v, keep):
     root = os.path.join(lab.work, f"v{index:04d}")
     got = lab.run_launcher(v.medium, root)
@@ -886,7 +1033,8 @@ def judge(lab, index, v, keep):
     verdict = "agree"
     if why and why.startswith("GENERATOR"):
         verdict = "generator"
-    elif why and not any(c.lower() in e.lower() for e in errors for c in v.causes):
+    elif why and not any(c.lower() in e.lower() or native_value(c).lower() in e.lower()
+                         for e in errors for c in v.causes):
         verdict = "false negative"
     elif not why and errors:
         verdict = "false positive"
@@ -907,10 +1055,15 @@ def main():
     parser.add_argument("--only", help="run only variations whose name holds this text")
     parser.add_argument("--checker", help="the checker to run (default: qelcheck of BUILD_DIR)")
     args = parser.parse_args()
-    if args.kind == "wine":
-        sys.exit("differential.py: the Wine run is not built yet: run --kind linux")
+    global KIND, FAKE_JAVA_EXE
+    KIND = args.kind
     build = os.path.abspath(args.build)
-    all_variations = variations(args.seed, 560)
+    if KIND == "wine":
+        FAKE_JAVA_EXE = open(os.path.join(build, "fakejava.exe"), "rb").read()
+    # Under Wine the environment does not choose the language the launcher
+    # speaks: the variations of a translation are Linux only there.
+    all_variations = [v for v in variations(args.seed, 560) if KIND != "wine" or v.name not in LINUX_ONLY
+                      and v.medium.env.get("LANG", "C") == "C"]
     chosen = list(enumerate(all_variations))
     if args.only:
         chosen = [(i, v) for i, v in chosen if args.only in v.family + ": " + v.name]
