@@ -129,10 +129,13 @@ if [ "$QEL_KIND" = wine ]; then
   DEEP_LEVELS=150
   DEEP_NAME=level-directory-nnnnn
 fi
-# run_bounded: run, with few descriptors and little memory on Linux.
+# run_bounded: run, with few descriptors and little memory on Linux (the
+# memory bound only where no sanitizer needs its shadow memory).
 run_bounded() {
   if [ "$QEL_KIND" = linux ]; then
-    (ulimit -n 64 -v 393216 && export QEL_COPY_THREADS=2 && run && exit "$RC")
+    local memory=393216
+    [ "${QEL_SANITIZED:-0}" = 1 ] && memory=unlimited
+    (ulimit -n 64 -v "$memory" && export QEL_COPY_THREADS=2 && run && exit "$RC")
     RC=$?
   else
     run
